@@ -1,0 +1,10 @@
+# Applied to every target of the tree, so that libraries and tests agree.
+if(ORVO_SANITIZE STREQUAL "address")
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined -fno-sanitize-recover=all)
+elseif(ORVO_SANITIZE STREQUAL "thread")
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+elseif(NOT ORVO_SANITIZE STREQUAL "")
+  message(FATAL_ERROR "ORVO_SANITIZE must be empty, 'address' or 'thread'")
+endif()

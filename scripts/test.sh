@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test: the plain build, the
+# AddressSanitizer+UBSan build, the ThreadSanitizer build, the fuzzers for a bounded time.
+#   ORVO_FUZZ_SECONDS   seconds per fuzz target (default 60; 0 skips fuzzing)
+#   ORVO_TEST_QUICK=1   the plain build only
+set -euo pipefail
+source "$(dirname "$0")/lib.sh"
+source "$(dirname "$0")/services.sh"
+cd "$ORVO_ROOT"
+
+orvo_install_packages
+orvo_start_services
+trap orvo_stop_services EXIT
+
+fuzz_seconds=${ORVO_FUZZ_SECONDS:-60}
+failed=()
+run_ctest() {  # run_ctest NAME DIR [ctest options...]
+  local name=$1 dir=$2
+  shift 2
+  orvo_say "tests: $name"
+  (cd "$dir" && ctest --output-on-failure --timeout 300 "$@") || failed+=("$name")
+}
+
+orvo_say "build: plain"
+orvo_build build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVO_WERROR=ON
+run_ctest plain build/test
+
+if [ "${ORVO_TEST_QUICK:-0}" != 1 ]; then
+  orvo_say "build: address and undefined-behaviour sanitizers"
+  orvo_build build/asan -DCMAKE_BUILD_TYPE=Debug -DORVO_SANITIZE=address -DORVO_BUILD_BENCH=OFF
+  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    run_ctest asan build/asan
+
+  orvo_say "build: thread sanitizer"
+  orvo_build build/tsan -DCMAKE_BUILD_TYPE=Debug -DORVO_SANITIZE=thread -DORVO_BUILD_BENCH=OFF
+  # Some kernels place memory where the sanitizer cannot work; without randomisation it can.
+  TSAN_OPTIONS=halt_on_error=1 setarch "$(uname -m)" -R bash -c 'cd build/tsan && ctest --output-on-failure --timeout 300' \
+    || failed+=(tsan)
+
+  if [ "$fuzz_seconds" -gt 0 ]; then
+    orvo_say "build: fuzzers"
+    orvo_build build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+      -DORVO_BUILD_FUZZ=ON -DORVO_BUILD_TESTS=OFF -DORVO_BUILD_BENCH=OFF -DORVO_SANITIZE=address
+    for target in build/fuzz/fuzz/*_fuzz; do
+      [ -x "$target" ] || continue
+      orvo_say "fuzz: $(basename "$target") for ${fuzz_seconds}s"
+      corpus=build/fuzz/corpus/$(basename "$target")
+      mkdir -p "$corpus"
+      "$target" -max_total_time="$fuzz_seconds" -print_final_stats=1 "$corpus" \
+        >"build/fuzz/$(basename "$target").log" 2>&1 || {
+        tail -50 "build/fuzz/$(basename "$target").log"
+        failed+=("fuzz $(basename "$target")")
+      }
+      grep -E 'stat::number_of_executed_units' "build/fuzz/$(basename "$target").log" || true
+    done
+  fi
+fi
+
+if [ ${#failed[@]} -gt 0 ]; then
+  orvo_say "FAILED: ${failed[*]}"
+  exit 1
+fi
+orvo_say "all tests passed"

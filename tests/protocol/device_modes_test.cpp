@@ -1,0 +1,128 @@
+#include "protocol/device_modes.h"
+
+#include <gtest/gtest.h>
+
+#include "support/case_names.h"
+
+#include "support/recording_device.h"
+
+namespace orvo {
+namespace {
+
+using test::RecordingDevice;
+using Bytes = std::vector<uint8_t>;
+
+TEST(DeviceModes, HostFromStandardWritesModeThenLampsThenPurges) {
+  ProtocolState state;
+  RecordingDevice device;
+  state.CurrentDeviceMode = kModeStandard;
+  state.BankLayer = 1;
+  state.ShiftLayer = 1;
+  state.LastHostControl = state.Controls.LookupControlById(1204);
+
+  EXPECT_EQ(SelectModeForApplication(state, device, kModeHost), 0);
+
+  const auto events = device.Events();
+  ASSERT_EQ(events.size(), 3u);
+  EXPECT_EQ(events[0].bytes, (Bytes{0xF0, 0x15, 0x29, 0x01, 0xF7}));
+  ASSERT_EQ(events[1].bytes.size(), 318u);
+  EXPECT_EQ(Bytes(events[1].bytes.begin(), events[1].bytes.begin() + 3), (Bytes{0xBD, 0x00, 0x00}));
+  EXPECT_EQ(Bytes(events[1].bytes.end() - 3, events[1].bytes.end()), (Bytes{0xBE, 0x5E, 0x00}));
+  EXPECT_TRUE(events[2].purge);
+  EXPECT_EQ(state.CurrentDeviceMode, kModeHost);
+  EXPECT_EQ(state.BankLayer, 0);
+  EXPECT_EQ(state.ShiftLayer, 0);
+  EXPECT_EQ(state.LastHostControl, nullptr);
+}
+
+TEST(DeviceModes, HostAgainSkipsTheModeMessageButStillResets) {
+  ProtocolState state;
+  RecordingDevice device;
+  state.CurrentDeviceMode = kModeHost;
+  state.BankLayer = 1;
+  EXPECT_EQ(SelectModeForApplication(state, device, kModeHost), 0);
+  const auto events = device.Events();
+  ASSERT_EQ(events.size(), 2u);
+  EXPECT_EQ(events[0].bytes.size(), 318u);
+  EXPECT_TRUE(events[1].purge);
+  EXPECT_EQ(state.BankLayer, 0);
+}
+
+struct SelectCase {
+  const char* what;
+  int32_t current;
+  int32_t asked;
+  bool failWrites;
+  int result;
+  Bytes written;
+  int purges;
+  int32_t after;
+};
+
+class SelectMode : public ::testing::TestWithParam<SelectCase> {};
+
+TEST_P(SelectMode, WritesAndPurgesAsTheModeWants) {
+  const SelectCase& c = GetParam();
+  ProtocolState state;
+  RecordingDevice device;
+  device.FailWrites(c.failWrites);
+  state.CurrentDeviceMode = c.current;
+  EXPECT_EQ(SelectModeForApplication(state, device, c.asked), c.result);
+  EXPECT_EQ(device.Written(), c.written);
+  EXPECT_EQ(device.Purges(), c.purges);
+  EXPECT_EQ(state.CurrentDeviceMode, c.after);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    DeviceModes, SelectMode,
+    ::testing::Values(
+        SelectCase{"standard right after configuring", 1, 1, false, 0, {}, 1, 1},
+        SelectCase{"kelo", 1, 3, false, 0, {0xF0, 0x15, 0x15, 0x01, 0xF7}, 1, 3},
+        SelectCase{"standard from kelo", 3, 1, false, 0, {0xF0, 0x15, 0x29, 0x02, 0xF7}, 1, 1},
+        SelectCase{"enhanced has no message", 1, 4, false, 1, {}, 0, 1},
+        SelectCase{"none has no message", 1, 0, false, 1, {}, 0, 1},
+        SelectCase{"out of range", 1, 7, false, 1, {}, 0, 1},
+        SelectCase{"negative", 1, -1, false, 1, {}, 0, 1},
+        SelectCase{"no device open", 0, 2, true, 2, {}, 0, 0},
+        SelectCase{"write fails", 1, 3, true, 2, {}, 0, 1}),
+    test::NameFromWhat());
+
+TEST(DeviceModes, DarkenAllLampsOnlyInHostMode) {
+  ProtocolState state;
+  RecordingDevice device;
+  state.CurrentDeviceMode = kModeStandard;
+  EXPECT_EQ(DarkenAllLamps(state, device), 1);
+  EXPECT_EQ(device.Writes(), 0);
+  state.CurrentDeviceMode = kModeHost;
+  EXPECT_EQ(DarkenAllLamps(state, device), 0);
+  EXPECT_EQ(device.Written().size(), 318u);
+}
+
+TEST(DeviceModes, LampBufferHoldsEveryLampCodeDark) {
+  const auto& lamps = DarkLampBuffer();
+  std::vector<uint16_t> codes;
+  for (std::size_t i = 0; i < lamps.size(); i += 3) {
+    EXPECT_EQ(lamps[i + 2], 0x00);
+    codes.push_back(static_cast<uint16_t>(lamps[i] << 8 | lamps[i + 1]));
+  }
+  ASSERT_EQ(codes.size(), 106u);
+  EXPECT_EQ(codes[31], 0xBD1F);
+  EXPECT_EQ(codes[32], 0xBD40);
+  EXPECT_EQ(codes[64], 0xBE00);
+  EXPECT_EQ(codes[96], 0xBE40);
+  EXPECT_EQ(codes[97], 0xBE4F);
+  EXPECT_EQ(codes[98], 0xBE57);
+}
+
+TEST(DeviceModes, DisplayNames) {
+  EXPECT_STREQ(ModeDisplayName(0), "None");
+  EXPECT_STREQ(ModeDisplayName(1), "Standard");
+  EXPECT_STREQ(ModeDisplayName(2), "Host");
+  EXPECT_STREQ(ModeDisplayName(3), "Kelo");
+  EXPECT_STREQ(ModeDisplayName(4), "Enhanced");
+  EXPECT_STREQ(ModeDisplayName(5), "Unknown");
+  EXPECT_STREQ(ModeDisplayName(-1), "Unknown");
+}
+
+}  // namespace
+}  // namespace orvo
