@@ -16,6 +16,7 @@ class Keyset;
 // Flags in bits 24-31 of a notification's message.
 inline constexpr uint32_t kNotifyMonitor = 0x80;
 inline constexpr uint32_t kNotifyLamp = 0x40;
+inline constexpr uint32_t kNotifyCreate = 0x20;
 inline constexpr uint32_t kNotifySelect = 0x10;
 inline constexpr uint32_t kNotifyFromInput = 0x01;
 inline constexpr uint8_t kTagHostMode = 0x90;    // handled for another application
