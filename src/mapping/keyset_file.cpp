@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <fstream>
 #include <limits>
+#include <map>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -267,6 +268,25 @@ bool KeysetFiles::LoadKeysetFile(const std::string& fileName) {
 }
 
 bool KeysetFiles::SaveKeyset(const Keyset& keyset) {
+  if (!WriteKeysetFile(keyset)) return false;
+  RemoveOtherCasings({keyset.Name});
+  return true;
+}
+
+bool KeysetFiles::SaveAllKeysets() {
+  bool allSaved = true;
+  std::vector<std::string> saved;
+  mapper_.ForEachKeyset([&](const std::string&, const Keyset& keyset) {
+    if (WriteKeysetFile(keyset))
+      saved.push_back(keyset.Name);
+    else
+      allSaved = false;
+  });
+  RemoveOtherCasings(saved);
+  return allSaved;
+}
+
+bool KeysetFiles::WriteKeysetFile(const Keyset& keyset) {
   if (!IsPlainFileName(keyset.Name)) {
     messages_.ShowMessage(kWriteFailedMessage, MessageIcon::kWarning);
     return false;
@@ -294,29 +314,27 @@ bool KeysetFiles::SaveKeyset(const Keyset& keyset) {
   if (!written) {
     fs::remove(temporary, ec);
     messages_.ShowMessage(kWriteFailedMessage, MessageIcon::kWarning);
-    return false;
   }
-  RemoveOtherCasings(path);
-  return true;
+  return written;
 }
 
-bool KeysetFiles::SaveAllKeysets() {
-  bool allSaved = true;
-  mapper_.ForEachKeyset([&](const std::string&, const Keyset& keyset) { allSaved = SaveKeyset(keyset) && allSaved; });
-  return allSaved;
-}
-
-void KeysetFiles::RemoveOtherCasings(const fs::path& saved) {
-  const std::string savedName = saved.filename().string();
-  const std::string wanted = UpperCased(savedName);
-  std::vector<fs::path> stale;
+void KeysetFiles::RemoveOtherCasings(const std::vector<std::string>& savedNames) {
+  if (savedNames.empty()) return;
+  std::map<std::string, std::string> savedByUpperName;  // upper-cased file name -> saved file name
+  for (const std::string& name : savedNames) {
+    const std::string file = name + std::string(kKeysetFileExtension);
+    savedByUpperName[UpperCased(file)] = file;
+  }
+  std::vector<std::pair<fs::path, fs::path>> stale;  // with the saved file it duplicates
   std::error_code ec;
   fs::directory_iterator it(directory_, ec);
   for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
     const std::string name = it->path().filename().string();
-    if (name != savedName && UpperCased(name) == wanted) stale.push_back(it->path());
+    const auto saved = savedByUpperName.find(UpperCased(name));
+    if (saved != savedByUpperName.end() && saved->second != name)
+      stale.emplace_back(it->path(), directory_ / saved->second);
   }
-  for (const fs::path& path : stale) {
+  for (const auto& [path, saved] : stale) {
     // On a file system that ignores letter case this is the saved file itself.
     std::error_code same;
     if (fs::equivalent(path, saved, same) || same) continue;

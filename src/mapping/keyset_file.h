@@ -17,6 +17,7 @@
 #include <istream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "mapping/keyset.h"
 #include "platform/message_service.h"
@@ -69,7 +70,9 @@ class KeysetFiles {
   std::filesystem::path PathOf(const Keyset& keyset) const;
 
  private:
-  void RemoveOtherCasings(const std::filesystem::path& saved);
+  bool WriteKeysetFile(const Keyset& keyset);
+  // Removes the files whose names differ from a saved Keyset's file in letter case only.
+  void RemoveOtherCasings(const std::vector<std::string>& savedNames);
 
   Mapper& mapper_;
   const ControlTable& table_;

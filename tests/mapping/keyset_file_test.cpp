@@ -336,16 +336,17 @@ TEST(KeysetFiles, ExactlyNamedFileWinsOverAStaleCasing) {
   EXPECT_EQ(f.mapper.Lookup("SEQ")->LookupMapping(1204)->Label.Get(), "current");
 }
 
-TEST(KeysetFiles, SaveAllWritesEveryKeysetAndLeavesNoTemporaryFile) {
+TEST(KeysetFiles, SaveAllWritesEveryKeysetAndLeavesNoStrayFile) {
   Files f;
+  f.dir.Write("mixer.orvo", "1000:::0:0:0:m\n");
   f.files.LoadAllKeysets();
   f.mapper.FindOrCreate("mixer", true)->MidiOutPort.Set("mix:out");
   f.mapper.FindOrCreate("sequencer", true)->DeviceMode = kModeKelo;
   ASSERT_TRUE(f.files.SaveAllKeysets());
   EXPECT_EQ(f.dir.Read("DEFAULT.orvo"), "DeviceMode:2\r\n");
-  EXPECT_EQ(f.dir.Read("MIXER.orvo"), "MidiOutPort:mix:out\r\nDeviceMode:2\r\n");
+  EXPECT_EQ(f.dir.Read("MIXER.orvo"), "1000:::0:0:0:m\r\nMidiOutPort:mix:out\r\nDeviceMode:2\r\n");
   EXPECT_EQ(f.dir.Read("SEQUENCER.orvo"), "DeviceMode:3\r\n");
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(f.dir.Path()), {}), 3);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(f.dir.Path()), {}), 3);  // mixer.orvo gone
 
   // Loaded again, the same Keysets in the same state.
   Mapper again;
