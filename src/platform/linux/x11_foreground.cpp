@@ -46,6 +46,10 @@ X11Foreground::X11Foreground(const char* displayName, X11ForegroundOptions optio
               XResQueryVersion(display, &major, &minor) && (major > 1 || (major == 1 && minor >= 2));
 }
 
+unsigned long X11Foreground::RequestsSent() const {
+  return connection_.display() ? XNextRequest(connection_.display()) - 1 : 0;
+}
+
 bool X11Foreground::Available() { return connection_.display() != nullptr; }
 
 std::string X11Foreground::Why() { return why_; }

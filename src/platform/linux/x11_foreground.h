@@ -56,6 +56,9 @@ class X11Foreground : public ForegroundQuery {
   EditorWindowSet& EditorWindows() { return editorWindows_; }
   // The window the last Foreground() found (0: none). For diagnostics and tests.
   unsigned long LastWindow() const { return lastWindow_.load(std::memory_order_relaxed); }
+  // Requests sent on its connection so far; each property read is one round trip. Same
+  // thread as Foreground().
+  unsigned long RequestsSent() const;
 
  private:
   unsigned long FocusedClientWindow();
