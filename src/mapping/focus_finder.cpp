@@ -122,12 +122,13 @@ void FocusFinder::Run() {
 
     lock.lock();
     polling_ = false;
-    ++polls_;
     if (paused_ || stop_) result.Failure.clear();  // the surface went away meanwhile
     wake_.notify_all();
     lock.unlock();
     Deliver(result);
     lock.lock();
+    ++polls_;
+    wake_.notify_all();
     if (stop_) return;
 
     const auto woken = [&] { return stop_ || paused_ || resumes_ != resumes; };

@@ -114,7 +114,7 @@ class FocusFinder {
   // Must not run while the thread is resumed.
   FocusPollResult PollOnce();
 
-  // Polls completed by the thread. Any thread.
+  // Polls the thread has completed, with their messages and editor updates. Any thread.
   uint64_t PollCount() const;
   // Waits until the thread has completed more than `count` polls; false on timeout.
   bool WaitForPollsAfter(uint64_t count, std::chrono::milliseconds timeout) const;

@@ -288,6 +288,7 @@ TEST_F(FocusFinderTest, PauseWaitsForThePollInProgressAndDropsItsModeFailure) {
   gated.Open();
   pauser.join();
   EXPECT_TRUE(paused);
+  ASSERT_TRUE(finder.WaitForPollsAfter(0, 2s));
   EXPECT_EQ(finder.PollCount(), 1u);
   EXPECT_TRUE(messages_.Texts().empty());  // the surface went away: no mode message
 }
