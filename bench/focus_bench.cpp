@@ -11,11 +11,12 @@
 #include <vector>
 
 #include "mapping/focus_finder.h"
+#include "mapping/keyset.h"
 #include "platform/fake/recording_messages.h"
 #include "platform/linux/x11_foreground.h"
 #include "support/focus_client_process.h"
-#include "support/focus_finder_doubles.h"
 #include "support/recording_device.h"
+#include "support/recording_editor.h"
 
 namespace orvo {
 namespace {
@@ -54,24 +55,28 @@ BENCHMARK(BM_ForegroundQuery)->Unit(benchmark::kMicrosecond);
 
 struct Rig {
   Rig() {
-    defaultKeyset = keysets.Add("DEFAULT", kModeStandard);
-    sequencer = keysets.Add("SEQUENCER", kModeKelo);
-    other = keysets.Add("MIXER", kModeStandard);
-    protocol.CurrentDeviceMode = kModeStandard;
-    record = records.Create(static_cast<uint32_t>(getpid()));
+    defaultKeyset = Add("DEFAULT", kModeStandard);
+    engine.Mapper.SetDefaultKeyset(defaultKeyset);
+    sequencer = Add("SEQUENCER", kModeKelo);
+    other = Add("MIXER", kModeStandard);
+    engine.Protocol.CurrentDeviceMode = kModeStandard;
+    engine.FocusState.CreateFocusState();
+    editor.running = false;
+  }
+  Keyset* Add(const char* name, int32_t mode) {
+    Keyset* keyset = engine.Mapper.FindOrCreate(name, true);
+    keyset->DeviceMode = mode;
+    return keyset;
   }
   FocusFinderServices Services(std::chrono::milliseconds interval) {
-    return FocusFinderServices{foreground, keysets, records, protocol, device, messages, editor,
-                               static_cast<uint32_t>(getpid()), [](const std::string&) {}, interval};
+    return FocusFinderServices{foreground, engine, device, messages, editor, [](const std::string&) {}, interval};
   }
+  FocusSnapshot Recorded() const { return engine.FocusState.Current()->Peek(); }
   X11Foreground foreground;
-  test::FakeKeysetDirectory keysets;
-  test::FakeFocusRecordSource records;
-  ProtocolState protocol;
+  EngineContext engine{static_cast<uint32_t>(getpid())};
   test::RecordingDevice device;
   RecordingMessages messages;
-  test::ShownKeysetRecorder editor{false};
-  std::shared_ptr<test::FakeFocusRecord> record;
+  test::RecordingEditor editor;
   Keyset* defaultKeyset;
   Keyset* sequencer;
   Keyset* other;
@@ -89,7 +94,7 @@ void BM_FocusPollUnchanged(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(finder.PollOnce());
   state.counters["x_requests_per_poll"] =
       static_cast<double>(rig.foreground.RequestsSent() - requestsBefore) / static_cast<double>(state.iterations());
-  state.counters["focused_pid_matches"] = rig.record->Peek().ProcessId == static_cast<uint32_t>(client.Pid());
+  state.counters["focused_pid_matches"] = rig.Recorded().ProcessId == static_cast<uint32_t>(client.Pid());
 }
 BENCHMARK(BM_FocusPollUnchanged)->Unit(benchmark::kMicrosecond);
 
@@ -114,7 +119,7 @@ void BM_FocusChangeToRecord(benchmark::State& state) {
       std::this_thread::sleep_for(std::chrono::milliseconds((i * 211) % 500));
       const Clock::time_point asked = Clock::now();
       next.Send("focus");
-      while (rig.record->Peek().ActiveKeyset != keyset) {
+      while (rig.Recorded().ActiveKeyset != keyset) {
         if (Clock::now() - asked > 3s) return state.SkipWithError("the record did not follow");
         std::this_thread::sleep_for(200us);
       }

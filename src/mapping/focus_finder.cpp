@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "mapping/keyset.h"
 #include "protocol/device_modes.h"
 
 namespace orvo {
@@ -54,7 +55,8 @@ bool FocusFinder::WaitForPollsAfter(uint64_t count, std::chrono::milliseconds ti
 
 FocusPollResult FocusFinder::PollOnce() {
   FocusPollResult result;
-  const std::shared_ptr<FocusRecord> record = services_.Records.CurrentRecord();
+  EngineContext& engine = services_.Engine;
+  const std::shared_ptr<FocusState> record = engine.FocusState.Current();
   if (!record) return result;
   result.HadRecord = true;
 
@@ -66,26 +68,27 @@ FocusPollResult FocusFinder::PollOnce() {
   Keyset* chosen = nullptr;
   if (processId != 0) {
     const std::string baseName = services_.Foreground.ProcessBaseName(processId);
-    if (!baseName.empty()) chosen = services_.Keysets.FindKeyset(baseName);
+    if (!baseName.empty()) chosen = engine.Mapper.FindOrCreate(baseName, false);
   }
-  if (!chosen) chosen = services_.Keysets.DefaultKeyset();
+  if (!chosen) chosen = engine.Mapper.DefaultKeyset();
   if (!chosen) return result;  // nothing loaded yet: nothing to put in force
 
-  const FocusFields recorded = record->Peek();
-  const bool own = processId == services_.OwnProcessId;
+  const FocusSnapshot recorded = record->Peek();
+  const uint32_t ownProcessId = engine.FocusState.OwnProcessId();
+  const bool own = processId == ownProcessId;
   // Another process keeps the record when its Keyset is the one in force, unless the
   // record still names this program: then the dispatch would keep sending the events to
   // the editor, so the new process must be recorded.
-  const bool unchanged = own ? recorded.ProcessId == services_.OwnProcessId && recorded.ThreadId == ownerId
-                             : chosen == recorded.ActiveKeyset && recorded.ProcessId != services_.OwnProcessId;
+  const bool unchanged = own ? recorded.ProcessId == ownProcessId && recorded.ThreadId == ownerId
+                             : chosen == recorded.ActiveKeyset && recorded.ProcessId != ownProcessId;
   if (unchanged) return result;
 
-  const int32_t mode = services_.Keysets.DeviceModeOf(*chosen);
-  if (SelectModeForApplication(services_.Protocol, services_.Device, mode) != kModeDone) {
-    result.Failure = ModeFailureText(mode, services_.Keysets.NameOf(*chosen));
+  const int32_t mode = chosen->DeviceMode.load();
+  if (SelectModeForApplication(engine.Protocol, services_.Device, mode) != kModeDone) {
+    result.Failure = ModeFailureText(mode, chosen->Name);
     return result;
   }
-  record->Write(FocusFields{processId, ownerId, chosen});
+  record->Write(processId, ownerId, chosen);
   result.Changed = true;
   result.ShowKeyset = true;
   result.Shown = own ? nullptr : chosen;  // in our own windows the editor keeps its Keyset

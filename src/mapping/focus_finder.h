@@ -16,51 +16,14 @@
 #include <thread>
 
 #include "mapping/editor_notifier.h"
+#include "mapping/engine_context.h"
 #include "platform/foreground_query.h"
 #include "platform/message_service.h"
 #include "protocol/device_writer.h"
-#include "protocol/protocol_state.h"
 
 namespace orvo {
 
 class Keyset;
-
-// What the focus finder asks of the Keysets; the Mapper answers. Keysets are never
-// removed while the program runs, so the pointers stay valid.
-class KeysetDirectory {
- public:
-  virtual ~KeysetDirectory() = default;
-  // The Keyset stored for an application's base name (matched upper-cased), or null.
-  virtual Keyset* FindKeyset(const std::string& baseName) = 0;
-  virtual Keyset* DefaultKeyset() = 0;
-  virtual int32_t DeviceModeOf(const Keyset& keyset) = 0;
-  virtual std::string NameOf(const Keyset& keyset) = 0;
-};
-
-// The three fields of the focus record.
-struct FocusFields {
-  uint32_t ProcessId = 0;
-  uint32_t ThreadId = 0;  // for this program's own windows: kOwnerEditor, kOwnerMain, kOwnerOther
-  Keyset* ActiveKeyset = nullptr;
-};
-
-// The focus record as its only writer sees it.
-class FocusRecord {
- public:
-  virtual ~FocusRecord() = default;
-  // The fields without the lock: the focus finder is the only writer.
-  virtual FocusFields Peek() const = 0;
-  // Takes the record's lock and stores the three fields.
-  virtual void Write(const FocusFields& fields) = 0;
-};
-
-// Where the current focus record is: null while the surface is disconnected. Holding the
-// result keeps the record alive.
-class FocusRecordSource {
- public:
-  virtual ~FocusRecordSource() = default;
-  virtual std::shared_ptr<FocusRecord> CurrentRecord() = 0;
-};
 
 inline constexpr std::chrono::milliseconds kFocusPollInterval{500};
 
@@ -69,13 +32,10 @@ std::string ModeFailureText(int32_t mode, const std::string& keysetName);
 
 struct FocusFinderServices {
   ForegroundQuery& Foreground;
-  KeysetDirectory& Keysets;
-  FocusRecordSource& Records;
-  ProtocolState& Protocol;
+  EngineContext& Engine;  // the Keysets, the focus record and the protocol state
   DeviceWriter& Device;
   MessageService& Messages;
   EditorNotifier& Editor;
-  uint32_t OwnProcessId = 0;
   // One-line notices for the terminal (standard error when empty).
   std::function<void(const std::string&)> Notice;
   std::chrono::milliseconds Interval = kFocusPollInterval;

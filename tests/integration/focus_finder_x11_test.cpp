@@ -6,11 +6,12 @@
 #include <thread>
 
 #include "mapping/focus_finder.h"
+#include "mapping/keyset.h"
 #include "platform/fake/recording_messages.h"
 #include "platform/linux/x11_foreground.h"
 #include "support/focus_client_process.h"
-#include "support/focus_finder_doubles.h"
 #include "support/recording_device.h"
+#include "support/recording_editor.h"
 
 namespace orvo {
 namespace {
@@ -28,40 +29,50 @@ bool Eventually(const std::function<bool()>& condition, std::chrono::millisecond
   return true;
 }
 
-// The focus finder on the real display, with Keysets and the focus record stood in for.
+Keyset* AddKeyset(EngineContext& engine, const char* name, int32_t mode) {
+  Keyset* keyset = engine.Mapper.FindOrCreate(name, true);
+  keyset->DeviceMode = mode;
+  return keyset;
+}
+
+size_t ShownCount(const test::RecordingEditor& editor) {
+  size_t count = 0;
+  for (const auto& note : editor.Notes()) count += note.kind == test::RecordingEditor::Kind::kShow;
+  return count;
+}
+
+// The focus finder on the real display, with the engine's Keysets and focus record.
 class FocusFinderOnX11 : public ::testing::Test {
  protected:
   void SetUp() override {
     ORVO_SKIP_WITHOUT_DISPLAY();
     ASSERT_TRUE(foreground_.Available()) << foreground_.Why();
-    defaultKeyset_ = keysets_.Add("DEFAULT", kModeStandard);
-    sequencer_ = keysets_.Add("SEQUENCER", kModeKelo);
-    my_ = keysets_.Add("MY", kModeHost);
-    broken_ = keysets_.Add("BROKEN", kModeEnhanced);
-    protocol_.CurrentDeviceMode = kModeStandard;
-    record_ = records_.Create(static_cast<uint32_t>(getpid()));
-    finder_ = std::make_unique<FocusFinder>(FocusFinderServices{
-        foreground_, keysets_, records_, protocol_, device_, messages_, editor_,
-        static_cast<uint32_t>(getpid()), [](const std::string&) {}, 100ms});
+    defaultKeyset_ = AddKeyset(engine_, "DEFAULT", kModeStandard);
+    engine_.Mapper.SetDefaultKeyset(defaultKeyset_);
+    sequencer_ = AddKeyset(engine_, "SEQUENCER", kModeKelo);
+    my_ = AddKeyset(engine_, "MY", kModeHost);
+    broken_ = AddKeyset(engine_, "BROKEN", kModeEnhanced);
+    engine_.Protocol.CurrentDeviceMode = kModeStandard;
+    engine_.FocusState.CreateFocusState();
+    finder_ = std::make_unique<FocusFinder>(
+        FocusFinderServices{foreground_, engine_, device_, messages_, editor_, [](const std::string&) {}, 100ms});
   }
   void TearDown() override {
     if (finder_) finder_->Stop();
   }
+  FocusSnapshot Recorded() const { return engine_.FocusState.Current()->Peek(); }
   bool Active(Keyset* keyset, pid_t pid) {
     return Eventually([&] {
-      const FocusFields fields = record_->Peek();
+      const FocusSnapshot fields = Recorded();
       return fields.ActiveKeyset == keyset && fields.ProcessId == static_cast<uint32_t>(pid);
     });
   }
 
   X11Foreground foreground_;
-  test::FakeKeysetDirectory keysets_;
-  test::FakeFocusRecordSource records_;
-  ProtocolState protocol_;
+  EngineContext engine_{static_cast<uint32_t>(getpid())};
   test::RecordingDevice device_;
   RecordingMessages messages_;
-  test::ShownKeysetRecorder editor_;
-  std::shared_ptr<test::FakeFocusRecord> record_;
+  test::RecordingEditor editor_;
   std::unique_ptr<FocusFinder> finder_;
   Keyset* defaultKeyset_ = nullptr;
   Keyset* sequencer_ = nullptr;
@@ -74,11 +85,11 @@ TEST_F(FocusFinderOnX11, TheSequencerGetsItsKeysetAndMode) {
   ASSERT_TRUE(client.WaitReady());
   finder_->Resume();
   ASSERT_TRUE(Active(sequencer_, client.Pid()));
-  EXPECT_EQ(protocol_.CurrentDeviceMode, kModeKelo);
+  EXPECT_EQ(engine_.Protocol.CurrentDeviceMode, kModeKelo);
   ASSERT_FALSE(device_.Events().empty());
   EXPECT_EQ(device_.Events().front().bytes, (Bytes{0xF0, 0x15, 0x15, 0x01, 0xF7}));
-  EXPECT_TRUE(Eventually([&] { return !editor_.Shown().empty(); }));
-  EXPECT_EQ(editor_.Shown().front(), sequencer_);
+  EXPECT_TRUE(Eventually([&] { return ShownCount(editor_) == 1; }));
+  EXPECT_EQ(editor_.Notes().back().keyset, sequencer_);
 }
 
 TEST_F(FocusFinderOnX11, ADottedExecutableIsLookedUpByItsFirstPart) {
@@ -86,7 +97,7 @@ TEST_F(FocusFinderOnX11, ADottedExecutableIsLookedUpByItsFirstPart) {
   ASSERT_TRUE(client.WaitReady());
   finder_->Resume();
   ASSERT_TRUE(Active(my_, client.Pid()));
-  EXPECT_EQ(protocol_.CurrentDeviceMode, kModeHost);
+  EXPECT_EQ(engine_.Protocol.CurrentDeviceMode, kModeHost);
 }
 
 TEST_F(FocusFinderOnX11, TwoClientsWithoutKeysetsCauseNoSwitch) {
@@ -96,16 +107,17 @@ TEST_F(FocusFinderOnX11, TwoClientsWithoutKeysetsCauseNoSwitch) {
   ASSERT_TRUE(second.WaitReady());
   finder_->Resume();
   ASSERT_TRUE(Eventually([&] { return foreground_.LastWindow() == second.Window(); }));
-  ASSERT_TRUE(Eventually([&] { return record_->Peek().ActiveKeyset == defaultKeyset_; }));
+  ASSERT_TRUE(Eventually([&] { return Recorded().ActiveKeyset == defaultKeyset_; }));
   const uint64_t polls = finder_->PollCount();
-  const int writes = record_->Writes(), purges = device_.Purges();
+  const FocusSnapshot before = Recorded();
+  const int purges = device_.Purges();
 
   first.Send("focus");
   ASSERT_TRUE(Eventually([&] { return foreground_.LastWindow() == first.Window(); }));
   ASSERT_TRUE(finder_->WaitForPollsAfter(polls + 2, 2s));
-  EXPECT_EQ(record_->Writes(), writes);
+  EXPECT_EQ(Recorded().ProcessId, before.ProcessId);
   EXPECT_EQ(device_.Purges(), purges);
-  EXPECT_EQ(editor_.Shown().size(), 1u);
+  EXPECT_EQ(ShownCount(editor_), 1u);
 }
 
 TEST_F(FocusFinderOnX11, ARefusedModeKeepsThePreviousKeysetAndRepeatsItsMessageEachPoll) {
@@ -121,8 +133,8 @@ TEST_F(FocusFinderOnX11, ARefusedModeKeepsThePreviousKeysetAndRepeatsItsMessageE
   for (const auto& text : messages_.Texts())
     EXPECT_EQ(text, "Could not set the mode to 4 for BROKEN.\nApp may not work as expected.\n"
                     "Please restart the app for better results.");
-  EXPECT_EQ(record_->Peek().ActiveKeyset, sequencer_);
-  EXPECT_EQ(record_->Peek().ProcessId, static_cast<uint32_t>(sequencer.Pid()));
+  EXPECT_EQ(Recorded().ActiveKeyset, sequencer_);
+  EXPECT_EQ(Recorded().ProcessId, static_cast<uint32_t>(sequencer.Pid()));
 }
 
 }  // namespace

@@ -8,19 +8,18 @@
 #include <thread>
 #include <vector>
 
+#include "mapping/keyset.h"
 #include "platform/fake/recording_messages.h"
 #include "platform/fake/scripted_foreground.h"
 #include "protocol/device_modes.h"
 #include "support/case_names.h"
-#include "support/focus_finder_doubles.h"
 #include "support/recording_device.h"
+#include "support/recording_editor.h"
 
 namespace orvo {
 namespace {
 
 using namespace std::chrono_literals;
-using test::FakeFocusRecordSource;
-using test::FakeKeysetDirectory;
 using Bytes = std::vector<uint8_t>;
 
 constexpr uint32_t kOwnPid = 4000;
@@ -30,26 +29,41 @@ constexpr uint32_t kShellPid = 103;   // "shell", no Keyset of its own
 constexpr uint32_t kToolPid = 104;    // "my.tool" -> "my"
 constexpr uint32_t kBrokenPid = 105;  // a Keyset whose mode the surface refuses
 
+// The Keysets an application would have loaded, with the "sequencer" in Kelo mode.
+Keyset* AddKeyset(EngineContext& engine, const char* name, int32_t mode) {
+  Keyset* keyset = engine.Mapper.FindOrCreate(name, true);
+  keyset->DeviceMode = mode;
+  return keyset;
+}
+
+std::vector<const Keyset*> ShownKeysets(const test::RecordingEditor& editor) {
+  std::vector<const Keyset*> shown;
+  for (const auto& note : editor.Notes())
+    if (note.kind == test::RecordingEditor::Kind::kShow) shown.push_back(note.keyset);
+  return shown;
+}
+
 class FocusFinderTest : public ::testing::Test {
  protected:
   FocusFinderTest() {
-    defaultKeyset_ = keysets_.Add("DEFAULT", kModeStandard);
-    sequencer_ = keysets_.Add("SEQUENCER", kModeKelo);
-    my_ = keysets_.Add("MY", kModeHost);
-    broken_ = keysets_.Add("BROKEN", kModeEnhanced);
+    defaultKeyset_ = AddKeyset(engine_, "DEFAULT", kModeStandard);
+    engine_.Mapper.SetDefaultKeyset(defaultKeyset_);
+    sequencer_ = AddKeyset(engine_, "SEQUENCER", kModeKelo);
+    my_ = AddKeyset(engine_, "MY", kModeHost);
+    broken_ = AddKeyset(engine_, "BROKEN", kModeEnhanced);
     foreground_.SetProcessName(kOwnPid, "orvo");
-    foreground_.SetProcessName(kSequencerPid, "sequencer");
+    foreground_.SetProcessName(kSequencerPid, "sequencer");  // lower case, as executables are
     foreground_.SetProcessName(kEditorPid, "editor");
     foreground_.SetProcessName(kShellPid, "shell");
     foreground_.SetProcessName(kToolPid, "my");
     foreground_.SetProcessName(kBrokenPid, "broken");
-    protocol_.CurrentDeviceMode = kModeStandard;  // as after the link was configured
-    record_ = records_.Create(kOwnPid);
+    engine_.Protocol.CurrentDeviceMode = kModeStandard;  // as after the link was configured
+    engine_.FocusState.CreateFocusState();
   }
 
   FocusFinderServices Services(ForegroundQuery& foreground, std::chrono::milliseconds interval = 20ms) {
-    return FocusFinderServices{foreground, keysets_, records_, protocol_, device_, messages_, editor_,
-                               kOwnPid, [this](const std::string& line) {
+    return FocusFinderServices{foreground, engine_, device_, messages_, editor_,
+                               [this](const std::string& line) {
                                  std::lock_guard lock(noticesMutex_);
                                  notices_.push_back(line);
                                },
@@ -59,15 +73,13 @@ class FocusFinderTest : public ::testing::Test {
     std::lock_guard lock(noticesMutex_);
     return notices_;
   }
+  FocusSnapshot Recorded() const { return engine_.FocusState.Current()->Peek(); }
 
   ScriptedForeground foreground_;
-  FakeKeysetDirectory keysets_;
-  FakeFocusRecordSource records_;
-  ProtocolState protocol_;
+  EngineContext engine_{kOwnPid};
   test::RecordingDevice device_;
   RecordingMessages messages_;
-  test::ShownKeysetRecorder editor_;
-  std::shared_ptr<test::FakeFocusRecord> record_;
+  test::RecordingEditor editor_;
   Keyset* defaultKeyset_;
   Keyset* sequencer_;
   Keyset* my_;
@@ -82,14 +94,14 @@ TEST_F(FocusFinderTest, FocusOnTheSequencerPutsItsKeysetAndModeInForce) {
   const FocusPollResult result = finder.PollOnce();
 
   EXPECT_TRUE(result.Changed);
-  const FocusFields fields = record_->Peek();
+  const FocusSnapshot fields = Recorded();
   EXPECT_EQ(fields.ProcessId, kSequencerPid);
   EXPECT_EQ(fields.ActiveKeyset, sequencer_);
-  EXPECT_EQ(protocol_.CurrentDeviceMode, kModeKelo);
+  EXPECT_EQ(engine_.Protocol.CurrentDeviceMode, kModeKelo);
   ASSERT_FALSE(device_.Events().empty());
   EXPECT_EQ(device_.Events().front().bytes, (Bytes{0xF0, 0x15, 0x15, 0x01, 0xF7}));
   EXPECT_TRUE(device_.Events().back().purge);
-  EXPECT_EQ(editor_.Shown(), (std::vector<const Keyset*>{}));  // the thread delivers, not PollOnce
+  EXPECT_EQ(ShownKeysets(editor_), (std::vector<const Keyset*>{}));  // the thread delivers, not PollOnce
   EXPECT_TRUE(result.ShowKeyset);
   EXPECT_EQ(result.Shown, sequencer_);
 }
@@ -98,8 +110,9 @@ TEST_F(FocusFinderTest, TwoApplicationsWithoutKeysetsCauseNoSwitch) {
   FocusFinder finder(Services(foreground_));
   foreground_.Focus(kEditorPid);
   EXPECT_TRUE(finder.PollOnce().Changed);
-  EXPECT_EQ(record_->Peek().ActiveKeyset, defaultKeyset_);
-  const int writes = device_.Writes(), purges = device_.Purges(), records = record_->Writes();
+  EXPECT_EQ(Recorded().ActiveKeyset, defaultKeyset_);
+  const int writes = device_.Writes(), purges = device_.Purges();
+  const FocusSnapshot before = Recorded();
 
   foreground_.Focus(kShellPid);
   const FocusPollResult result = finder.PollOnce();
@@ -107,15 +120,16 @@ TEST_F(FocusFinderTest, TwoApplicationsWithoutKeysetsCauseNoSwitch) {
   EXPECT_FALSE(result.ShowKeyset);
   EXPECT_EQ(device_.Writes(), writes);
   EXPECT_EQ(device_.Purges(), purges);
-  EXPECT_EQ(record_->Writes(), records);
+  EXPECT_EQ(Recorded().ProcessId, before.ProcessId);  // the record is left alone
+  EXPECT_EQ(Recorded().ActiveKeyset, before.ActiveKeyset);
 }
 
 TEST_F(FocusFinderTest, ADottedExecutableFindsTheKeysetOfItsFirstPart) {
   FocusFinder finder(Services(foreground_));
   foreground_.Focus(kToolPid);
   finder.PollOnce();
-  EXPECT_EQ(record_->Peek().ActiveKeyset, my_);
-  EXPECT_EQ(protocol_.CurrentDeviceMode, kModeHost);
+  EXPECT_EQ(Recorded().ActiveKeyset, my_);
+  EXPECT_EQ(engine_.Protocol.CurrentDeviceMode, kModeHost);
 }
 
 struct FallbackCase {
@@ -133,8 +147,8 @@ TEST_P(FocusFinderFallback, UsesTheDefaultKeyset) {
   if (GetParam().focused) foreground_.Focus(GetParam().processId);
   else foreground_.FocusNothing();
   EXPECT_TRUE(finder.PollOnce().Changed);
-  EXPECT_EQ(record_->Peek().ActiveKeyset, defaultKeyset_);
-  EXPECT_EQ(record_->Peek().ProcessId, GetParam().focused ? GetParam().processId : 0u);
+  EXPECT_EQ(Recorded().ActiveKeyset, defaultKeyset_);
+  EXPECT_EQ(Recorded().ProcessId, GetParam().focused ? GetParam().processId : 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(FocusFinder, FocusFinderFallback,
@@ -158,9 +172,9 @@ TEST_F(FocusFinderTest, AFailingModeSwitchKeepsThePreviousKeysetAndRepeatsItsMes
   const auto texts = messages_.Texts();
   ASSERT_GE(texts.size(), 3u);
   for (const auto& shown : texts) EXPECT_EQ(shown, text);
-  EXPECT_EQ(record_->Peek().ActiveKeyset, sequencer_);
-  EXPECT_EQ(record_->Peek().ProcessId, kSequencerPid);
-  EXPECT_EQ(editor_.Shown(), (std::vector<const Keyset*>{}));
+  EXPECT_EQ(Recorded().ActiveKeyset, sequencer_);
+  EXPECT_EQ(Recorded().ProcessId, kSequencerPid);
+  EXPECT_EQ(ShownKeysets(editor_), (std::vector<const Keyset*>{}));
 }
 
 TEST_F(FocusFinderTest, LeavingTheEditorForAnApplicationWithTheSameKeysetRecordsThatApplication) {
@@ -169,14 +183,14 @@ TEST_F(FocusFinderTest, LeavingTheEditorForAnApplicationWithTheSameKeysetRecords
   finder.PollOnce();                        // DEFAULT for the shell
   foreground_.Focus(kOwnPid, kOwnerEditor);  // our own process has no Keyset: DEFAULT again
   EXPECT_TRUE(finder.PollOnce().Changed);
-  EXPECT_EQ(record_->Peek().ProcessId, kOwnPid);
-  EXPECT_EQ(record_->Peek().ThreadId, kOwnerEditor);
+  EXPECT_EQ(Recorded().ProcessId, kOwnPid);
+  EXPECT_EQ(Recorded().ThreadId, kOwnerEditor);
 
   foreground_.Focus(kShellPid);
   const FocusPollResult result = finder.PollOnce();
   EXPECT_TRUE(result.Changed);
-  EXPECT_EQ(record_->Peek().ProcessId, kShellPid);  // the dispatch no longer feeds the editor
-  EXPECT_EQ(record_->Peek().ActiveKeyset, defaultKeyset_);
+  EXPECT_EQ(Recorded().ProcessId, kShellPid);  // the dispatch no longer feeds the editor
+  EXPECT_EQ(Recorded().ActiveKeyset, defaultKeyset_);
   EXPECT_EQ(result.Shown, defaultKeyset_);
 }
 
@@ -191,11 +205,11 @@ TEST_F(FocusFinderTest, MovingBetweenOwnWindowsRewritesTheRecordAndRefreshesTheE
   EXPECT_FALSE(finder.PollOnce().Changed);  // still the editor
   foreground_.Focus(kOwnPid, kOwnerOther);  // the tray menu
   EXPECT_TRUE(finder.PollOnce().Changed);
-  EXPECT_EQ(record_->Peek().ThreadId, kOwnerOther);
+  EXPECT_EQ(Recorded().ThreadId, kOwnerOther);
 }
 
 TEST_F(FocusFinderTest, WithoutARecordNothingIsLookedAt) {
-  records_.Destroy();
+  engine_.FocusState.DestroyFocusState();
   FocusFinder finder(Services(foreground_));
   foreground_.Focus(kSequencerPid);
   EXPECT_FALSE(finder.PollOnce().HadRecord);
@@ -212,8 +226,8 @@ TEST_F(FocusFinderTest, TheThreadStartsPausedPollsOnResumeAndTellsTheEditor) {
   finder.Resume();
   ASSERT_TRUE(finder.WaitForPollsAfter(0, 2s));
   finder.Pause();
-  EXPECT_EQ(record_->Peek().ActiveKeyset, sequencer_);
-  EXPECT_EQ(editor_.Shown(), (std::vector<const Keyset*>{sequencer_}));
+  EXPECT_EQ(Recorded().ActiveKeyset, sequencer_);
+  EXPECT_EQ(ShownKeysets(editor_), (std::vector<const Keyset*>{sequencer_}));
 
   const uint64_t polls = finder.PollCount();
   std::this_thread::sleep_for(80ms);
@@ -221,17 +235,17 @@ TEST_F(FocusFinderTest, TheThreadStartsPausedPollsOnResumeAndTellsTheEditor) {
 }
 
 TEST_F(FocusFinderTest, TheEditorIsToldNothingWhenItIsNotRunning) {
-  test::ShownKeysetRecorder stopped(false);
+  test::RecordingEditor stopped;
+  stopped.running = false;
   FocusFinderServices services = Services(foreground_);
-  FocusFinder finder(FocusFinderServices{services.Foreground, services.Keysets, services.Records, services.Protocol,
-                                         services.Device, services.Messages, stopped, kOwnPid, services.Notice,
-                                         services.Interval});
+  FocusFinder finder(FocusFinderServices{services.Foreground, services.Engine, services.Device, services.Messages,
+                                         stopped, services.Notice, services.Interval});
   foreground_.Focus(kSequencerPid);
   finder.Resume();
   ASSERT_TRUE(finder.WaitForPollsAfter(0, 2s));
   finder.Pause();
-  EXPECT_EQ(record_->Peek().ActiveKeyset, sequencer_);
-  EXPECT_TRUE(stopped.Shown().empty());
+  EXPECT_EQ(Recorded().ActiveKeyset, sequencer_);
+  EXPECT_TRUE(ShownKeysets(stopped).empty());
 }
 
 TEST_F(FocusFinderTest, StopIsPromptInTheMiddleOfTheInterval) {
@@ -301,18 +315,19 @@ TEST_F(FocusFinderTest, WithoutADisplayDefaultStaysInForceAndOneLineSaysWhy) {
   std::this_thread::sleep_for(150ms);  // several intervals
   EXPECT_EQ(finder.PollCount(), 1u);   // nothing repeats
   EXPECT_EQ(Notices(), (std::vector<std::string>{"No X11 display (DISPLAY is not set): no focus to follow."}));
-  EXPECT_EQ(record_->Peek().ActiveKeyset, defaultKeyset_);
-  EXPECT_EQ(record_->Peek().ProcessId, 0u);
+  EXPECT_EQ(Recorded().ActiveKeyset, defaultKeyset_);
+  EXPECT_EQ(Recorded().ProcessId, 0u);
   EXPECT_EQ(none.Queries(), 0);
 
   // The next connection records DEFAULT on its new record, still without repeating.
   finder.Pause();
-  record_ = records_.Create(kOwnPid);
+  engine_.FocusState.DestroyFocusState();
+  engine_.FocusState.CreateFocusState();
   finder.Resume();
   ASSERT_TRUE(finder.WaitForPollsAfter(1, 2s));
   std::this_thread::sleep_for(100ms);
   EXPECT_EQ(finder.PollCount(), 2u);
-  EXPECT_EQ(record_->Peek().ActiveKeyset, defaultKeyset_);
+  EXPECT_EQ(Recorded().ActiveKeyset, defaultKeyset_);
   EXPECT_EQ(Notices().size(), 1u);
 }
 
