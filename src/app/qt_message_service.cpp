@@ -1,8 +1,6 @@
 #include "app/qt_message_service.h"
 
-#include <QApplication>
 #include <QMessageBox>
-#include <QThread>
 #include <cstdio>
 
 namespace orvo {
@@ -19,18 +17,12 @@ void ShowBox(const std::string& text, MessageIcon icon) {
   box.exec();
 }
 
+void PrintMessage(const std::string& text) { std::fprintf(stderr, "orvo: %s\n", text.c_str()); }
+
 }  // namespace
 
 void QtMessageService::ShowMessage(const std::string& text, MessageIcon icon) {
-  if (headless_ || !qApp) {
-    std::fprintf(stderr, "orvo: %s\n", text.c_str());
-    return;
-  }
-  if (QThread::currentThread() == qApp->thread()) {
-    ShowBox(text, icon);
-    return;
-  }
-  QMetaObject::invokeMethod(qApp, [text, icon] { ShowBox(text, icon); }, Qt::BlockingQueuedConnection);
+  if (!gui_ || !gui_->CallAndWait([&] { ShowBox(text, icon); })) PrintMessage(text);
 }
 
 }  // namespace orvo

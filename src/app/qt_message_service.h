@@ -1,19 +1,21 @@
 #pragma once
 // Failure messages as modal boxes on the GUI thread. From another thread the caller waits
-// until the user has dismissed the box. Headless, the text goes to standard error.
+// until the user has dismissed the box. Headless, or once the program is closing, the
+// text goes to standard error instead.
+#include "app/gui_thread_calls.h"
 #include "platform/message_service.h"
 
 namespace orvo {
 
 class QtMessageService : public MessageService {
  public:
-  explicit QtMessageService(bool headless) : headless_(headless) {}
-  // Any thread. Must not be called from another thread while the GUI thread waits for
-  // that thread (it would never get to show the box).
+  // `gui` null: headless.
+  explicit QtMessageService(GuiThreadCalls* gui) : gui_(gui) {}
+  // Any thread.
   void ShowMessage(const std::string& text, MessageIcon icon) override;
 
  private:
-  const bool headless_;
+  GuiThreadCalls* gui_;
 };
 
 }  // namespace orvo
