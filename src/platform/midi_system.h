@@ -18,6 +18,7 @@ inline constexpr MidiResult kMidiInvalidHandle = 5;
 inline constexpr MidiResult kMidiNoMemory = 7;
 inline constexpr MidiResult kMidiInvalidFlag = 10;
 inline constexpr MidiResult kMidiInvalidParam = 11;
+inline constexpr MidiResult kMidiUnprepared = 64;    // header not prepared on the port
 inline constexpr MidiResult kMidiStillPlaying = 65;
 
 using MidiOutHandle = std::uintptr_t;
