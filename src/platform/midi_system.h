@@ -12,6 +12,7 @@ namespace orvo {
 
 using MidiResult = uint32_t;
 inline constexpr MidiResult kMidiNoError = 0;
+inline constexpr MidiResult kMidiError = 1;          // unspecified failure of the MIDI system
 inline constexpr MidiResult kMidiBadDeviceId = 2;
 inline constexpr MidiResult kMidiAllocated = 4;
 inline constexpr MidiResult kMidiInvalidHandle = 5;
