@@ -99,9 +99,10 @@ TEST_F(MidiPortsJackTest, AmongNamesEqualButForCaseTheLowerDeviceNumberWins) {
   });
   ASSERT_NE(lower, names.end());
   EXPECT_EQ(keyset.MidiOutDeviceIndex.load(), lower - names.begin());
-  midi->OutShortMessage(keyset.MidiOutHandle, 0x7F4090);
   JackTestApp& chosen = *lower == "Twin-App:MIDI in" ? *first : *second;
   JackTestApp& other = &chosen == first.get() ? *second : *first;
+  ASSERT_TRUE(chosen.AwaitLink([&] { midi->OutShortMessage(keyset.MidiOutHandle, 0xFE); }));
+  midi->OutShortMessage(keyset.MidiOutHandle, 0x7F4090);
   EXPECT_TRUE(chosen.WaitForArrivals(1));
   EXPECT_TRUE(other.Received().empty());
   EXPECT_TRUE(ports->CloseMidiOut(keyset));
@@ -132,6 +133,7 @@ TEST_F(MidiPortsJackTest, ApplicationMidiReachesTheSurfaceAndSurfaceMidiTheAppli
 
   // Surface -> application, as dispatch sends: a short message and a pool buffer.
   const MidiOutHandle out = seq->MidiOutHandle;
+  ASSERT_TRUE(app->AwaitLink([&] { midi->OutShortMessage(out, 0xFE); }));
   ASSERT_EQ(midi->OutShortMessage(out, 0x7F4CBE), 0u);
   MidiHeader* buffer = pool->Take();
   const Bytes lamp{0xF0, 0x00, 0x20, 0x21, 0x7F, 0xF7};
@@ -195,8 +197,7 @@ TEST_F(MidiPortsJackTest, PortsReopenAfterTheApplicationRestarts) {
   ASSERT_TRUE(ports->OpenMidiOutByName(*seq, seq->MidiInPort.Get()));
   app->Send({0xB0, 0x01, 0x02});
   ASSERT_TRUE(RunMainThreadUntil([&] { return surface.Writes() >= 1; }));
-  midi->OutShortMessage(seq->MidiOutHandle, 0x7F4090);
-  EXPECT_TRUE(app->WaitForArrivals(1));
+  EXPECT_TRUE(app->AwaitLink([&] { midi->OutShortMessage(seq->MidiOutHandle, 0x7F4090); }));
 }
 
 }  // namespace

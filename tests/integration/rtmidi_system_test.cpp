@@ -96,6 +96,7 @@ TEST_F(RtMidiJackTest, ShortAndLongMessagesReachTheApplication) {
   MidiOutHandle out = 0;
   const auto outs = Names(*midi, false);
   ASSERT_EQ(midi->OutOpen(out, IndexOf(outs, app->InPort()), &Seen::Handler, reinterpret_cast<std::uintptr_t>(&seen)), 0u);
+  ASSERT_TRUE(app->AwaitLink([&] { midi->OutShortMessage(out, 0xFE); }));
   ASSERT_EQ(midi->OutShortMessage(out, 0x7F4CBE), 0u);
   ASSERT_EQ(midi->OutShortMessage(out, 0x0005C0), 0u);
   std::array<uint8_t, 6> sysex{0xF0, 0x00, 0x01, 0x02, 0x03, 0xF7};
@@ -158,8 +159,7 @@ TEST_F(RtMidiJackTest, AnApplicationThatRestartsCanBeOpenedAgain) {
   ASSERT_TRUE(app);
   const auto again = Names(*midi, false);
   ASSERT_EQ(midi->OutOpen(out, IndexOf(again, app->InPort()), nullptr, 0), 0u);
-  ASSERT_EQ(midi->OutShortMessage(out, 0x7F4090), 0u);
-  ASSERT_TRUE(app->WaitForArrivals(1));
+  EXPECT_TRUE(app->AwaitLink([&] { midi->OutShortMessage(out, 0x7F4090); }));
   EXPECT_EQ(midi->OutClose(out), 0u);
 }
 

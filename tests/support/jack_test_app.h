@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace orvo::test {
@@ -74,6 +75,20 @@ class JackTestApp {
     std::vector<std::vector<uint8_t>> out;
     for (const auto& a : arrivals_) out.push_back(a.bytes);
     return out;
+  }
+  // Sends probes (via `sendProbe`) until one arrives, then forgets them. A new connection
+  // may miss its first cycles when the process runs slowly (sanitizer builds).
+  template <class SendProbe>
+  bool AwaitLink(SendProbe sendProbe) {
+    for (int attempt = 0; attempt < 50; ++attempt) {
+      sendProbe();
+      if (WaitForArrivals(1, std::chrono::milliseconds(100))) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));  // late probes too
+        Clear();
+        return true;
+      }
+    }
+    return false;
   }
   void Clear() {
     std::lock_guard lock(mutex_);
