@@ -37,7 +37,8 @@ class EditorNotifier {
   virtual void PostInputMessage(const Keyset* keyset, uint32_t message) = 0;
   // A long message; the bytes are copied before this returns. `flags`: the header's.
   virtual void PostLongMessage(const Keyset* keyset, std::span<const uint8_t> bytes, uint32_t flags) = 0;
-  // The focused application's Keyset changed (focus finder thread).
+  // The focused application's Keyset changed (focus finder thread). Null when the focus
+  // moved within this program: refresh the title and menu for the Keyset already shown.
   virtual void ShowKeyset(const Keyset* keyset) = 0;
 };
 

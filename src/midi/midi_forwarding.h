@@ -9,7 +9,7 @@
 #include <mutex>
 
 #include "mapping/editor_notifier.h"
-#include "midi/midi_keyset.h"
+#include "mapping/keyset.h"
 #include "midi/sysex_pool.h"
 #include "platform/main_thread_poster.h"
 #include "platform/message_service.h"

@@ -60,7 +60,7 @@ class MidiPortsJackTest : public ::testing::Test {
 
   RecordingMessages messages;
   test::RecordingDevice surface;
-  test::RecordingInputEditor editor;
+  test::RecordingEditor editor;
   QueuedMainThread mainThread;
   std::unique_ptr<JackTestApp> app;
   std::unique_ptr<RtMidiSystem> midi;

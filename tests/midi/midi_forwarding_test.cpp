@@ -11,6 +11,7 @@ namespace orvo {
 namespace {
 
 using test::MidiRig;
+using Kind = test::RecordingEditor::Kind;
 using Bytes = std::vector<uint8_t>;
 
 Bytes Counting(std::size_t size) {
@@ -45,7 +46,7 @@ TEST_F(MidiForwardingTest, ShortMessagesGoToTheSurfaceAsThreeBytesAndToTheEditor
   rig.midi.Receive(in, {0xC0, 0x05});  // program change: two bytes
   rig.Settle();
   EXPECT_EQ(Writes(rig.surface), (std::vector<Bytes>{{0xB0, 0x07, 0x64}, {0xC0, 0x05, 0x00}}));
-  auto posts = rig.editor.Shorts();
+  auto posts = NotesOf(rig.editor, Kind::kInput);
   ASSERT_EQ(posts.size(), 2u);
   EXPECT_EQ(posts[0].keyset, &keyset);
   EXPECT_EQ(posts[0].message, 0x816407B0u);
@@ -64,7 +65,7 @@ TEST_F(MidiForwardingTest, AFortyByteMessageReachesTheSurfaceAsSixteenSixteenAnd
   rig.mainThread.RunPending();
   EXPECT_EQ(rig.midi.QueuedInputBuffers(in), 1000u) << "one finished, one queued";
   EXPECT_EQ(rig.pool->Count(), 1000u) << "the three came back, three others went out";
-  auto longs = rig.editor.Longs();
+  auto longs = NotesOf(rig.editor, Kind::kLong);
   ASSERT_EQ(longs.size(), 3u);
   EXPECT_EQ(longs[2].bytes, Bytes(sysex.begin() + 32, sysex.end()));
 }
@@ -75,8 +76,8 @@ TEST_F(MidiForwardingTest, WithTheEditorClosedTheSurfaceStillGetsEverything) {
   rig.midi.Receive(in, Counting(20));
   rig.Settle();
   EXPECT_EQ(Writes(rig.surface).size(), 3u);
-  EXPECT_TRUE(rig.editor.Shorts().empty());
-  EXPECT_TRUE(rig.editor.Longs().empty());
+  EXPECT_TRUE(NotesOf(rig.editor, Kind::kInput).empty());
+  EXPECT_TRUE(NotesOf(rig.editor, Kind::kLong).empty());
   EXPECT_EQ(rig.midi.QueuedInputBuffers(in), 1000u) << "re-queued all the same";
 }
 

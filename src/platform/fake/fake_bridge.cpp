@@ -50,6 +50,16 @@ void FakeBridge::FailEventMask(bool fail, uint32_t error) {
   eventMaskError_ = error;
 }
 
+void FakeBridge::PendWrites(bool pend) {
+  std::lock_guard lock(mutex_);
+  pendWrites_ = pend;
+}
+
+int FakeBridge::WriteCalls() const {
+  std::lock_guard lock(mutex_);
+  return writeCalls_;
+}
+
 int FakeBridge::PurgeCount() const {
   std::lock_guard lock(mutex_);
   return purges_;
@@ -169,8 +179,16 @@ bool FakeBridge::Read(BridgeHandle h, uint8_t* buffer, uint32_t count, uint32_t&
 }
 
 bool FakeBridge::Write(BridgeHandle h, const uint8_t* bytes, uint32_t count, uint32_t& written,
-                       Overlapped&) {
+                       Overlapped& ov) {
   std::lock_guard lock(mutex_);
+  ++writeCalls_;
+  if (pendWrites_ && IsOpenLocked(h)) {
+    ov.Event.Reset();
+    ov.Succeeded.store(false);
+    ov.Transferred.store(0);
+    pendingWrite_ = &ov;
+    return false;
+  }
   if (!IsOpenLocked(h) || failWrites_) {
     written = 0;
     return true;  // completed, short
@@ -195,12 +213,18 @@ bool FakeBridge::Purge(BridgeHandle h, uint32_t flags) {
 
 bool FakeBridge::Close(BridgeHandle h) {
   Overlapped* wake = nullptr;
+  Overlapped* wakeWrite = nullptr;
   {
     std::lock_guard lock(mutex_);
     if (openHandles_.erase(h) == 0) return false;
-    if (openHandles_.empty()) std::swap(wake, pendingWait_);
+    if (openHandles_.empty()) {
+      std::swap(wake, pendingWait_);
+      std::swap(wakeWrite, pendingWrite_);
+    }
   }
-  if (wake) wake->Event.Set();  // the pending wait ends, failed
+  // The pending operations end, failed.
+  if (wake) wake->Event.Set();
+  if (wakeWrite) wakeWrite->Event.Set();
   return true;
 }
 

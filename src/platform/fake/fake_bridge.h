@@ -29,6 +29,10 @@ class FakeBridge : public Bridge {
   std::vector<uint8_t> Written() const;
   void ClearWritten();
   void FailWrites(bool fail);
+  // Writes pend until the handle is closed (then they fail), as on a stuck line.
+  void PendWrites(bool pend);
+  // Write calls made, completed or not.
+  int WriteCalls() const;
   void FailEventMask(bool fail, uint32_t error = 0);
   int PurgeCount() const;
   // Bytes fed and not yet read.
@@ -70,6 +74,9 @@ class FakeBridge : public Bridge {
   Overlapped* pendingWait_ = nullptr;
   std::vector<uint8_t> written_;
   bool failWrites_ = false;
+  bool pendWrites_ = false;
+  int writeCalls_ = 0;
+  Overlapped* pendingWrite_ = nullptr;
   bool failEventMask_ = false;
   uint32_t eventMaskError_ = 0;
   uint32_t lastError_ = 0;

@@ -1,0 +1,185 @@
+// Events through the reader and the dispatch with a fully mapped Keyset and sinks that
+// only count; and loading and saving a settings directory of 100 full Keyset files.
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <random>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "link/device_link.h"
+#include "mapping/dispatch.h"
+#include "mapping/engine_context.h"
+#include "mapping/keyset_file.h"
+#include "platform/fake/fake_bridge.h"
+#include "protocol/message_reader.h"
+
+namespace orvo {
+namespace {
+
+struct NullKeys : KeyInjector {
+  void SendInput(const KeyboardInput* inputs, uint32_t count) override {
+    benchmark::DoNotOptimize(inputs);
+    benchmark::DoNotOptimize(count);
+  }
+};
+
+struct NullMidiOut : MidiSystem {
+  uint32_t OutDeviceCount() override { return 0; }
+  uint32_t InDeviceCount() override { return 0; }
+  MidiResult OutDeviceName(uint32_t, std::string&) override { return kMidiBadDeviceId; }
+  MidiResult InDeviceName(uint32_t, std::string&) override { return kMidiBadDeviceId; }
+  MidiResult OutOpen(MidiOutHandle&, uint32_t, MidiHandler, std::uintptr_t) override { return kMidiBadDeviceId; }
+  MidiResult OutShortMessage(MidiOutHandle, uint32_t message) override {
+    benchmark::DoNotOptimize(message);
+    return kMidiNoError;
+  }
+  MidiResult OutPrepareHeader(MidiOutHandle, MidiHeader*) override { return kMidiNoError; }
+  MidiResult OutLongMessage(MidiOutHandle, MidiHeader* header) override {
+    SysExPool::GiveBackToOwner(header);  // completes at once
+    return kMidiNoError;
+  }
+  MidiResult OutUnprepareHeader(MidiOutHandle, MidiHeader*) override { return kMidiNoError; }
+  MidiResult OutReset(MidiOutHandle) override { return kMidiInvalidHandle; }
+  MidiResult OutClose(MidiOutHandle) override { return kMidiInvalidHandle; }
+  MidiResult InOpen(MidiInHandle&, uint32_t, MidiHandler, std::uintptr_t, bool) override { return kMidiBadDeviceId; }
+  MidiResult InPrepareHeader(MidiInHandle, MidiHeader*) override { return kMidiInvalidHandle; }
+  MidiResult InUnprepareHeader(MidiInHandle, MidiHeader*) override { return kMidiInvalidHandle; }
+  MidiResult InAddBuffer(MidiInHandle, MidiHeader*) override { return kMidiInvalidHandle; }
+  MidiResult InStart(MidiInHandle) override { return kMidiInvalidHandle; }
+  MidiResult InReset(MidiInHandle) override { return kMidiInvalidHandle; }
+  MidiResult InClose(MidiInHandle) override { return kMidiInvalidHandle; }
+};
+
+struct NullEditor : EditorNotifier {
+  bool IsRunning() override { return true; }
+  void SendControlEvent(const ControlDescriptor*, uint32_t) override {}
+  void PostControlEvent(const ControlDescriptor* row, uint32_t message) override {
+    benchmark::DoNotOptimize(row);
+    benchmark::DoNotOptimize(message);
+  }
+  void PostInputMessage(const Keyset*, uint32_t) override {}
+  void PostLongMessage(const Keyset*, std::span<const uint8_t> bytes, uint32_t) override {
+    benchmark::DoNotOptimize(bytes.data());
+  }
+  void ShowKeyset(const Keyset*) override {}
+};
+
+struct NullDevice : DeviceWriter {
+  bool WriteDevice(const uint8_t*, uint32_t) override { return true; }
+  void PurgeDevice() override {}
+};
+
+// Every control but Bank and Shift, with a key on half of them and a rewrite rule.
+void FillKeyset(Keyset& keyset, const ControlTable& table, uint32_t seed) {
+  std::mt19937 random(seed);
+  for (const ControlDescriptor& row : table.Rows()) {
+    if (row.id == kBankButton || row.id == kShiftButton) continue;
+    auto mapping = std::make_unique<ControlMapping>(row);
+    if (random() % 2) {
+      mapping->KeyCode = static_cast<int32_t>(0x30 + random() % 40);
+      mapping->KeyFlags = static_cast<uint32_t>(random() % 8) | ((random() % 90) << 16);
+    }
+    mapping->MapType = static_cast<uint8_t>(random() % 9);
+    mapping->DataA = static_cast<uint8_t>(0xB0 + random() % 16);
+    mapping->DataB = static_cast<uint8_t>(random() % 128);
+    mapping->Label.Set("Label " + std::to_string(row.id));
+    keyset.SetMapping(std::move(mapping));
+  }
+}
+
+// Buttons, faders, pots and the wheel, and now and then a system-exclusive message.
+std::vector<uint8_t> Traffic() {
+  return {0xBF, 0x03, 0x40, 0xBD, 0x05, 0x7F, 0xBF, 0x43, 0x41, 0xBE, 0x4C, 0x7F, 0xBF, 0x60, 0x01,
+          0xBE, 0x4C, 0x00, 0xBF, 0x10, 0x22, 0xF0, 0x15, 0x29, 0x01, 0xF7, 0xBD, 0x45, 0x00, 0xBF,
+          0x1F, 0x7F};
+}
+constexpr int64_t kEventsInTraffic = 11;
+
+void BM_ReaderAndDispatch(benchmark::State& state) {
+  EngineContext context(4242);
+  context.Protocol.CurrentDeviceMode = kModeHost;
+  Keyset* keyset = context.Mapper.FindOrCreate("SEQUENCER", true);
+  FillKeyset(*keyset, context.Protocol.Controls, 1);
+  keyset->MidiOutHandle = 7;
+  context.FocusState.CreateFocusState();
+  context.FocusState.Current()->Write(777, kOwnerOther, keyset);
+  auto pool = SysExPool::Create();
+  NullKeys keys;
+  NullMidiOut midi;
+  NullEditor editor;
+  Dispatch dispatch(context.FocusState, keys, midi, editor);
+  FakeBridge bridge;
+  DeviceLink link;
+  NullDevice device;
+  MessageReader reader(bridge, link, context.Protocol, pool.get(), dispatch, device);
+  const auto chunk = Traffic();
+  for (auto _ : state) {
+    reader.Store(chunk.data(), chunk.size());
+    reader.Parse();
+  }
+  state.SetItemsProcessed(state.iterations() * kEventsInTraffic);
+  state.counters["mappings"] = static_cast<double>(keyset->Count());
+}
+BENCHMARK(BM_ReaderAndDispatch);
+
+struct SettingsDir {
+  SettingsDir() {
+    std::random_device random;
+    path = std::filesystem::temp_directory_path() / ("orvo-bench-" + std::to_string(random()));
+    std::filesystem::create_directories(path);
+  }
+  ~SettingsDir() { std::filesystem::remove_all(path); }
+  std::filesystem::path path;
+};
+
+struct SilentMessages : MessageService {
+  void ShowMessage(const std::string&, MessageIcon) override { std::abort(); }
+};
+
+constexpr int kKeysetFiles = 100;
+
+void MakeKeysets(Mapper& mapper, const ControlTable& table) {
+  for (int i = 0; i < kKeysetFiles; ++i) {
+    Keyset* keyset = mapper.FindOrCreate("APP" + std::to_string(i), true);
+    FillKeyset(*keyset, table, static_cast<uint32_t>(i));
+    keyset->MidiInPort.Set("client:in " + std::to_string(i));
+    keyset->MidiOutPort.Set("client:out " + std::to_string(i));
+  }
+}
+
+void BM_SaveAllKeysets(benchmark::State& state) {
+  SettingsDir dir;
+  ControlTable table;
+  Mapper mapper;
+  MakeKeysets(mapper, table);
+  SilentMessages messages;
+  KeysetFiles files(mapper, table, dir.path, messages);
+  for (auto _ : state) files.SaveAllKeysets();
+  state.SetItemsProcessed(state.iterations() * kKeysetFiles);
+}
+BENCHMARK(BM_SaveAllKeysets)->Unit(benchmark::kMillisecond);
+
+void BM_LoadAllKeysets(benchmark::State& state) {
+  SettingsDir dir;
+  ControlTable table;
+  {
+    Mapper mapper;
+    MakeKeysets(mapper, table);
+    SilentMessages messages;
+    KeysetFiles(mapper, table, dir.path, messages).SaveAllKeysets();
+  }
+  SilentMessages messages;
+  for (auto _ : state) {
+    Mapper mapper;
+    KeysetFiles files(mapper, table, dir.path, messages);
+    files.LoadAllKeysets();
+    benchmark::DoNotOptimize(mapper.Count());
+  }
+  state.SetItemsProcessed(state.iterations() * kKeysetFiles);
+}
+BENCHMARK(BM_LoadAllKeysets)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace orvo

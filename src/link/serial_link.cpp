@@ -1,0 +1,151 @@
+#include "link/serial_link.h"
+
+#include <cstdio>
+#include <thread>
+
+namespace orvo {
+namespace {
+
+// Reads return what has arrived after 100 ms; a write gives up after 200 ms.
+constexpr CommTimeouts kLinkTimeouts{0, 0, 100, 0, 200};
+constexpr uint32_t kLinkBaudRate = 38400;
+
+void ApplyLineSettings(DeviceControlBlock& dcb) {
+  dcb.BaudRate = kLinkBaudRate;
+  dcb.ByteSize = 8;
+  dcb.Parity = 0;
+  dcb.StopBits = 0;
+  dcb.OutxCtsFlow = false;
+  dcb.OutxDsrFlow = false;
+  dcb.DtrControl = 0;
+  dcb.OutX = false;
+  dcb.InX = false;
+  dcb.RtsControl = 0;
+  dcb.AbortOnError = true;
+}
+
+}  // namespace
+
+SerialLink::SerialLink(Bridge& bridge, ProtocolState& state, ManualResetEvent& unitConnection,
+                       LinkHooks& hooks, MessageService& messages, std::chrono::milliseconds settleDelay)
+    : bridge_(bridge),
+      state_(state),
+      unitConnection_(unitConnection),
+      hooks_(hooks),
+      messages_(messages),
+      settleDelay_(settleDelay) {}
+
+void SerialLink::CheckConnection() {
+  const bool connected = hooks_.ConnectionState() == kIconConnected;
+  for (int i = 0; i < static_cast<int>(kBridgeDescriptions.size()); ++i) {
+    const BridgeHandle h = bridge_.OpenByDescription(kBridgeDescriptions[i]);
+    const uint32_t openError = bridge_.LastOpenError();
+    if (h != kInvalidBridgeHandle) {
+      if (!connected) {
+        Connect(h, i);
+        return;
+      }
+      // Another bridge while ours is up: not used. Ours may still have gone, so go on.
+      bridge_.Close(h);
+      continue;
+    }
+    const bool oursAnswers = connectedDescription_ < 0 || connectedDescription_ == i;
+    if (openError == 0 && connected && oursAnswers) {
+      Disconnect();
+      return;
+    }
+  }
+}
+
+void SerialLink::Connect(BridgeHandle h, int description) {
+  if (ConfigureLink(h) != kLinkConfigured) return;
+  link_.Handle.store(h);
+  connectedDescription_ = description;
+  hooks_.CreateFocusState();
+  hooks_.ResumeFocusFinder();
+  unitConnection_.Set();
+  hooks_.RemoveTrayIcon();
+  hooks_.ShowConnectionState(kIconConnected);
+}
+
+void SerialLink::Disconnect() {
+  unitConnection_.Reset();
+  // Invalid before the close, so that no thread starts a new operation on a dying handle.
+  const BridgeHandle h = link_.Handle.exchange(kInvalidBridgeHandle);
+  if (h != kInvalidBridgeHandle) {
+    bridge_.Purge(h, kPurgeAll);
+    bridge_.Close(h);
+  }
+  state_.CurrentDeviceMode.store(kModeNone);
+  WakeWaiters();
+  connectedDescription_ = -1;
+  hooks_.PauseFocusFinder();
+  hooks_.DestroyFocusState();
+  hooks_.RemoveTrayIcon();
+  hooks_.ShowConnectionState(kIconDisconnected);
+}
+
+void SerialLink::WakeWaiters() {
+  link_.WaitOverlapped.Event.Set();
+  link_.ReadOverlapped.Event.Set();
+  link_.WriteOverlapped.Event.Set();
+}
+
+int SerialLink::ConfigureLink(BridgeHandle h) {
+  // Only the event mask decides: the other calls' results say nothing the mask would not.
+  bridge_.SetTimeouts(h, kLinkTimeouts);
+  bridge_.ResetDevice(h);
+  if (settleDelay_.count() > 0) std::this_thread::sleep_for(settleDelay_);
+  DeviceControlBlock dcb;
+  bridge_.GetState(h, dcb);
+  ApplyLineSettings(dcb);
+  bridge_.SetState(h, dcb);
+  if (bridge_.SetEventMask(h, kEvRxChar)) {
+    state_.CurrentDeviceMode.store(kModeStandard);  // a fresh device starts in Standard mode
+    return kLinkConfigured;
+  }
+  const uint32_t error = bridge_.LastError(h);
+  char text[96];
+  std::snprintf(text, sizeof text, "Could not set comm mask. Restart the app.\nError=%d", static_cast<int>(error));
+  messages_.ShowMessage(text, MessageIcon::kError);
+  bridge_.Purge(h, kPurgeAll);
+  bridge_.Close(h);
+  state_.CurrentDeviceMode.store(kModeNone);
+  return kLinkEventMaskFailed;
+}
+
+void SerialLink::CloseDevice() {
+  unitConnection_.Reset();  // the read thread must not take the closed link for a live one
+  const BridgeHandle h = link_.Handle.exchange(kInvalidBridgeHandle);
+  if (h != kInvalidBridgeHandle) {
+    bridge_.Purge(h, kPurgeAll);
+    bridge_.Close(h);
+  }
+  state_.CurrentDeviceMode.store(kModeNone);
+  WakeWaiters();
+  connectedDescription_ = -1;
+}
+
+bool SerialLink::WriteDevice(const uint8_t* bytes, uint32_t count) {
+  std::lock_guard lock(writeMutex_);
+  const BridgeHandle h = link_.Handle.load();
+  if (h == kInvalidBridgeHandle) return false;
+  Overlapped& ov = link_.WriteOverlapped;
+  uint32_t written = 0;
+  if (bridge_.Write(h, bytes, count, written, ov)) return written == count;
+  if (!ov.Event.Wait()) return false;
+  // Woken by a disconnection (or the link changed under us): the write is lost.
+  if (link_.Handle.load() != h) return false;
+  uint32_t transferred = 0;
+  if (!bridge_.OverlappedResult(h, ov, transferred)) return false;
+  return transferred == count;
+}
+
+void SerialLink::PurgeDevice() {
+  // Between two writes, so that a purge never cuts another thread's write short.
+  std::lock_guard lock(writeMutex_);
+  const BridgeHandle h = link_.Handle.load();
+  if (h != kInvalidBridgeHandle) bridge_.Purge(h, kPurgeAll);
+}
+
+}  // namespace orvo

@@ -1,0 +1,77 @@
+#pragma once
+// The link to the surface: finds and opens the bridge by its USB description, configures
+// the line, owns the open handle with its overlapped records, writes to the surface, and
+// turns the arrival and removal of the device into the program's connection state.
+//
+// While connected, only the description the link connected with can report the device
+// gone: an unrelated description that is absent says nothing about our device. A second
+// bridge that opens while connected is closed again at once.
+#include <array>
+#include <chrono>
+#include <mutex>
+
+#include "link/device_link.h"
+#include "link/link_hooks.h"
+#include "platform/bridge.h"
+#include "platform/manual_reset_event.h"
+#include "platform/message_service.h"
+#include "protocol/device_writer.h"
+#include "protocol/protocol_state.h"
+
+namespace orvo {
+
+// The USB descriptions the bridge answers to, tried in this order.
+inline constexpr std::array<const char*, 3> kBridgeDescriptions{"USB <-> Serial", "Orvo Tablan",
+                                                                "Quorrel Orvo Tablan"};
+
+// Results of ConfigureLink.
+inline constexpr int kLinkConfigured = 0;
+inline constexpr int kLinkEventMaskFailed = 2;
+
+class SerialLink : public DeviceWriter {
+ public:
+  // How long a freshly reset bridge is given to settle before the line is set up.
+  static constexpr std::chrono::milliseconds kDefaultSettleDelay{1000};
+
+  // `unitConnection` is signalled exactly while a device is connected.
+  SerialLink(Bridge& bridge, ProtocolState& state, ManualResetEvent& unitConnection, LinkHooks& hooks,
+             MessageService& messages, std::chrono::milliseconds settleDelay = kDefaultSettleDelay);
+  SerialLink(const SerialLink&) = delete;
+  SerialLink& operator=(const SerialLink&) = delete;
+
+  // Connects a device that has appeared, or notices that the connected one has gone.
+  // Main thread: at start-up and on every device-change notification.
+  void CheckConnection();
+  // Sets time-outs, resets, waits for the bridge to settle, sets the line and the event
+  // mask. kLinkConfigured, or kLinkEventMaskFailed after telling the user and closing `h`.
+  // Main thread.
+  int ConfigureLink(BridgeHandle h);
+  // Purges and closes the device, if open, and wakes every thread waiting on it. At exit.
+  void CloseDevice();
+
+  // DeviceWriter. Any thread; one write at a time. A writer blocked when the device goes
+  // returns false.
+  bool WriteDevice(const uint8_t* bytes, uint32_t count) override;
+  void PurgeDevice() override;
+
+  DeviceLink& Link() { return link_; }
+  Bridge& BridgeLibrary() { return bridge_; }
+
+ private:
+  void Connect(BridgeHandle h, int description);
+  void Disconnect();
+  void WakeWaiters();
+
+  Bridge& bridge_;
+  ProtocolState& state_;
+  ManualResetEvent& unitConnection_;
+  LinkHooks& hooks_;
+  MessageService& messages_;
+  const std::chrono::milliseconds settleDelay_;
+
+  DeviceLink link_;
+  int connectedDescription_ = -1;  // main thread only
+  std::mutex writeMutex_;          // one write at a time on the one write record
+};
+
+}  // namespace orvo

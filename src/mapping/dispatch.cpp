@@ -1,0 +1,145 @@
+#include "mapping/dispatch.h"
+
+#include <algorithm>
+#include <span>
+
+#include "midi/sysex_pool.h"
+#include "protocol/protocol_state.h"
+#include "protocol/short_message.h"
+
+namespace orvo {
+namespace {
+
+constexpr uint32_t kLow24 = 0x00FFFFFF;
+
+constexpr uint32_t Tagged(uint32_t message, uint8_t tag) { return (message & kLow24) | (uint32_t{tag} << 24); }
+
+struct Modifier {
+  uint32_t bit;
+  uint16_t virtualKey;
+};
+// Nearest the key first: Shift, then Alt, then Ctrl outermost.
+constexpr Modifier kModifiers[] = {{kModShift, 0x10}, {kModAlt, 0x12}, {kModCtrl, 0x11}};
+
+// Longest long message copied for the editor; pool buffers hold far less.
+constexpr std::size_t kMaxEditorCopy = 256;
+
+}  // namespace
+
+uint32_t RewriteMessage(uint32_t message, uint8_t mapType, uint8_t dataA, uint8_t dataB) {
+  const uint8_t s = StatusOf(message);
+  const uint8_t d1 = Data1Of(message);
+  const uint8_t d2 = Data2Of(message);
+  const uint32_t flags = message & ~kLow24;
+  switch (mapType) {
+    case 3: return flags | PackShortMessage(dataA, dataB, d2);
+    case 4: return flags | PackShortMessage(dataA, d1, d2);
+    case 5: return flags | PackShortMessage(s, dataB, d2);
+    case 6: return flags | PackShortMessage(dataA, d2, dataB);
+    case 7: return flags | PackShortMessage(dataA, d2, d1);
+    case 8: return flags | PackShortMessage(s, d2, dataB);
+    default: return message;
+  }
+}
+
+Dispatch::Dispatch(FocusStateHolder& focus, KeyInjector& keys, MidiSystem& midi, EditorNotifier& editor)
+    : focus_(focus), keys_(keys), midi_(midi), editor_(editor) {}
+
+int Dispatch::DispatchShortMessage(const ControlDescriptor* row, uint32_t message) {
+  FocusSnapshot now;
+  {
+    const auto record = focus_.Current();
+    if (!record) return 0;  // disconnected: nobody to deliver to
+    if (!record->TryRead(now)) return 1;
+  }
+
+  if (now.ProcessId == focus_.OwnProcessId()) {
+    // Our own windows: only the editor gets events, and it handles them before we go on.
+    if (now.ThreadId == kOwnerEditor && editor_.IsRunning())
+      editor_.SendControlEvent(row, Tagged(message, kTagEditorFocus));
+    return 0;
+  }
+  Keyset* keyset = now.ActiveKeyset;
+  if (!keyset) return 0;
+
+  const MidiOutHandle out = keyset->MidiOutHandle.load(std::memory_order_acquire);
+  switch (keyset->DeviceMode.load(std::memory_order_relaxed)) {
+    case kModeStandard:
+    case kModeKelo:
+      if (out != kNoMidiHandle) midi_.OutShortMessage(out, message);
+      return 0;
+    case kModeHost:
+      break;
+    default:
+      return 0;
+  }
+
+  if (!row) return 0;
+  const ControlId id = row->id;
+  // The surface's layer buttons are handled by the reader; they do nothing else.
+  if (id == kBankButton || id == kShiftButton) return 0;
+
+  const ControlMapping* mapping = keyset->LookupMapping(id);
+  uint32_t sent = message;
+  if (mapping) {
+    const uint32_t keyFlags = mapping->KeyFlags.load(std::memory_order_relaxed);
+    // Buttons type once per press; faders, pots and the wheel on every movement.
+    if (HasKeystroke(keyFlags) && (IsContinuousControl(id) || Data2Of(message) == 0x7F))
+      InjectKeystroke(mapping->KeyCode.load(std::memory_order_relaxed), keyFlags);
+    sent = RewriteMessage(message, mapping->MapType.load(std::memory_order_relaxed),
+                          mapping->DataA.load(std::memory_order_relaxed),
+                          mapping->DataB.load(std::memory_order_relaxed));
+  }
+  if (out != kNoMidiHandle) midi_.OutShortMessage(out, sent);
+  if (mapping && editor_.IsRunning())
+    editor_.PostControlEvent(row, Tagged(out != kNoMidiHandle ? sent : message, kTagHostMode));
+  return 0;
+}
+
+int Dispatch::DispatchLongMessage(MidiHeader* buffer) {
+  FocusSnapshot now;
+  {
+    const auto record = focus_.Current();
+    if (record && !record->TryRead(now)) return 1;
+    if (!record) now.ProcessId = focus_.OwnProcessId();  // disconnected: nobody to deliver to
+  }
+
+  Keyset* keyset = now.ProcessId == focus_.OwnProcessId() ? nullptr : now.ActiveKeyset;
+  const MidiOutHandle out = keyset ? keyset->MidiOutHandle.load(std::memory_order_acquire) : kNoMidiHandle;
+  if (out == kNoMidiHandle) {
+    SysExPool::GiveBackToOwner(buffer);
+    return 0;
+  }
+
+  // Once sent, the buffer belongs to the output, which may give it back to the pool at
+  // any moment: the editor gets a copy taken before.
+  const bool tellEditor = editor_.IsRunning();
+  std::array<uint8_t, kMaxEditorCopy> copy;
+  const std::size_t length = tellEditor ? std::min<std::size_t>(buffer->dwBytesRecorded, copy.size()) : 0;
+  const uint32_t headerFlags = buffer->dwFlags;
+  if (length) std::copy_n(buffer->lpData, length, copy.begin());
+
+  if (midi_.OutPrepareHeader(out, buffer) != kMidiNoError || midi_.OutLongMessage(out, buffer) != kMidiNoError) {
+    midi_.OutUnprepareHeader(out, buffer);
+    return 2;
+  }
+  if (tellEditor) editor_.PostLongMessage(keyset, std::span<const uint8_t>(copy.data(), length), headerFlags);
+  return 0;
+}
+
+void Dispatch::InjectKeystroke(int32_t keyCode, uint32_t keyFlags) {
+  const auto virtualKey = static_cast<uint16_t>(keyCode);
+  const uint16_t scanCode = ScanCodeOf(keyFlags);
+  KeystrokeInputs[3] = {virtualKey, scanCode, (keyFlags & kKeyFlagsExtended) ? kKeyEventExtendedKey : 0, 0, 0};
+  KeystrokeInputs[4] = {virtualKey, scanCode, kKeyEventKeyUp, 0, 0};
+  uint32_t n = 0;
+  for (const Modifier& modifier : kModifiers) {
+    if (!(keyFlags & modifier.bit)) continue;
+    ++n;
+    KeystrokeInputs[3 - n] = {modifier.virtualKey, 0, 0, 0, 0};
+    KeystrokeInputs[4 + n] = {modifier.virtualKey, 0, kKeyEventKeyUp, 0, 0};
+  }
+  keys_.SendInput(&KeystrokeInputs[3 - n], 2 * (n + 1));
+}
+
+}  // namespace orvo

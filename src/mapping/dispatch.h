@@ -1,0 +1,49 @@
+#pragma once
+// What one control event of the surface does now: by the focus record and the active
+// Keyset, the message goes to the Keyset's MIDI output (as it is, or rewritten by the
+// control's mapping), the mapping's keystroke is typed into the focused application, and
+// the editor is told. While our own editor has the focus, events go to the editor alone.
+//
+// Runs on the read thread only. One event costs a try of the focus lock, one mapping
+// lookup, at most one keystroke call and one MIDI call, and allocates nothing.
+#include <array>
+#include <cstdint>
+
+#include "mapping/editor_notifier.h"
+#include "mapping/focus_state.h"
+#include "mapping/keyset.h"
+#include "platform/key_injector.h"
+#include "platform/midi_system.h"
+#include "protocol/dispatch_target.h"
+
+namespace orvo {
+
+// The message as the mapping's MapType sends it (bits 24-31 kept as they are):
+//   0-2, 9+: as it is    3: (A, B, D2)   4: (A, D1, D2)   5: (S, B, D2)
+//   6: (A, D2, B)        7: (A, D2, D1)  8: (S, D2, B)
+uint32_t RewriteMessage(uint32_t message, uint8_t mapType, uint8_t dataA, uint8_t dataB);
+
+class Dispatch : public DispatchTarget {
+ public:
+  Dispatch(FocusStateHolder& focus, KeyInjector& keys, MidiSystem& midi, EditorNotifier& editor);
+
+  // Read thread. 0: taken; 1: the focus record was busy, nothing done, offer it again.
+  int DispatchShortMessage(const ControlDescriptor* row, uint32_t message) override;
+  // Read thread. 0: taken (sent, or given back to its pool); 1: busy; 2: the output
+  // refused it (unprepared again). On 1 and 2 the buffer is still the caller's.
+  int DispatchLongMessage(MidiHeader* buffer) override;
+
+ private:
+  // Types the mapping's key with its modifiers: Ctrl, Alt, Shift down, key down, key up,
+  // Shift, Alt, Ctrl up, as far as the modifiers are set.
+  void InjectKeystroke(int32_t keyCode, uint32_t keyFlags);
+
+  FocusStateHolder& focus_;
+  KeyInjector& keys_;
+  MidiSystem& midi_;
+  EditorNotifier& editor_;
+  // Key-down at 3, key-up at 4, modifier downs at 2, 1, 0 and ups at 5, 6, 7.
+  std::array<KeyboardInput, 8> KeystrokeInputs{};
+};
+
+}  // namespace orvo

@@ -1,0 +1,210 @@
+// The link end to end over a real pty: the simulated surface, the tty bridge, the serial
+// link and the reader on its read thread; unplug and replug as a user does it.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <thread>
+
+#include "protocol/short_message.h"
+#include "support/fake_sysfs.h"
+#include "support/pty_link_rig.h"
+
+namespace orvo {
+namespace {
+
+using namespace std::chrono_literals;
+using test::kConnectCalls;
+using test::kDisconnectCalls;
+using test::PtyLinkRig;
+
+long OpenDescriptors() {
+  return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), std::filesystem::directory_iterator());
+}
+
+// CPU time the read thread and the whole process spend over `span` of idleness.
+struct IdleCpu {
+  std::chrono::microseconds reader, process;
+};
+IdleCpu MeasureIdle(PtyLinkRig& rig, std::chrono::milliseconds span) {
+  const auto reader = test::ThreadCpuTime(rig.readThread);
+  const auto process = test::ProcessCpuTime();
+  std::this_thread::sleep_for(span);
+  return {test::ThreadCpuTime(rig.readThread) - reader, test::ProcessCpuTime() - process};
+}
+
+void Connect(PtyLinkRig& rig) {
+  rig.link.CheckConnection();
+  ASSERT_TRUE(rig.IsConnected());
+}
+
+TEST(LinkOverPtyTest, ConnectingSetsUpTheLinkInOrder) {
+  PtyLinkRig rig;
+  Connect(rig);
+  EXPECT_EQ(rig.hooks.Calls(), kConnectCalls);
+  EXPECT_EQ(rig.state.CurrentDeviceMode.load(), kModeStandard);
+  EXPECT_TRUE(rig.connected.IsSet());
+  EXPECT_EQ(rig.hooks.focusStates.load(), 1);
+  EXPECT_EQ(rig.bridge.OpenHandles(), 1);
+  // A second check while connected finds our device busy and changes nothing.
+  rig.hooks.ClearCalls();
+  rig.link.CheckConnection();
+  EXPECT_TRUE(rig.hooks.Calls().empty());
+  EXPECT_EQ(rig.bridge.OpenHandles(), 1);
+}
+
+TEST(LinkOverPtyTest, SurfaceBytesReachDispatchInOrder) {
+  PtyLinkRig rig;
+  Connect(rig);
+  std::vector<uint32_t> expected;
+  // A message split over three writes.
+  ASSERT_TRUE(rig.surface.Send({0xBF}));
+  std::this_thread::sleep_for(5ms);
+  ASSERT_TRUE(rig.surface.Send({0x03}));
+  std::this_thread::sleep_for(5ms);
+  ASSERT_TRUE(rig.surface.Send({0x40}));
+  expected.push_back(PackShortMessage(0xBF, 0x03, 0x40));
+  ASSERT_TRUE(rig.dispatch.WaitForShort(1));
+  // A burst larger than the reader's ring, in one write.
+  std::vector<uint8_t> burst;
+  for (int i = 0; i < 1000; ++i) {
+    const uint8_t fader = static_cast<uint8_t>(i % 32), value = static_cast<uint8_t>(i % 128);
+    burst.insert(burst.end(), {0xBF, fader, value});
+    expected.push_back(PackShortMessage(0xBF, fader, value));
+  }
+  ASSERT_TRUE(rig.surface.Send(burst));
+  // A system-exclusive message in two pieces between two short ones.
+  ASSERT_TRUE(rig.surface.Send({0xBE, 0x4C, 0x7F, 0xF0, 0x15}));
+  std::this_thread::sleep_for(5ms);
+  ASSERT_TRUE(rig.surface.Send({0x29, 0xF7, 0xBE, 0x4C, 0x00}));
+  expected.push_back(PackShortMessage(0xBE, 0x4C, 0x7F));
+  expected.push_back(PackShortMessage(0xBE, 0x4C, 0x00));
+
+  ASSERT_TRUE(rig.dispatch.WaitForShort(expected.size()));
+  ASSERT_TRUE(rig.dispatch.WaitForLong(1));
+  EXPECT_EQ(rig.dispatch.ShortMessages(), expected);
+  EXPECT_EQ(rig.dispatch.LongMessages()[0], (std::vector<uint8_t>{0xF0, 0x15, 0x29, 0xF7}));
+}
+
+TEST(LinkOverPtyTest, WritesFromManyThreadsArriveWhole) {
+  PtyLinkRig rig;
+  Connect(rig);
+  constexpr int kThreads = 4, kWrites = 300;
+  std::vector<std::thread> writers;
+  std::atomic<int> failures{0};
+  for (int t = 0; t < kThreads; ++t) {
+    writers.emplace_back([&, t] {
+      for (int i = 0; i < kWrites; ++i) {
+        // Each write is five bytes that name its thread: interleaving would show.
+        const uint8_t tag = static_cast<uint8_t>(0xB0 + t);
+        const uint8_t bytes[5] = {tag, tag, tag, tag, static_cast<uint8_t>(i & 0x7F)};
+        if (!rig.link.WriteDevice(bytes, 5)) ++failures;
+      }
+    });
+  }
+  for (auto& w : writers) w.join();
+  EXPECT_EQ(failures.load(), 0);
+  ASSERT_TRUE(rig.surface.WaitForReceived(kThreads * kWrites * 5, 5s));
+  const auto received = rig.surface.Received();
+  ASSERT_EQ(received.size(), std::size_t{kThreads * kWrites * 5});
+  for (std::size_t at = 0; at < received.size(); at += 5) {
+    ASSERT_EQ(received[at], received[at + 1]) << at;
+    ASSERT_EQ(received[at], received[at + 3]) << at;
+  }
+}
+
+TEST(LinkOverPtyTest, UnplugDisconnectsAndTheReaderSleeps) {
+  PtyLinkRig rig;
+  Connect(rig);
+  ASSERT_TRUE(rig.surface.Send({0xBE, 0x4C, 0x7F}));
+  ASSERT_TRUE(rig.dispatch.WaitForShort(1));
+  rig.hooks.ClearCalls();
+
+  rig.surface.Unplug();
+  // Before the main thread has run the check, the hung-up tty must not make anybody spin.
+  std::this_thread::sleep_for(50ms);
+  const IdleCpu hungUp = MeasureIdle(rig, 500ms);
+  EXPECT_LT(hungUp.reader, 10ms);
+  EXPECT_LT(hungUp.process, 40ms);
+  EXPECT_TRUE(rig.IsConnected());  // nobody has run the check yet
+
+  ASSERT_TRUE(rig.RunChecksUntil([&] { return rig.IsDisconnected(); }));
+  EXPECT_EQ(rig.hooks.Calls(), kDisconnectCalls);
+  EXPECT_EQ(rig.state.CurrentDeviceMode.load(), kModeNone);
+  EXPECT_EQ(rig.hooks.focusStates.load(), 0);
+  EXPECT_FALSE(rig.connected.IsSet());
+  EXPECT_EQ(rig.bridge.OpenHandles(), 0);
+  const uint8_t lamp[3] = {0xBE, 0x40, 0x7F};
+  EXPECT_FALSE(rig.link.WriteDevice(lamp, 3));
+
+  const IdleCpu idle = MeasureIdle(rig, 500ms);
+  EXPECT_LT(idle.reader, 10ms);
+  EXPECT_LT(idle.process, 40ms);
+}
+
+TEST(LinkOverPtyTest, ReplugReconnectsByItself) {
+  PtyLinkRig rig;
+  Connect(rig);
+  rig.surface.Unplug();
+  ASSERT_TRUE(rig.RunChecksUntil([&] { return rig.IsDisconnected(); }));
+  rig.hooks.ClearCalls();
+
+  rig.surface.Replug();
+  ASSERT_TRUE(rig.RunChecksUntil([&] { return rig.IsConnected(); }));
+  EXPECT_EQ(rig.hooks.Calls(), kConnectCalls);
+  EXPECT_EQ(rig.state.CurrentDeviceMode.load(), kModeStandard);
+  ASSERT_TRUE(rig.surface.Send({0xBE, 0x4C, 0x7F}));
+  ASSERT_TRUE(rig.dispatch.WaitForShort(1));
+  const uint8_t lamp[3] = {0xBE, 0x4F, 0x7F};
+  EXPECT_TRUE(rig.link.WriteDevice(lamp, 3));
+  ASSERT_TRUE(rig.surface.WaitForReceived(3, 2s));
+}
+
+TEST(LinkOverPtyTest, HundredUnplugCyclesLeaveNothingBehind) {
+  PtyLinkRig rig;
+  Connect(rig);
+  ASSERT_TRUE(rig.surface.Send({0xBF, 0x00, 0x00}));
+  ASSERT_TRUE(rig.dispatch.WaitForShort(1));
+  const long descriptors = OpenDescriptors();
+
+  constexpr int kCycles = 100;
+  for (int cycle = 1; cycle <= kCycles; ++cycle) {
+    rig.surface.Unplug();
+    ASSERT_TRUE(rig.RunChecksUntil([&] { return rig.IsDisconnected(); })) << "cycle " << cycle;
+    ASSERT_EQ(rig.bridge.OpenHandles(), 0);
+    rig.surface.Replug();
+    ASSERT_TRUE(rig.RunChecksUntil([&] { return rig.IsConnected(); })) << "cycle " << cycle;
+    const uint8_t value = static_cast<uint8_t>(cycle);
+    ASSERT_TRUE(rig.surface.Send({0xBF, 0x01, value}));
+    ASSERT_TRUE(rig.dispatch.WaitForShort(static_cast<std::size_t>(cycle) + 1)) << "cycle " << cycle;
+    ASSERT_EQ(rig.dispatch.ShortMessages().back(), PackShortMessage(0xBF, 0x01, value));
+  }
+  EXPECT_EQ(rig.hooks.focusStates.load(), 1);
+  EXPECT_EQ(OpenDescriptors(), descriptors);
+  const IdleCpu idle = MeasureIdle(rig, 500ms);
+  EXPECT_LT(idle.reader, 10ms);
+  EXPECT_LT(idle.process, 40ms);
+}
+
+TEST(LinkOverPtyTest, DiscoveryBySysfsFindsTheSecondDescription) {
+  test::FakeSysfs sysfs;
+  PtyLinkRig rig(TtyBridgeOptions{sysfs.Sys(), sysfs.Dev()});
+  sysfs.AddUsbTty("ttyUSB0", "Orvo Tablan", rig.surface.SlavePath());
+  Connect(rig);
+  ASSERT_TRUE(rig.surface.Send({0xBE, 0x4C, 0x7F}));
+  ASSERT_TRUE(rig.dispatch.WaitForShort(1));
+
+  // The device is still there but another program holds it: nothing changes.
+  rig.hooks.ClearCalls();
+  rig.link.CheckConnection();
+  EXPECT_TRUE(rig.hooks.Calls().empty());
+
+  // Gone from sysfs: the next check disconnects.
+  sysfs.RemoveTty("ttyUSB0");
+  rig.surface.Unplug();
+  rig.link.CheckConnection();
+  EXPECT_EQ(rig.hooks.Calls(), kDisconnectCalls);
+  EXPECT_EQ(rig.bridge.OpenHandles(), 0);
+}
+
+}  // namespace
+}  // namespace orvo

@@ -1,0 +1,150 @@
+#include "mapping/keyset.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <map>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace orvo {
+namespace {
+
+std::vector<ControlId> Order(const Keyset& keyset) {
+  std::vector<ControlId> ids;
+  keyset.ForEachMapping([&](ControlId id, const ControlMapping& mapping) {
+    EXPECT_EQ(id, mapping.ControlId);
+    ids.push_back(id);
+  });
+  return ids;
+}
+
+TEST(Mapper, FindOrCreateUpperCasesWhileLookupIsExact) {
+  Mapper mapper;
+  Keyset* created = mapper.FindOrCreate("ProTools", true);
+  ASSERT_NE(created, nullptr);
+  EXPECT_EQ(created->Name, "PROTOOLS");
+  EXPECT_EQ(mapper.FindOrCreate("protools", false), created);
+  EXPECT_EQ(mapper.FindOrCreate("protools", true), created);
+  EXPECT_EQ(mapper.Lookup("PROTOOLS"), created);
+  EXPECT_EQ(mapper.Lookup("protools"), nullptr);
+  EXPECT_EQ(mapper.FindOrCreate("cubase", false), nullptr);
+  EXPECT_EQ(mapper.Count(), 1u);
+}
+
+TEST(Mapper, NewKeysetAndMappingHaveTheDefaults) {
+  Mapper mapper;
+  const Keyset& keyset = *mapper.FindOrCreate("new", true);
+  EXPECT_EQ(keyset.DeviceMode.load(), kModeHost);
+  EXPECT_TRUE(keyset.MidiInPort.Empty());
+  EXPECT_TRUE(keyset.MidiOutPort.Empty());
+  EXPECT_EQ(keyset.MidiInDeviceIndex.load(), -1);
+  EXPECT_EQ(keyset.MidiOutDeviceIndex.load(), -1);
+  EXPECT_EQ(keyset.MidiInHandle.load(), kNoMidiHandle);
+  EXPECT_EQ(keyset.MidiOutHandle.load(), kNoMidiHandle);
+  EXPECT_EQ(keyset.MenuCommandId.load(), 32900);
+  EXPECT_EQ(keyset.Count(), 0u);
+  EXPECT_EQ(mapper.DefaultKeyset(), nullptr);
+
+  ControlTable table;
+  const ControlMapping mapping(*table.LookupControlById(1204));
+  EXPECT_EQ(mapping.ControlId, 1204);
+  EXPECT_EQ(&mapping.Descriptor, table.LookupControlById(1204));
+  EXPECT_EQ(mapping.KeyFlags.load(), kNoKey);
+  EXPECT_EQ(mapping.KeyCode.load(), 24);
+  EXPECT_EQ(mapping.Label.Get(), "");
+  EXPECT_EQ(mapping.MapType.load(), 0);
+  EXPECT_EQ(mapping.DataA.load(), 0);
+  EXPECT_EQ(mapping.DataB.load(), 0);
+}
+
+TEST(Keyset, EnumeratesBucketsInTurnLatestFirst) {
+  ControlTable table;
+  Keyset keyset("APP");
+  for (ControlId id : {1000, 1270, 1088}) keyset.SetMapping(std::make_unique<ControlMapping>(*table.LookupControlById(id)));
+  EXPECT_EQ(Order(keyset), (std::vector<ControlId>{1088, 1270, 1000}));
+
+  // A whole table: ascending buckets; within one, reverse order of entry.
+  Keyset all("ALL");
+  for (const ControlDescriptor& row : table.Rows()) all.SetMapping(std::make_unique<ControlMapping>(row));
+  const auto ids = Order(all);
+  ASSERT_EQ(ids.size(), kControlRowCount);
+  for (std::size_t i = 1; i < ids.size(); ++i) {
+    const auto before = (ids[i - 1] / 16) % 17, after = (ids[i] / 16) % 17;
+    EXPECT_TRUE(before < after || (before == after && ids[i - 1] > ids[i])) << ids[i - 1] << " then " << ids[i];
+  }
+}
+
+TEST(Keyset, SetMappingNeverReplaces) {
+  ControlTable table;
+  Keyset keyset("APP");
+  ControlMapping* first = keyset.SetMapping(std::make_unique<ControlMapping>(*table.LookupControlById(1204)));
+  first->Label.Set("first");
+  ControlMapping* again = keyset.SetMapping(std::make_unique<ControlMapping>(*table.LookupControlById(1204)));
+  EXPECT_EQ(again, first);
+  EXPECT_EQ(keyset.LookupMapping(1204)->Label.Get(), "first");
+  EXPECT_EQ(keyset.Count(), 1u);
+  EXPECT_EQ(keyset.LookupMapping(1205), nullptr);
+}
+
+TEST(Mapper, EnumeratesByNameBucketLatestFirst) {
+  Mapper mapper;
+  std::vector<std::string> created;
+  for (int i = 0; i < 40; ++i) created.push_back(mapper.FindOrCreate("app" + std::to_string(i), true)->Name);
+
+  std::vector<std::string> seen;
+  mapper.ForEachKeyset([&](const std::string& name, const Keyset& keyset) {
+    EXPECT_EQ(name, keyset.Name);
+    seen.push_back(name);
+  });
+  ASSERT_EQ(seen.size(), created.size());
+  std::map<std::string, std::size_t> createdAt;
+  for (std::size_t i = 0; i < created.size(); ++i) createdAt[created[i]] = i;
+  bool sawSharedBucket = false;
+  for (std::size_t i = 1; i < seen.size(); ++i) {
+    const auto before = NameBucket{}(seen[i - 1]) % 17, after = NameBucket{}(seen[i]) % 17;
+    EXPECT_LE(before, after);
+    if (before == after) {
+      sawSharedBucket = true;
+      EXPECT_GT(createdAt[seen[i - 1]], createdAt[seen[i]]);
+    }
+  }
+  EXPECT_TRUE(sawSharedBucket);  // 40 names in 17 buckets
+}
+
+// Readers on other threads walk and look up while the editor adds Keysets and mappings.
+TEST(Mapper, ReadersStaySafeWhileTheEditorInserts) {
+  ControlTable table;
+  Mapper mapper;
+  Keyset* shown = mapper.FindOrCreate("SHOWN", true);
+  std::atomic<bool> done{false};
+  std::atomic<long> passes{0};
+  std::thread reader([&] {
+    long found = 0;
+    for (; !done.load(); ++passes) {
+      for (ControlId id = kFirstControlId; id <= kLastControlId; ++id)
+        if (const ControlMapping* m = shown->LookupMapping(id)) found += m->KeyFlags.load() == kNoKey;
+      shown->ForEachMapping([&](ControlId, const ControlMapping& m) { found += m.MapType.load(); });
+      found += mapper.FindOrCreate("app7", false) != nullptr;
+      mapper.ForEachKeyset([&](const std::string&, const Keyset& k) { found += k.DeviceMode.load(); });
+    }
+    EXPECT_GT(found, 0);
+  });
+  while (passes.load() == 0) std::this_thread::yield();
+  for (const ControlDescriptor& row : table.Rows()) {
+    auto mapping = std::make_unique<ControlMapping>(row);
+    mapping->MapType = 4;
+    shown->SetMapping(std::move(mapping))->KeyFlags = kNoKey;
+  }
+  for (int i = 0; i < 50; ++i) mapper.FindOrCreate("app" + std::to_string(i), true)->DeviceMode = kModeStandard;
+  const long before = passes.load();
+  while (passes.load() < before + 2) std::this_thread::yield();  // readers saw the full tables too
+  done = true;
+  reader.join();
+  EXPECT_EQ(shown->Count(), kControlRowCount);
+  EXPECT_EQ(mapper.Count(), 51u);
+}
+
+}  // namespace
+}  // namespace orvo

@@ -1,0 +1,43 @@
+#pragma once
+// Dispatch sinks that only count, so that they allocate nothing themselves: keystrokes,
+// MIDI output (a long message completes at once and goes back to its pool) and editor
+// notifications.
+#include <atomic>
+#include <span>
+
+#include "mapping/editor_notifier.h"
+#include "midi/sysex_pool.h"
+#include "platform/key_injector.h"
+#include "support/recording_midi_out.h"
+
+namespace orvo::test {
+
+struct CountingKeys : KeyInjector {
+  long records = 0;
+  void SendInput(const KeyboardInput*, uint32_t count) override { records += count; }
+};
+
+struct CountingMidiOut : RecordingMidiOut {
+  long shorts = 0;
+  long longs = 0;
+  MidiResult OutShortMessage(MidiOutHandle, uint32_t) override { return ++shorts, kMidiNoError; }
+  MidiResult OutPrepareHeader(MidiOutHandle, MidiHeader*) override { return kMidiNoError; }
+  MidiResult OutLongMessage(MidiOutHandle, MidiHeader* header) override {
+    ++longs;
+    SysExPool::GiveBackToOwner(header);
+    return kMidiNoError;
+  }
+  MidiResult OutUnprepareHeader(MidiOutHandle, MidiHeader*) override { return kMidiNoError; }
+};
+
+struct CountingEditor : EditorNotifier {
+  long notes = 0;
+  bool IsRunning() override { return true; }
+  void SendControlEvent(const ControlDescriptor*, uint32_t) override { ++notes; }
+  void PostControlEvent(const ControlDescriptor*, uint32_t) override { ++notes; }
+  void PostInputMessage(const Keyset*, uint32_t) override { ++notes; }
+  void PostLongMessage(const Keyset*, std::span<const uint8_t>, uint32_t) override { ++notes; }
+  void ShowKeyset(const Keyset*) override { ++notes; }
+};
+
+}  // namespace orvo::test

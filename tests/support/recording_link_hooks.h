@@ -1,0 +1,53 @@
+#pragma once
+// LinkHooks that log every call in order and keep the tray's connection state as the
+// tray would: it changes only when a new icon is shown.
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "link/link_hooks.h"
+
+namespace orvo::test {
+
+class RecordingLinkHooks : public LinkHooks {
+ public:
+  void CreateFocusState() override { Log("CreateFocusState"); ++focusStates; }
+  void DestroyFocusState() override { Log("DestroyFocusState"); --focusStates; }
+  void ResumeFocusFinder() override { Log("ResumeFocusFinder"); }
+  void PauseFocusFinder() override { Log("PauseFocusFinder"); }
+  void RemoveTrayIcon() override { Log("RemoveTrayIcon"); }
+  void ShowConnectionState(int icon) override {
+    Log("ShowConnectionState " + std::to_string(icon));
+    state = icon;
+  }
+  int ConnectionState() const override { return state.load(); }
+
+  std::vector<std::string> Calls() const {
+    std::lock_guard lock(mutex_);
+    return calls_;
+  }
+  void ClearCalls() {
+    std::lock_guard lock(mutex_);
+    calls_.clear();
+  }
+
+  std::atomic<int> state{kIconDisconnected};
+  std::atomic<int> focusStates{0};
+
+ private:
+  void Log(std::string call) {
+    std::lock_guard lock(mutex_);
+    calls_.push_back(std::move(call));
+  }
+  mutable std::mutex mutex_;
+  std::vector<std::string> calls_;
+};
+
+// The calls of a connection and of a disconnection, in their order.
+inline const std::vector<std::string> kConnectCalls{"CreateFocusState", "ResumeFocusFinder", "RemoveTrayIcon",
+                                                    "ShowConnectionState 130"};
+inline const std::vector<std::string> kDisconnectCalls{"PauseFocusFinder", "DestroyFocusState", "RemoveTrayIcon",
+                                                       "ShowConnectionState 131"};
+
+}  // namespace orvo::test

@@ -1,0 +1,74 @@
+#include "sim_surface/host_output_decoder.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "protocol/device_modes.h"
+
+namespace orvo::sim {
+namespace {
+// A system-exclusive message longer than this is shown in pieces.
+constexpr std::size_t kMaxSysEx = 64;
+}  // namespace
+
+std::string HexBytes(const uint8_t* bytes, std::size_t count) {
+  std::string out;
+  char hex[4];
+  for (std::size_t i = 0; i < count; ++i) {
+    std::snprintf(hex, sizeof hex, "%02X", bytes[i]);
+    if (i) out += ' ';
+    out += hex;
+  }
+  return out;
+}
+
+std::vector<std::string> HostOutputDecoder::Feed(const uint8_t* bytes, std::size_t count) {
+  std::vector<std::string> lines;
+  for (std::size_t i = 0; i < count; ++i) {
+    const uint8_t byte = bytes[i];
+    // A status byte ends a stray run of data bytes before it.
+    if ((byte & 0x80) && !pending_.empty() && !(pending_[0] & 0x80)) {
+      lines.push_back("bytes " + HexBytes(pending_.data(), pending_.size()));
+      pending_.clear();
+    }
+    pending_.push_back(byte);
+    const uint8_t first = pending_[0];
+    bool complete = false;
+    if (first == 0xF0) complete = byte == 0xF7 || pending_.size() >= kMaxSysEx;
+    else if (first & 0x80) complete = pending_.size() == 3;
+    if (complete) {
+      lines.push_back(Describe(pending_));
+      pending_.clear();
+    }
+  }
+  return lines;
+}
+
+std::string HostOutputDecoder::LampNames(uint32_t wireCode) const {
+  std::string names;
+  for (const ControlDescriptor& row : table_.Rows()) {
+    if (row.wireCode != wireCode) continue;
+    if (!names.empty()) names += " / ";
+    names += row.name;
+  }
+  return names;
+}
+
+std::string HostOutputDecoder::Describe(const std::vector<uint8_t>& message) const {
+  if (message[0] == 0xF0) {
+    for (int32_t mode = kModeStandard; mode <= kModeKelo; ++mode) {
+      const auto* known = ModeMessage(mode);
+      if (known && message.size() == known->size() && std::equal(known->begin(), known->end(), message.begin()))
+        return std::string("mode ") + ModeDisplayName(mode);
+    }
+    return "sysex " + HexBytes(message.data(), message.size());
+  }
+  const uint8_t status = message[0], number = message[1], value = message[2];
+  if ((status == 0xBD || status == 0xBE || status == 0xBF) && (value == 0x7F || value == 0x00)) {
+    const std::string names = LampNames(uint32_t{status} | (uint32_t{number} << 8));
+    if (!names.empty()) return std::string(value ? "lamp on " : "lamp off ") + names;
+  }
+  return "bytes " + HexBytes(message.data(), message.size());
+}
+
+}  // namespace orvo::sim
