@@ -56,17 +56,24 @@ void BM_ShortMessageToJackApplication(benchmark::State& state) {
     return;
   }
 
+  if (!receiver->AwaitLink([&] { sender->Send({0xFE}); }) ||
+      !receiver->AwaitLink([&] { midi->OutShortMessage(out, 0xFE); })) {
+    state.SkipWithError("no message gets through");
+    return;
+  }
   std::vector<double> baseline, ours;
+  int lost = 0;  // dropped by the server in an overrun cycle, on either path
   for (auto _ : state) {
     const double plain = Sample(*receiver, [&] { sender->Send({0x90, 0x40, 0x7F}); });
     const double driver = Sample(*receiver, [&] { midi->OutShortMessage(out, 0x7F4090); });
     if (plain < 0 || driver < 0) {
-      state.SkipWithError("a message did not arrive");
-      break;
+      ++lost;
+      continue;
     }
     baseline.push_back(plain);
     ours.push_back(driver);
   }
+  state.counters["lost"] = lost;
   midi->OutClose(out);
   if (baseline.empty()) return;
   const double baseMedian = Percentile(baseline, 0.5), baseP99 = Percentile(baseline, 0.99);
