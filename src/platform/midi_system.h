@@ -12,12 +12,14 @@ namespace orvo {
 
 using MidiResult = uint32_t;
 inline constexpr MidiResult kMidiNoError = 0;
+inline constexpr MidiResult kMidiError = 1;          // unspecified failure of the MIDI system
 inline constexpr MidiResult kMidiBadDeviceId = 2;
 inline constexpr MidiResult kMidiAllocated = 4;
 inline constexpr MidiResult kMidiInvalidHandle = 5;
 inline constexpr MidiResult kMidiNoMemory = 7;
 inline constexpr MidiResult kMidiInvalidFlag = 10;
 inline constexpr MidiResult kMidiInvalidParam = 11;
+inline constexpr MidiResult kMidiUnprepared = 64;    // header not prepared on the port
 inline constexpr MidiResult kMidiStillPlaying = 65;
 
 using MidiOutHandle = std::uintptr_t;
