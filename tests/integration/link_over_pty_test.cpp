@@ -7,6 +7,7 @@
 
 #include "protocol/short_message.h"
 #include "support/fake_sysfs.h"
+#include "protocol/device_modes.h"
 #include "support/pty_link_rig.h"
 
 namespace orvo {
@@ -204,6 +205,27 @@ TEST(LinkOverPtyTest, DiscoveryBySysfsFindsTheSecondDescription) {
   rig.link.CheckConnection();
   EXPECT_EQ(rig.hooks.Calls(), kDisconnectCalls);
   EXPECT_EQ(rig.bridge.OpenHandles(), 0);
+}
+
+}  // namespace
+}  // namespace orvo
+
+namespace orvo {
+namespace {
+
+// Switching the mode purges the bridge right after writing the mode message and the 318
+// lamp bytes: every one of them still reaches the surface.
+TEST(LinkOverPtyTest, PurgeAfterTheModeSwitchKeepsWhatWasWritten) {
+  test::PtyLinkRig rig;
+  rig.link.CheckConnection();
+  ASSERT_TRUE(rig.IsConnected());
+  rig.surface.ClearReceived();
+  ASSERT_EQ(SelectModeForApplication(rig.state, rig.link, kModeHost), kModeDone);
+  ASSERT_TRUE(rig.surface.WaitForReceived(5 + 318, std::chrono::seconds(5)));
+  const auto received = rig.surface.Received();
+  EXPECT_EQ(std::vector<uint8_t>(received.begin(), received.begin() + 5),
+            (std::vector<uint8_t>{0xF0, 0x15, 0x29, 0x01, 0xF7}));
+  EXPECT_EQ(received.size(), 5u + 318u);
 }
 
 }  // namespace

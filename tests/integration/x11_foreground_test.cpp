@@ -152,3 +152,27 @@ TEST(X11Foreground, BaseNameOfExecutableCutsAtTheFirstDot) {
 
 }  // namespace
 }  // namespace orvo
+
+namespace orvo {
+namespace {
+
+// A window manager may leave _NET_ACTIVE_WINDOW naming a window that is gone, and its id
+// may be handed to another client later: it must not decide whose the focus is.
+TEST(X11Foreground, AStaleActiveWindowIsPassedOver) {
+  ORVO_SKIP_WITHOUT_DISPLAY();
+  unsigned long gone = 0;
+  { gone = test::X11TestWindow("gone").Id(); }
+  Display* display = XOpenDisplay(nullptr);
+  ASSERT_NE(display, nullptr);
+  const Atom active = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
+  XChangeProperty(display, DefaultRootWindow(display), active, XA_WINDOW, 32, PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(&gone), 1);
+  XSync(display, False);
+  X11Foreground query;
+  query.Foreground();
+  EXPECT_NE(query.LastWindow(), gone);
+  XCloseDisplay(display);
+}
+
+}  // namespace
+}  // namespace orvo

@@ -74,7 +74,11 @@ ForegroundWindow X11Foreground::Foreground() {
 unsigned long X11Foreground::FocusedClientWindow() {
   if (options_.useActiveWindowProperty) {
     unsigned long active = None;
-    if (ReadCardinal(connection_.display(), root_, netActiveWindow_, XA_WINDOW, &active) && active != None)
+    // The property can outlive its window (a window manager that does not clear it);
+    // a window that is gone says nothing, and its id may already name another client's.
+    XWindowAttributes attributes;
+    if (ReadCardinal(connection_.display(), root_, netActiveWindow_, XA_WINDOW, &active) && active != None &&
+        XGetWindowAttributes(connection_.display(), active, &attributes) != 0)
       return active;
   }
   return InputFocusClientWindow();
