@@ -1,0 +1,255 @@
+#include "app/application.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QSystemTrayIcon>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "app/gui_thread_calls.h"
+#include "app/qt_message_service.h"
+#include "app/settings_directory.h"
+#include "app/simulated_surface_session.h"
+#include "app/terminal_notifier.h"
+#include "app/tray_window.h"
+#include "link/serial_link.h"
+#include "mapping/dispatch.h"
+#include "mapping/engine_context.h"
+#include "mapping/focus_finder.h"
+#include "mapping/keyset_file.h"
+#include "midi/midi_ports.h"
+#include "midi/sysex_pool.h"
+#include "platform/linux/rtmidi_system.h"
+#include "platform/linux/tty_bridge.h"
+#include "platform/linux/udev_monitor.h"
+#include "platform/linux/x11_foreground.h"
+#include "platform/linux/xtest_injector.h"
+#include "protocol/message_reader.h"
+
+namespace orvo {
+namespace {
+
+constexpr const char* kOrganisation = "Quorrel Electronics";
+
+// The editor is not there yet: nothing is running to be told.
+class NoEditor : public EditorNotifier {
+ public:
+  bool IsRunning() override { return false; }
+  void SendControlEvent(const ControlDescriptor*, uint32_t) override {}
+  void PostControlEvent(const ControlDescriptor*, uint32_t) override {}
+  void PostInputMessage(const Keyset*, uint32_t) override {}
+  void PostLongMessage(const Keyset*, std::span<const uint8_t>, uint32_t) override {}
+  void ShowKeyset(const Keyset*) override {}
+};
+
+// Types nothing: where no X display takes keystrokes.
+class NoKeys : public KeyInjector {
+ public:
+  void SendInput(const KeyboardInput*, uint32_t) override {}
+};
+
+void Say(const std::string& line) {
+  std::fprintf(stderr, "orvo: %s\n", line.c_str());
+}
+
+}  // namespace
+
+Application::Application(Options options) : options_(std::move(options)) {}
+
+Application::~Application() { Shutdown(); }
+
+void Application::Post(std::function<void()> task) {
+  if (gui_) gui_->Post(std::move(task));
+}
+
+bool Application::Start() {
+  QCoreApplication::setOrganizationName(kOrganisation);
+  QCoreApplication::setApplicationName("Orvo");
+  gui_ = std::make_unique<GuiThreadCalls>(this);
+  messages_ = std::make_unique<QtMessageService>(options_.headless ? nullptr : gui_.get());
+
+  // The settings directory, created on the way; an explicit one is used as it is.
+  if (options_.settingsDir.empty()) {
+    settingsDirectory_ = ChooseSettingsDirectory();
+  } else {
+    settingsDirectory_ = options_.settingsDir;
+    std::error_code ignored;
+    std::filesystem::create_directories(settingsDirectory_, ignored);
+  }
+
+  // The tray window object, or the terminal in its place.
+  if (options_.headless) {
+    terminal_ = std::make_unique<TerminalNotifier>();
+  } else {
+    TrayWindow::Commands commands{[this] { StartEditor(); }, [this] { Exit(); }, [this] { CheckConnection(); }};
+    tray_ = std::make_unique<TrayWindow>(std::move(commands), QSystemTrayIcon::isSystemTrayAvailable());
+  }
+
+  // The Keysets.
+  engine_ = std::make_unique<EngineContext>(static_cast<uint32_t>(getpid()));
+  files_ = std::make_unique<KeysetFiles>(engine_->Mapper, engine_->Protocol.Controls, settingsDirectory_, *messages_);
+  files_->LoadAllKeysets();
+
+  if (!StartPlatform()) return false;
+
+  // The long-message pool; the reader needs it from its first message on.
+  pool_ = SysExPool::Create();
+
+  link_ = std::make_unique<SerialLink>(*bridge_, engine_->Protocol, unitConnection_, *this, *messages_);
+  if (options_.headless)
+    editorNotifier_.reset();  // the terminal serves
+  else
+    editorNotifier_ = std::make_unique<NoEditor>();
+  EditorNotifier& editor = terminal_ ? static_cast<EditorNotifier&>(*terminal_) : *editorNotifier_;
+  dispatch_ = std::make_unique<Dispatch>(engine_->FocusState, *keys_, *midi_, editor);
+  reader_ = std::make_unique<MessageReader>(*bridge_, link_->Link(), engine_->Protocol, pool_.get(), *dispatch_, *link_);
+
+  // The read thread, running at once: it waits for a connection.
+  try {
+    readThread_ = std::thread([this] { reader_->Run(unitConnection_, readStop_); });
+  } catch (const std::system_error&) {
+    messages_->ShowMessage("Could not create Orvo Read Thread.\nPlease restart the application.", MessageIcon::kInformation);
+    return false;
+  }
+
+  // The focus finder thread, paused until a surface connects.
+  try {
+    FocusFinderServices services{*foreground_, *engine_, *link_, *messages_, editor, [](const std::string& line) { Say(line); }};
+    focusFinder_ = std::make_unique<FocusFinder>(std::move(services));
+  } catch (const std::system_error&) {
+    messages_->ShowMessage("Could not create Application Focus Finder Thread.\nPlease restart the application.",
+                           MessageIcon::kInformation);
+    return false;
+  }
+
+  // The tray icon and the first connection check; then every device change checks again.
+  StartDeviceNotifications();
+  if (tray_)
+    tray_->CreateTrayWindow();
+  else
+    CheckConnection();
+
+  // Every Keyset's MIDI ports.
+  ports_ = std::make_unique<MidiPorts>(MidiServices{*midi_, *messages_, *link_, editor, *this, pool_.get()});
+  ports_->OpenAllMidiPorts(engine_->Mapper);
+  return true;
+}
+
+bool Application::StartPlatform() {
+  TtyBridgeOptions bridgeOptions;
+  bridge_ = std::make_unique<TtyBridge>(bridgeOptions);
+  bridge_->SetDeviceChangeCallback([this] { Post([this] { CheckConnection(); }); });
+  if (options_.simulate) {
+    simulation_ = std::make_unique<SimulatedSurfaceSession>([this](const std::string& line) {
+      if (terminal_) terminal_->Say(line);
+      else std::printf("%s\n", line.c_str()), std::fflush(stdout);
+    });
+    if (!simulation_->Plugged()) {
+      messages_->ShowMessage("The simulated surface could not start: " + simulation_->Error(), MessageIcon::kError);
+      return false;
+    }
+    bridge_->SetDevicePath(simulation_->DevicePath());
+    simulation_->ReadStandardInput();
+    Say("simulated surface on " + simulation_->DevicePath() + "; type \"help\" for its commands");
+  } else if (!options_.devicePath.empty()) {
+    bridge_->SetDevicePath(options_.devicePath);
+  }
+
+  RtMidiOptions midiOptions;
+  if (!options_.midiApi.empty()) midiOptions.api = *ParseMidiApi(options_.midiApi);
+  auto midi = RtMidiSystem::Create(midiOptions, nullptr);
+  if (!midi->Problem().empty()) Say(midi->Problem());
+  midi_ = std::move(midi);
+
+  foreground_ = std::make_unique<X11Foreground>();
+  auto injector = std::make_unique<XTestInjector>();
+  if (injector->Available()) {
+    keys_ = std::move(injector);
+  } else {
+    Say("keystrokes are not typed: " + injector->Why());
+    keys_ = std::make_unique<NoKeys>();
+  }
+  return true;
+}
+
+void Application::StartDeviceNotifications() {
+  udev_ = std::make_unique<UdevMonitor>([this] { Post([this] { CheckConnection(); }); });
+}
+
+void Application::CheckConnection() {
+  if (link_ && !shutDown_) link_->CheckConnection();
+}
+
+void Application::Exit() {
+  QCoreApplication::exit(0);
+}
+
+void Application::StartEditor() {
+  messages_->ShowMessage("The editor is not part of this version yet.", MessageIcon::kInformation);
+}
+
+// LinkHooks, all on the main thread.
+void Application::CreateFocusState() { engine_->FocusState.CreateFocusState(); }
+void Application::DestroyFocusState() { engine_->FocusState.DestroyFocusState(); }
+void Application::ResumeFocusFinder() {
+  if (focusFinder_) focusFinder_->Resume();
+}
+void Application::PauseFocusFinder() {
+  if (focusFinder_) focusFinder_->Pause();
+}
+void Application::RemoveTrayIcon() {
+  if (tray_) tray_->RemoveTrayIcon();
+}
+void Application::ShowConnectionState(int icon) {
+  if (tray_) {
+    tray_->ShowConnectionState(icon);
+    return;
+  }
+  headlessState_ = icon;
+  if (terminal_) terminal_->Say(icon == kIconConnected ? "Surface connected" : "Surface disconnected");
+}
+int Application::ConnectionState() const { return tray_ ? tray_->ConnectionState() : headlessState_.load(); }
+
+void Application::StopReadThread() {
+  readStop_ = true;
+  unitConnection_.Interrupt();
+  if (link_) {
+    link_->Link().WaitOverlapped.Event.Interrupt();
+    link_->Link().ReadOverlapped.Event.Interrupt();
+  }
+  if (readThread_.joinable()) readThread_.join();
+}
+
+// The exit steps. Threads are woken and joined before what they use is freed, and the
+// calls that wait for the GUI thread are released first, since it no longer runs them.
+void Application::Shutdown() {
+  if (shutDown_) return;
+  shutDown_ = true;
+  if (gui_) gui_->Close();
+  udev_.reset();
+  if (bridge_) bridge_->SetDeviceChangeCallback({});
+  if (focusFinder_) focusFinder_->Stop();
+  if (link_) link_->CloseDevice();  // wakes the read thread from any wait on the device
+  StopReadThread();
+  focusFinder_.reset();
+  if (engine_) engine_->FocusState.DestroyFocusState();
+  if (ports_ && engine_) ports_->CloseAllMidiPorts(engine_->Mapper);
+  ports_.reset();
+  reader_.reset();
+  dispatch_.reset();
+  if (pool_ && pool_->Count() != pool_->Capacity())
+    Say(std::to_string(pool_->Capacity() - pool_->Count()) + " long-message buffers were still in use at exit");
+  link_.reset();
+  midi_.reset();  // after the ports: its threads deliver nothing more
+  pool_.reset();
+  keys_.reset();
+  foreground_.reset();
+  simulation_.reset();
+  bridge_.reset();
+  files_.reset();
+  engine_.reset();
+  tray_.reset();
+}
+
+}  // namespace orvo

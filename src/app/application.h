@@ -1,0 +1,105 @@
+#pragma once
+// The driver as a whole: builds every part at start-up in a fixed order, runs the main
+// thread's event loop, and takes everything down again at exit with every thread woken
+// and joined before what it uses is freed. Lives on the main (GUI) thread.
+#include <QObject>
+#include <atomic>
+#include <filesystem>
+#include <memory>
+#include <thread>
+
+#include "app/command_line.h"
+#include "link/link_hooks.h"
+#include "platform/main_thread_poster.h"
+#include "platform/manual_reset_event.h"
+
+class QSocketNotifier;
+
+namespace orvo {
+
+class Bridge;
+class Dispatch;
+class EditorNotifier;
+class FocusFinder;
+class ForegroundQuery;
+class GuiThreadCalls;
+class KeyInjector;
+class KeysetFiles;
+class MessageReader;
+class MessageService;
+class MidiPorts;
+class MidiSystem;
+class SerialLink;
+class SimulatedSurfaceSession;
+class SysExPool;
+class TerminalNotifier;
+class TrayWindow;
+class TtyBridge;
+class UdevMonitor;
+class X11Foreground;
+struct EngineContext;
+
+class Application : public QObject, public LinkHooks, public MainThreadPoster {
+  Q_OBJECT
+ public:
+  explicit Application(Options options);
+  ~Application() override;
+
+  // The start-up steps; false when the program must end (the reason has been shown).
+  bool Start();
+  // The exit steps; safe after a failed or partial Start, and more than once.
+  void Shutdown();
+  // Ends the event loop; Shutdown follows. Main thread.
+  void Exit();
+
+  // LinkHooks, main thread.
+  void CreateFocusState() override;
+  void DestroyFocusState() override;
+  void ResumeFocusFinder() override;
+  void PauseFocusFinder() override;
+  void RemoveTrayIcon() override;
+  void ShowConnectionState(int icon) override;
+  int ConnectionState() const override;
+  // MainThreadPoster, any thread.
+  void Post(std::function<void()> task) override;
+
+  // Main thread: runs the connection check (at start and on every device change).
+  void CheckConnection();
+  const std::filesystem::path& SettingsDirectory() const { return settingsDirectory_; }
+  EngineContext& Engine() { return *engine_; }
+
+ private:
+  bool StartPlatform();
+  void StartDeviceNotifications();
+  void StopReadThread();
+  void StartEditor();
+
+  const Options options_;
+  std::filesystem::path settingsDirectory_;
+  std::unique_ptr<GuiThreadCalls> gui_;
+  std::unique_ptr<MessageService> messages_;
+  std::unique_ptr<TerminalNotifier> terminal_;
+  std::unique_ptr<EditorNotifier> editorNotifier_;
+  std::unique_ptr<TrayWindow> tray_;
+  std::unique_ptr<EngineContext> engine_;
+  std::unique_ptr<KeysetFiles> files_;
+  ManualResetEvent unitConnection_;
+  std::unique_ptr<SimulatedSurfaceSession> simulation_;
+  std::unique_ptr<TtyBridge> bridge_;
+  std::unique_ptr<MidiSystem> midi_;
+  std::unique_ptr<KeyInjector> keys_;
+  std::unique_ptr<X11Foreground> foreground_;
+  std::unique_ptr<SysExPool> pool_;
+  std::unique_ptr<SerialLink> link_;
+  std::unique_ptr<Dispatch> dispatch_;
+  std::unique_ptr<MessageReader> reader_;
+  std::atomic<bool> readStop_{false};
+  std::thread readThread_;
+  std::unique_ptr<FocusFinder> focusFinder_;
+  std::unique_ptr<MidiPorts> ports_;
+  std::unique_ptr<UdevMonitor> udev_;
+  std::atomic<int> headlessState_{kIconDisconnected};
+  bool shutDown_ = false;
+};
+
+}  // namespace orvo

@@ -1,0 +1,28 @@
+#pragma once
+// The driver's options. With none it runs as a tray application on the surface it finds.
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace orvo {
+
+struct Options {
+  std::string devicePath;   // --device PATH: this tty, no discovery
+  std::string settingsDir;  // --settings-dir DIR
+  std::string midiApi;      // --midi-api jack|alsa; empty: JACK when a server runs, else ALSA
+  bool headless = false;    // --headless: no tray, no editor; messages to the terminal
+  bool simulate = false;    // --simulate: a simulated surface instead of hardware
+  bool listKeysets = false; // --list-keysets: print the Keysets and exit
+  bool help = false;
+  bool version = false;
+};
+
+struct ParsedOptions {
+  Options options;
+  std::string error;  // non-empty: what is wrong, for the user
+};
+
+ParsedOptions ParseCommandLine(const std::vector<std::string>& args);
+const char* UsageText();
+
+}  // namespace orvo

@@ -1,0 +1,47 @@
+#include "app/quit_on_signal.h"
+
+#include <QSocketNotifier>
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+namespace orvo {
+namespace {
+
+int g_pipe[2] = {-1, -1};
+
+extern "C" void OnSignal(int) {
+  const char byte = 1;
+  (void)!::write(g_pipe[1], &byte, 1);  // async-signal-safe; a full pipe means one is pending
+}
+
+}  // namespace
+
+QuitOnSignal::QuitOnSignal(std::function<void()> quit) : quit_(std::move(quit)) {
+  if (::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+  notifier_ = std::make_unique<QSocketNotifier>(g_pipe[0], QSocketNotifier::Read);
+  connect(notifier_.get(), &QSocketNotifier::activated, this, [this] {
+    char bytes[16];
+    while (::read(g_pipe[0], bytes, sizeof bytes) > 0) {
+    }
+    if (quit_) quit_();
+  });
+  struct sigaction action {};
+  action.sa_handler = OnSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  ::sigaction(SIGINT, &action, nullptr);
+  ::sigaction(SIGTERM, &action, nullptr);
+}
+
+QuitOnSignal::~QuitOnSignal() {
+  ::signal(SIGINT, SIG_DFL);
+  ::signal(SIGTERM, SIG_DFL);
+  notifier_.reset();
+  for (int& fd : g_pipe) {
+    if (fd >= 0) ::close(fd);
+    fd = -1;
+  }
+}
+
+}  // namespace orvo

@@ -1,0 +1,129 @@
+#include "app/tray_window.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QSystemTrayIcon>
+#include <QVBoxLayout>
+
+#include "app/tray_icons.h"
+
+namespace orvo {
+namespace {
+const char* TipOf(int state) { return state == kStateConnected ? "Orvo" : "Orvo Disconnected"; }
+}  // namespace
+
+TrayWindow::TrayWindow(Commands commands, bool useTray)
+    : commands_(std::move(commands)), connectedIcon_(ConnectedIcon()), disconnectedIcon_(DisconnectedIcon()) {
+  BuildMenu();
+  if (useTray) {
+    tray_ = std::make_unique<QSystemTrayIcon>();
+    tray_->setContextMenu(menu_.get());  // opened by the right button; a left click does nothing
+  } else {
+    BuildStatusWindow();
+  }
+}
+
+TrayWindow::~TrayWindow() {
+  if (tray_) tray_->hide();
+}
+
+void TrayWindow::BuildMenu() {
+  menu_ = std::make_unique<QMenu>();
+  menu_->setTitle("Orvo TaskBar");
+  connect(menu_->addAction("&Start Editor"), &QAction::triggered, this, [this] {
+    if (commands_.startEditor) commands_.startEditor();
+  });
+  menu_->addSeparator();
+  connect(menu_->addAction("&About"), &QAction::triggered, this, [this] { ShowAbout(); });
+  menu_->addSeparator();
+  connect(menu_->addAction("&Exit"), &QAction::triggered, this, [this] {
+    if (commands_.exit) commands_.exit();
+  });
+}
+
+// For desktops without a tray: the state and the same three commands in a small window.
+void TrayWindow::BuildStatusWindow() {
+  statusWindow_ = std::make_unique<QWidget>();
+  statusWindow_->setWindowTitle("Orvo");
+  auto* layout = new QVBoxLayout(statusWindow_.get());
+  auto* top = new QHBoxLayout;
+  statusIcon_ = new QLabel;
+  statusText_ = new QLabel;
+  top->addWidget(statusIcon_);
+  top->addWidget(statusText_, 1);
+  layout->addLayout(top);
+  auto* buttons = new QHBoxLayout;
+  for (QAction* action : menu_->actions()) {
+    if (action->isSeparator()) continue;
+    auto* button = new QPushButton(action->text());
+    connect(button, &QPushButton::clicked, action, &QAction::trigger);
+    buttons->addWidget(button);
+  }
+  layout->addLayout(buttons);
+}
+
+void TrayWindow::CreateTrayWindow() {
+  ShowConnectionState(kStateDisconnected);
+  if (statusWindow_) statusWindow_->show();
+  if (commands_.checkConnection) commands_.checkConnection();
+}
+
+void TrayWindow::ShowConnectionState(int state) {
+  const bool connected = state == kStateConnected;
+  const QIcon& icon = connected ? connectedIcon_ : disconnectedIcon_;
+  if (tray_) {
+    tray_->setIcon(icon);
+    tray_->setToolTip(TipOf(state));
+    tray_->show();
+  }
+  if (statusWindow_) {
+    statusIcon_->setPixmap(icon.pixmap(48, 48));
+    statusText_->setText(connected ? "The surface is connected." : "No surface is connected.");
+    statusWindow_->setWindowIcon(icon);
+    statusWindow_->setToolTip(TipOf(state));
+  }
+  state_.store(state);
+}
+
+void TrayWindow::RemoveTrayIcon() {
+  // The icon is replaced in place by the next ShowConnectionState; hiding it in between
+  // would only make it flicker.
+}
+
+QString TrayWindow::ToolTip() const { return TipOf(state_.load()); }
+
+void TrayWindow::OnDeviceChange() {
+  if (commands_.checkConnection) commands_.checkConnection();
+}
+
+void TrayWindow::ShowAbout() {
+  if (about_) {
+    about_->raise();
+    about_->activateWindow();
+    return;
+  }
+  QDialog dialog;
+  about_ = &dialog;
+  dialog.setWindowTitle("About Orvo");
+  auto* layout = new QHBoxLayout(&dialog);
+  auto* icon = new QLabel;
+  icon->setPixmap(DrawTrayPixmap(true, 64));
+  icon->setAlignment(Qt::AlignTop);
+  layout->addWidget(icon);
+  auto* text = new QVBoxLayout;
+  text->addWidget(new QLabel("Orvo Version 1.0"));
+  text->addWidget(new QLabel("Driver and key/MIDI map editor for the Orvo Tablan control surface."));
+  text->addWidget(new QLabel("Keys and MIDI for the application in front, lamps lit by its MIDI."));
+  auto* ok = new QDialogButtonBox(QDialogButtonBox::Ok);
+  connect(ok, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+  text->addWidget(ok);
+  layout->addLayout(text);
+  dialog.exec();
+}
+
+}  // namespace orvo

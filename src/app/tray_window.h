@@ -1,0 +1,69 @@
+#pragma once
+// The program's main window on the desktop: the tray icon that shows whether the surface
+// is connected, with its menu "&Start Editor", "&About", "&Exit". Where the desktop has
+// no tray, a small window with the same state and commands takes its place. Lives on the
+// GUI (main) thread; every member runs there.
+#include <QIcon>
+#include <QObject>
+#include <QPointer>
+#include <atomic>
+#include <functional>
+#include <memory>
+
+class QAction;
+class QDialog;
+class QLabel;
+class QMenu;
+class QSystemTrayIcon;
+class QWidget;
+
+namespace orvo {
+
+inline constexpr int kStateConnected = 130;
+inline constexpr int kStateDisconnected = 131;
+
+class TrayWindow : public QObject {
+  Q_OBJECT
+ public:
+  struct Commands {
+    std::function<void()> startEditor;      // "&Start Editor"
+    std::function<void()> exit;             // "&Exit"
+    std::function<void()> checkConnection;  // on device changes
+  };
+  // `useTray`: the desktop offers a tray; otherwise the small window is shown.
+  TrayWindow(Commands commands, bool useTray);
+  ~TrayWindow() override;
+
+  // Shows the icon in the disconnected state, then runs the first connection check.
+  void CreateTrayWindow();
+  // Shows the icon of `state` (130 or 131) and records it.
+  void ShowConnectionState(int state);
+  void RemoveTrayIcon();
+  int ConnectionState() const { return state_.load(); }
+  // A device came or went: run the connection check.
+  void OnDeviceChange();
+  // The About box, modal; a second request brings the open one to the front.
+  void ShowAbout();
+
+  QString ToolTip() const;
+  bool UsesTray() const { return tray_ != nullptr; }
+  QMenu* Menu() const { return menu_.get(); }
+  QWidget* StatusWindow() const { return statusWindow_.get(); }
+
+ private:
+  void BuildMenu();
+  void BuildStatusWindow();
+
+  Commands commands_;
+  std::atomic<int> state_{0};
+  QIcon connectedIcon_;
+  QIcon disconnectedIcon_;
+  std::unique_ptr<QMenu> menu_;
+  std::unique_ptr<QSystemTrayIcon> tray_;
+  std::unique_ptr<QWidget> statusWindow_;
+  QLabel* statusText_ = nullptr;
+  QLabel* statusIcon_ = nullptr;
+  QPointer<QDialog> about_;
+};
+
+}  // namespace orvo

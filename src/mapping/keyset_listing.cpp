@@ -1,0 +1,69 @@
+#include "mapping/keyset_listing.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+
+#include "mapping/keyset.h"
+#include "platform/key_map.h"
+
+namespace orvo {
+namespace {
+
+std::string Hex(unsigned value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%X", value);
+  return text;
+}
+
+std::string KeyPart(const ControlMapping& mapping) {
+  const uint32_t flags = mapping.KeyFlags.load();
+  if (!HasKeystroke(flags)) return "<>(<>), <>(<>)";
+  std::string name = KeyNameFromFlags(flags);
+  if (name.size() > 50) name.resize(50);
+  std::string modifiers;
+  if (flags & kModCtrl) modifiers += "Ctrl+";
+  if (flags & kModAlt) modifiers += "Alt+";
+  if (flags & kModShift) modifiers += "Shft+";
+  return name + "(0x" + Hex(static_cast<uint32_t>(mapping.KeyCode.load())) + "), " + modifiers + "(0x" +
+         Hex(flags & 0xFFFF) + ")";
+}
+
+bool LessIgnoringCase(const std::string& a, const std::string& b) {
+  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return std::tolower(static_cast<unsigned char>(x)) < std::tolower(static_cast<unsigned char>(y));
+  });
+}
+
+}  // namespace
+
+std::string FormatMidiRule(uint8_t mapType, uint8_t dataA, uint8_t dataB) {
+  const std::string a = Hex(dataA), b = Hex(dataB);
+  switch (mapType) {
+    case 0: return "Native";
+    case 1: return "Custom 1: midi msg = (Native, Native, Native)";
+    case 2: return "Custom 2: midi msg = (Native, Native, Native)";
+    case 3: return "Custom 1: midi msg = (" + a + ", " + b + ", Native)";
+    case 4: return "Custom 1: midi msg = (" + a + ", Native, Native)";
+    case 5: return "Custom 1: midi msg = (Native, " + b + ", Native)";
+    case 6: return "Custom 2: midi msg = (" + a + ", Native, " + b + ")";
+    case 7: return "Custom 2: midi msg = (" + a + ", Native, Native)";
+    case 8: return "Custom 2: midi msg = (Native, Native, " + b + ")";
+    default: return "<>";
+  }
+}
+
+std::string FormatListingLine(const ControlMapping& mapping) {
+  return std::string(mapping.Descriptor.name) + "(" + std::to_string(mapping.ControlId) + "):  " + KeyPart(mapping) +
+         ", " + FormatMidiRule(mapping.MapType.load(), mapping.DataA.load(), mapping.DataB.load()) + ", " +
+         mapping.Label.Get();
+}
+
+std::vector<std::string> KeysetListing(const Keyset& keyset) {
+  std::vector<std::string> lines;
+  keyset.ForEachMapping([&](ControlId, const ControlMapping& mapping) { lines.push_back(FormatListingLine(mapping)); });
+  std::stable_sort(lines.begin(), lines.end(), LessIgnoringCase);
+  return lines;
+}
+
+}  // namespace orvo

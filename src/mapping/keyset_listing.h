@@ -1,0 +1,19 @@
+#pragma once
+// A Keyset's mappings as readable lines, one per mapping, sorted as a list box sorts them:
+//   Fader 1(1224):  A(0x41), Ctrl+(0x1), Custom 1: midi msg = (B0, 7, Native), Vol
+// Shared by the editor's listing and `orvo --list-keysets`.
+#include <string>
+#include <vector>
+
+namespace orvo {
+
+class Keyset;
+struct ControlMapping;
+
+std::string FormatListingLine(const ControlMapping& mapping);
+// The MIDI part alone: "Native", "Custom 1: midi msg = (B0, Native, Native)", ...
+std::string FormatMidiRule(uint8_t mapType, uint8_t dataA, uint8_t dataB);
+// Every mapping's line, sorted without regard to letter case.
+std::vector<std::string> KeysetListing(const Keyset& keyset);
+
+}  // namespace orvo
