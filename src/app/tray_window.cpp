@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QEvent>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -46,9 +47,28 @@ void TrayWindow::BuildMenu() {
   });
 }
 
+namespace {
+// The small window is the only way in where there is no tray: closing it ends the driver,
+// as "&Exit" does, rather than leaving it running with no window and no icon.
+class ExitOnClose : public QObject {
+ public:
+  ExitOnClose(QObject* parent, std::function<void()> exit) : QObject(parent), exit_(std::move(exit)) {}
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Close && exit_) exit_();
+    return false;
+  }
+
+ private:
+  std::function<void()> exit_;
+};
+}  // namespace
+
 // For desktops without a tray: the state and the same three commands in a small window.
 void TrayWindow::BuildStatusWindow() {
   statusWindow_ = std::make_unique<QWidget>();
+  statusWindow_->installEventFilter(new ExitOnClose(statusWindow_.get(), [this] {
+    if (commands_.exit) commands_.exit();
+  }));
   statusWindow_->setWindowTitle("Orvo");
   auto* layout = new QVBoxLayout(statusWindow_.get());
   auto* top = new QHBoxLayout;

@@ -78,6 +78,15 @@ TEST(TrayWindow, WithoutATrayAWindowOffersTheCommands) {
   EXPECT_EQ(calls.editor, 1);
 }
 
+TEST(TrayWindow, ClosingTheSmallWindowEndsTheDriver) {
+  App();
+  Calls calls;
+  TrayWindow tray(calls.Commands(), false);
+  tray.CreateTrayWindow();
+  tray.StatusWindow()->close();
+  EXPECT_EQ(calls.exit, 1);
+}
+
 TEST(TrayIcons, ConnectedAndDisconnectedDiffer) {
   App();
   Calls calls;
