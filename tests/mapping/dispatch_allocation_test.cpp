@@ -2,6 +2,8 @@
 // while the reader hands a stream of events to the dispatch of a fully mapped Keyset.
 #include <gtest/gtest.h>
 
+#include "support/counting_new.h"
+
 #include <atomic>
 #include <cstdlib>
 #include <new>
@@ -14,21 +16,6 @@
 #include "support/counting_sinks.h"
 #include "support/recording_device.h"
 
-namespace {
-std::atomic<long> g_allocations{0};
-}
-
-void* operator new(std::size_t size) {
-  g_allocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-// GCC with the sanitizers takes these for a mismatch with the operator new above.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace orvo {
 namespace {
@@ -64,12 +51,12 @@ TEST(DispatchAllocation, NoHeapAllocationPerEvent) {
   reader.Store(stream, sizeof stream);  // warm up
   reader.Parse();
 
-  const long before = g_allocations.load();
+  const long before = test::Allocations();
   for (int i = 0; i < 10000; ++i) {
     reader.Store(stream, sizeof stream);
     reader.Parse();
   }
-  EXPECT_EQ(g_allocations.load() - before, 0);
+  EXPECT_EQ(test::Allocations() - before, 0);
   EXPECT_EQ(midi.shorts, 10001 * 6);
   EXPECT_EQ(midi.longs, 10001);
   EXPECT_EQ(keys.records, 10001 * 5 * 6);  // two presses, fader, pot, wheel: Ctrl+Shift+key

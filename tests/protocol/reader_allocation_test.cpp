@@ -2,27 +2,14 @@
 // this test program is counted.
 #include <gtest/gtest.h>
 
+#include "support/counting_new.h"
+
 #include <atomic>
 #include <cstdlib>
 #include <new>
 
 #include "support/reader_fixture.h"
 
-namespace {
-std::atomic<long> g_allocations{0};
-}
-
-void* operator new(std::size_t size) {
-  g_allocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-// GCC with the sanitizers takes these for a mismatch with the operator new above.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace orvo {
 namespace {
@@ -55,12 +42,12 @@ TEST(ReaderAllocation, NoHeapAllocationPerMessage) {
   reader.Store(stream, sizeof stream);  // warm up
   reader.Parse();
 
-  const long before = g_allocations.load();
+  const long before = test::Allocations();
   for (int i = 0; i < 10000; ++i) {
     reader.Store(stream, sizeof stream);
     reader.Parse();
   }
-  EXPECT_EQ(g_allocations.load() - before, 0);
+  EXPECT_EQ(test::Allocations() - before, 0);
   EXPECT_EQ(dispatch.shorts, 10001 * 5);
   EXPECT_EQ(dispatch.longs, 10001);
 }
