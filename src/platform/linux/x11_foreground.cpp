@@ -145,11 +145,11 @@ uint32_t X11Foreground::WindowProcessId(unsigned long window) {
 // _NET_WM_PID are found that way.
 uint32_t X11Foreground::ProcessIdFromServer(unsigned long window) {
   if (!haveXRes_) return 0;
-  XResClientIdSpec spec{window, XRES_CLIENT_ID_PID_MASK};
+  XResClientIdSpec wanted{window, XRES_CLIENT_ID_PID_MASK};
   long count = 0;
   XResClientIdValue* ids = nullptr;
   uint32_t pid = 0;
-  if (XResQueryClientIds(connection_.display(), 1, &spec, &count, &ids) == Success) {
+  if (XResQueryClientIds(connection_.display(), 1, &wanted, &count, &ids) == Success) {
     for (long i = 0; i < count && pid == 0; ++i) {
       const pid_t found = XResGetClientPid(&ids[i]);
       if (found > 0) pid = static_cast<uint32_t>(found);
