@@ -34,7 +34,7 @@ if [ "${ORVO_TEST_QUICK:-0}" != 1 ]; then
   orvo_say "build: thread sanitizer"
   orvo_build build/tsan -DCMAKE_BUILD_TYPE=Debug -DORVO_SANITIZE=thread -DORVO_BUILD_BENCH=OFF
   # Some kernels place memory where the sanitizer cannot work; without randomisation it can.
-  TSAN_OPTIONS=halt_on_error=1 setarch "$(uname -m)" -R bash -c 'cd build/tsan && ctest --output-on-failure --timeout 300' \
+  TSAN_OPTIONS="halt_on_error=1 suppressions=$ORVO_ROOT/scripts/tsan.supp" setarch "$(uname -m)" -R bash -c 'cd build/tsan && ctest --output-on-failure --timeout 300' \
     || failed+=(tsan)
 
   if [ "$fuzz_seconds" -gt 0 ]; then
