@@ -204,8 +204,7 @@ TEST_F(MidiPortsJackTest, PortsReopenAfterTheApplicationRestarts) {
   ASSERT_TRUE(ports->CloseMidiOut(*seq));
   ASSERT_TRUE(ports->OpenMidiInByName(*seq, seq->MidiOutPort.Get()));
   ASSERT_TRUE(ports->OpenMidiOutByName(*seq, seq->MidiInPort.Get()));
-  app->Send({0xB0, 0x01, 0x02});
-  ASSERT_TRUE(RunMainThreadUntil([&] { return surface.Writes() >= 1; }));
+  ASSERT_TRUE(AwaitSurfaceWrite());
   EXPECT_TRUE(app->AwaitLink([&] { midi->OutShortMessage(seq->MidiOutHandle, 0x7F4090); }));
 }
 
