@@ -22,7 +22,7 @@ using Bytes = std::vector<uint8_t>;
 using namespace std::chrono_literals;
 
 class MidiPortsJackTest : public ::testing::Test {
- protected:
+ public:
   void SetUp() override {
     if (std::string why = JackTestApp::SkipReason(); !why.empty()) GTEST_SKIP() << why;
     app = JackTestApp::Open("orvo-test-seq");
@@ -42,8 +42,8 @@ class MidiPortsJackTest : public ::testing::Test {
   }
   // Runs the main thread until `done` or a time-out.
   template <class Done>
-  bool RunMainThreadUntil(Done done) {
-    const auto end = std::chrono::steady_clock::now() + 3s;
+  bool RunMainThreadUntil(Done done, std::chrono::milliseconds timeout = 3s) {
+    const auto end = std::chrono::steady_clock::now() + timeout;
     while (!done()) {
       if (std::chrono::steady_clock::now() > end) return false;
       mainThread.RunPending();
@@ -51,6 +51,15 @@ class MidiPortsJackTest : public ::testing::Test {
     }
     mainThread.RunPending();
     return true;
+  }
+  // The application sends a note until the surface has written something new.
+  bool AwaitSurfaceWrite() {
+    for (int attempt = 0; attempt < 50; ++attempt) {
+      const int before = surface.Writes();
+      app->Send({0xB0, 0x01, 0x02});
+      if (RunMainThreadUntil([&] { return surface.Writes() > before; }, 100ms)) return true;
+    }
+    return false;
   }
   std::vector<Bytes> SurfaceWrites() const {
     std::vector<Bytes> writes;
@@ -195,9 +204,66 @@ TEST_F(MidiPortsJackTest, PortsReopenAfterTheApplicationRestarts) {
   ASSERT_TRUE(ports->CloseMidiOut(*seq));
   ASSERT_TRUE(ports->OpenMidiInByName(*seq, seq->MidiOutPort.Get()));
   ASSERT_TRUE(ports->OpenMidiOutByName(*seq, seq->MidiInPort.Get()));
-  app->Send({0xB0, 0x01, 0x02});
-  ASSERT_TRUE(RunMainThreadUntil([&] { return surface.Writes() >= 1; }));
+  ASSERT_TRUE(AwaitSurfaceWrite());
   EXPECT_TRUE(app->AwaitLink([&] { midi->OutShortMessage(seq->MidiOutHandle, 0x7F4090); }));
+}
+
+// A note from the surface reaches the application, and one from the application the
+// surface; each is repeated a few times, as a new connection may miss its first cycles.
+bool TrafficFlowsBothWays(MidiPortsJackTest& test, const Keyset& keyset) {
+  return test.app->AwaitLink([&] { test.midi->OutShortMessage(keyset.MidiOutHandle, 0xFE); }) &&
+         test.AwaitSurfaceWrite();
+}
+
+TEST_F(MidiPortsJackTest, OpenPortsFollowTheApplicationThroughRestarts) {
+  Keyset* seq = mapper.FindOrCreate("SEQ", true);
+  seq->MidiInPort.Set(app->InPort());
+  seq->MidiOutPort.Set(app->OutPort());
+  ports->OpenAllMidiPorts(mapper);
+  const MidiOutHandle out = seq->MidiOutHandle;
+  const MidiInHandle in = seq->MidiInHandle;
+  ASSERT_NE(out, kNoMidiHandle);
+  ASSERT_NE(in, kNoMidiHandle);
+  ASSERT_TRUE(app->WaitForConnections(2));
+  ASSERT_TRUE(TrafficFlowsBothWays(*this, *seq));
+
+  for (int restart = 1; restart <= 2; ++restart) {
+    SCOPED_TRACE(restart);
+    app.reset();  // the application quits: our ports stay open and unconnected
+    EXPECT_TRUE(midi->IsOpen(out) && midi->IsOpen(in));
+    EXPECT_EQ(midi->OutShortMessage(out, 0x7F4090), 0u) << "sent into nowhere";
+    MidiHeader* buffer = pool->Take();
+    buffer->dwBufferLength = 2;
+    ASSERT_EQ(midi->OutPrepareHeader(out, buffer), 0u);
+    ASSERT_EQ(midi->OutLongMessage(out, buffer), 0u);
+
+    app = JackTestApp::Open("orvo-test-seq");  // ... and starts again, under the same names
+    ASSERT_TRUE(app);
+    ASSERT_TRUE(app->WaitForConnections(2, 10s)) << "both ports connected again";
+    EXPECT_TRUE(TrafficFlowsBothWays(*this, *seq));
+    EXPECT_EQ(seq->MidiOutHandle.load(), out);
+    EXPECT_EQ(seq->MidiInHandle.load(), in);
+    EXPECT_TRUE(RunMainThreadUntil([&] { return pool->Count() == 1000u; })) << "the buffer sent meanwhile";
+  }
+  EXPECT_TRUE(messages.Texts().empty());
+}
+
+TEST_F(MidiPortsJackTest, PortsCloseWhileTheApplicationIsAwayAndStayClosedWhenItReturns) {
+  Keyset* seq = mapper.FindOrCreate("SEQ", true);
+  seq->MidiInPort.Set(app->InPort());
+  seq->MidiOutPort.Set(app->OutPort());
+  ports->OpenAllMidiPorts(mapper);
+  ASSERT_TRUE(app->WaitForConnections(2));
+  app.reset();
+  EXPECT_TRUE(ports->CloseMidiIn(*seq));
+  EXPECT_TRUE(ports->CloseMidiOut(*seq));
+  mainThread.RunPending();
+  EXPECT_EQ(pool->Count(), 2000u);
+  EXPECT_EQ(midi->OpenPortCount(), 0u);
+  app = JackTestApp::Open("orvo-test-seq");
+  ASSERT_TRUE(app);
+  EXPECT_FALSE(app->WaitForConnections(1, 500ms)) << "a closed port is not followed";
+  EXPECT_TRUE(messages.Texts().empty());
 }
 
 }  // namespace

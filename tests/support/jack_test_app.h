@@ -43,6 +43,7 @@ class JackTestApp {
     app->in_ = jack_port_register(app->client_, "MIDI in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
     app->out_ = jack_port_register(app->client_, "MIDI out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
     jack_set_process_callback(app->client_, &JackTestApp::Process, app.get());
+    jack_set_port_connect_callback(app->client_, &JackTestApp::OnConnect, app.get());
     if (!app->in_ || !app->out_ || jack_activate(app->client_) != 0) return nullptr;
     return app;
   }
@@ -65,6 +66,13 @@ class JackTestApp {
   bool WaitForArrivals(std::size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(3)) {
     std::unique_lock lock(mutex_);
     return arrived_.wait_for(lock, timeout, [&] { return arrivals_.size() >= count; });
+  }
+  // Waits until this client's two ports have `count` connections between them.
+  bool WaitForConnections(std::size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(3)) {
+    std::unique_lock lock(mutex_);
+    return connected_.wait_for(lock, timeout, [&] {
+      return static_cast<std::size_t>(jack_port_connected(in_) + jack_port_connected(out_)) >= count;
+    });
   }
   std::vector<Arrival> Arrivals() const {
     std::lock_guard lock(mutex_);
@@ -118,12 +126,20 @@ class JackTestApp {
     return 0;
   }
 
+  // Runs on JACK's notification thread.
+  static void OnConnect(jack_port_id_t, jack_port_id_t, int, void* self) {
+    auto* app = static_cast<JackTestApp*>(self);
+    std::lock_guard lock(app->mutex_);
+    app->connected_.notify_all();
+  }
+
   jack_client_t* client_ = nullptr;
   jack_port_t* in_ = nullptr;
   jack_port_t* out_ = nullptr;
   std::string name_;
   mutable std::mutex mutex_;
   std::condition_variable arrived_;
+  std::condition_variable connected_;
   std::vector<Arrival> arrivals_;
   std::vector<std::vector<uint8_t>> outgoing_;
 };

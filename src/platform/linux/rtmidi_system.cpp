@@ -4,6 +4,7 @@
 #include <rtmidi/RtMidi.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <optional>
@@ -11,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/linux/jack_port_follower.h"
 #include "platform/linux/midi_port_names.h"
 
 namespace orvo {
@@ -44,9 +46,11 @@ MidiResult ResultOf(RtMidiError::Type type) {
 
 class RtOutputLink : public MidiOutputLink {
  public:
-  RtOutputLink(std::unique_ptr<RtMidiOut> out, std::unique_ptr<ErrorTrap> trap)
-      : out_(std::move(out)), trap_(std::move(trap)) {}
+  RtOutputLink(std::unique_ptr<RtMidiOut> out, std::unique_ptr<ErrorTrap> trap,
+               std::unique_ptr<FollowedConnection> following)
+      : out_(std::move(out)), trap_(std::move(trap)), following_(std::move(following)) {}
   ~RtOutputLink() override {
+    following_.reset();  // no reconnect of a port that is closing
     try {
       out_->closePort();
     } catch (...) {
@@ -67,14 +71,17 @@ class RtOutputLink : public MidiOutputLink {
  private:
   std::unique_ptr<RtMidiOut> out_;
   std::unique_ptr<ErrorTrap> trap_;
+  std::unique_ptr<FollowedConnection> following_;
 };
 
 class RtInputLink : public MidiInputLink {
  public:
-  RtInputLink(std::unique_ptr<RtMidiIn> in, std::unique_ptr<ErrorTrap> trap)
-      : in_(std::move(in)), trap_(std::move(trap)) {}
+  RtInputLink(std::unique_ptr<RtMidiIn> in, std::unique_ptr<ErrorTrap> trap,
+              std::unique_ptr<FollowedConnection> following)
+      : in_(std::move(in)), trap_(std::move(trap)), following_(std::move(following)) {}
   // Closing stops the library's input thread; the sink hears nothing after this.
   ~RtInputLink() override {
+    following_.reset();
     try {
       in_->closePort();
       in_->cancelCallback();
@@ -90,11 +97,16 @@ class RtInputLink : public MidiInputLink {
  private:
   std::unique_ptr<RtMidiIn> in_;
   std::unique_ptr<ErrorTrap> trap_;
+  std::unique_ptr<FollowedConnection> following_;
 };
 
 class RtBackend : public MidiBackend {
  public:
-  RtBackend(RtMidi::Api api, std::string clientName) : api_(api), clientName_(std::move(clientName)) {}
+  RtBackend(RtMidi::Api api, std::string clientName) : api_(api), clientName_(std::move(clientName)) {
+    // JACK drops a connection when the other client quits; the follower makes it again when
+    // that client comes back. The ALSA sequencer's ports are left as they are.
+    if (api_ == RtMidi::UNIX_JACK) follower_ = JackPortFollower::Create(clientName_ + "-follow", clientName_);
+  }
 
   std::vector<std::string> ListOutputs() override {
     std::lock_guard lock(mutex_);
@@ -121,9 +133,14 @@ class RtBackend : public MidiBackend {
       auto out = Make<RtMidiOut>(*trap);
       const auto index = Find(*out, device);
       if (!index) return kMidiBadDeviceId;  // gone since it was listed
+      std::lock_guard lock(openMutex_);
+      const auto before = OwnPorts();
       out->openPort(*index, "out");
       if (trap->failed) return ResultOf(trap->type);
-      link = std::make_unique<RtOutputLink>(std::move(out), std::move(trap));
+      auto following = Follow(before, [&](const std::string& ours) {
+        return std::make_unique<FollowedConnection>(follower_, ours, device);
+      });
+      link = std::make_unique<RtOutputLink>(std::move(out), std::move(trap), std::move(following));
       return kMidiNoError;
     } catch (const RtMidiError& error) {
       return ResultOf(error.getType());
@@ -144,9 +161,14 @@ class RtBackend : public MidiBackend {
       // System exclusive wanted; clock and active sensing are not for the surface.
       in->ignoreTypes(false, true, true);
       in->setCallback(&RtInputLink::OnMessage, &sink);
+      std::lock_guard lock(openMutex_);
+      const auto before = OwnPorts();
       in->openPort(*index, "in");
       if (trap->failed) return ResultOf(trap->type);
-      link = std::make_unique<RtInputLink>(std::move(in), std::move(trap));
+      auto following = Follow(before, [&](const std::string& ours) {
+        return std::make_unique<FollowedConnection>(follower_, device, ours);
+      });
+      link = std::make_unique<RtInputLink>(std::move(in), std::move(trap), std::move(following));
       return kMidiNoError;
     } catch (const RtMidiError& error) {
       return ResultOf(error.getType());
@@ -163,6 +185,19 @@ class RtBackend : public MidiBackend {
     auto midi = std::make_unique<Midi>(api_, clientName_);
     midi->setErrorCallback(&ErrorTrap::Catch, &trap);
     return midi;
+  }
+
+  std::vector<std::string> OwnPorts() const {
+    return follower_ ? follower_->OwnPorts() : std::vector<std::string>{};
+  }
+  // The port that opening has just added to ours (not among `before`) is followed as
+  // `make` says; nothing when there is no follower or the port cannot be told apart.
+  template <class Make>
+  std::unique_ptr<FollowedConnection> Follow(const std::vector<std::string>& before, Make make) const {
+    if (!follower_) return nullptr;
+    for (const auto& name : follower_->OwnPorts())
+      if (std::find(before.begin(), before.end(), name) == before.end()) return make(name);
+    return nullptr;
   }
 
   std::string Stable(const std::string& listed) const {
@@ -192,6 +227,8 @@ class RtBackend : public MidiBackend {
 
   const RtMidi::Api api_;
   const std::string clientName_;
+  std::shared_ptr<JackPortFollower> follower_;  // JACK only
+  std::mutex openMutex_;  // one open at a time, so that its new port can be told apart
   std::mutex mutex_;  // the two listers
   ErrorTrap outTrap_, inTrap_;
   std::unique_ptr<RtMidiOut> outLister_;
