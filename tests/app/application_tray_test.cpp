@@ -4,14 +4,22 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <chrono>
 
 #include "app/application.h"
 #include "app/tray_window.h"
+#include "protocol/device_modes.h"
 #include "sim_surface/sim_surface.h"
 #include "support/temp_dir.h"
 
 namespace orvo {
 namespace {
+
+using namespace std::chrono_literals;
+
+// The first poll after a connection puts the surface into Host mode and darkens its
+// lamps; waiting for it keeps an unplug from cutting that poll's writes off.
+constexpr std::size_t kModeAndLampBytes = 5 + kLampMessageCount * 3;
 
 QApplication& App() {
   static int argc = 1;
@@ -36,6 +44,7 @@ TEST(ApplicationTray, IconStateAndTipFollowTheSurface) {
   ASSERT_NE(tray, nullptr);
   EXPECT_EQ(tray->ConnectionState(), kStateConnected);
   EXPECT_EQ(tray->ToolTip(), "Orvo");
+  ASSERT_TRUE(surface.WaitForReceived(kModeAndLampBytes, 10s));
 
   // The tty's hang-up posts this check; here the test runs it.
   ASSERT_TRUE(surface.Unplug());
@@ -43,10 +52,12 @@ TEST(ApplicationTray, IconStateAndTipFollowTheSurface) {
   EXPECT_EQ(tray->ConnectionState(), kStateDisconnected);
   EXPECT_EQ(tray->ToolTip(), "Orvo Disconnected");
 
+  surface.ClearReceived();
   ASSERT_TRUE(surface.Replug());
   app.CheckConnection();
   EXPECT_EQ(tray->ConnectionState(), kStateConnected);
   EXPECT_EQ(tray->ToolTip(), "Orvo");
+  EXPECT_TRUE(surface.WaitForReceived(kModeAndLampBytes, 10s));
   app.Shutdown();
 }
 

@@ -64,6 +64,8 @@ class DriverProcess {
       dup2(err[1], STDERR_FILENO);
       const int devNull = open("/dev/null", O_RDONLY);
       if (devNull >= 0) dup2(devNull, STDIN_FILENO);
+      // Nothing of ours (the simulated surface's pty, JACK sockets) leaks into the program.
+      close_range(3, ~0u, 0);
       execve(argv[0], argv.data(), envp.data());
       _exit(127);
     }
