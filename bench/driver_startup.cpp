@@ -10,6 +10,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <climits>
+#include <cstdlib>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -42,7 +44,12 @@ std::string KeysetText(int index) {
   return text;
 }
 
-bool HasOpen(pid_t pid, const std::string& target) {
+// True once `pid` runs `program` (after the exec) and has `target` open; before the exec
+// the child still holds this process's descriptors.
+bool HasOpen(pid_t pid, const std::string& program, const std::string& target) {
+  char exe[512];
+  const ssize_t length = readlink(("/proc/" + std::to_string(pid) + "/exe").c_str(), exe, sizeof exe - 1);
+  if (length <= 0 || std::string(exe, static_cast<std::size_t>(length)) != program) return false;
   const std::string dir = "/proc/" + std::to_string(pid) + "/fd";
   DIR* d = opendir(dir.c_str());
   if (!d) return false;
@@ -113,6 +120,8 @@ int main(int argc, char** argv) {
   const std::vector<std::string> args{"--headless", "--device", surface.LinkPath(), "--settings-dir",
                                       settings.Path().string()};
   const std::vector<std::string> env{"XDG_RUNTIME_DIR=" + runtime.Path().string()};
+  char resolved[PATH_MAX];
+  const std::string program = realpath(ORVO_BINARY, resolved) ? resolved : ORVO_BINARY;
   std::vector<StartUp> results;
   for (int run = 0; run < runs; ++run) {
     surface.ClearReceived();
@@ -120,7 +129,7 @@ int main(int argc, char** argv) {
     StartUp r;
     const auto deadline = driver.StartedAt() + std::chrono::seconds(30);
     while (Clock::now() < deadline) {
-      if (r.ttyOpen < 0 && HasOpen(driver.Pid(), surface.SlavePath()))
+      if (r.ttyOpen < 0 && HasOpen(driver.Pid(), program, surface.SlavePath()))
         r.ttyOpen = Ms(Clock::now() - driver.StartedAt());
       if (driver.WaitForText("Surface connected", std::chrono::milliseconds(2))) break;
     }
