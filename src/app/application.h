@@ -67,6 +67,8 @@ class Application : public QObject, public LinkHooks, public MainThreadPoster {
   void CheckConnection();
   const std::filesystem::path& SettingsDirectory() const { return settingsDirectory_; }
   EngineContext& Engine() { return *engine_; }
+  // The tray window; null when headless or before Start.
+  const TrayWindow* Tray() const { return tray_.get(); }
 
  private:
   bool StartPlatform();

@@ -1,0 +1,65 @@
+// The driver with its tray window under Qt's offscreen platform (no tray there: the small
+// status window serves), against the simulated surface: the state and tip follow the
+// surface on connect, unplug and replug.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <chrono>
+
+#include "app/application.h"
+#include "app/tray_window.h"
+#include "protocol/device_modes.h"
+#include "sim_surface/sim_surface.h"
+#include "support/temp_dir.h"
+
+namespace orvo {
+namespace {
+
+using namespace std::chrono_literals;
+
+// The first poll after a connection puts the surface into Host mode and darkens its
+// lamps; waiting for it keeps an unplug from cutting that poll's writes off.
+constexpr std::size_t kModeAndLampBytes = 5 + kLampMessageCount * 3;
+
+QApplication& App() {
+  static int argc = 1;
+  static char name[] = "application_tray_test";
+  static char* argv[] = {name, nullptr};
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  static QApplication app(argc, argv);
+  return app;
+}
+
+TEST(ApplicationTray, IconStateAndTipFollowTheSurface) {
+  App();
+  test::TempDir dir;
+  sim::SimSurface surface((dir.Path() / "surface").string());
+  ASSERT_TRUE(surface.Plugged()) << surface.Error();
+  Options options;
+  options.devicePath = surface.LinkPath();
+  options.settingsDir = (dir.Path() / "settings").string();
+  Application app(options);
+  ASSERT_TRUE(app.Start());
+  const TrayWindow* tray = app.Tray();
+  ASSERT_NE(tray, nullptr);
+  EXPECT_EQ(tray->ConnectionState(), kStateConnected);
+  EXPECT_EQ(tray->ToolTip(), "Orvo");
+  ASSERT_TRUE(surface.WaitForReceived(kModeAndLampBytes, 10s));
+
+  // The tty's hang-up posts this check; here the test runs it.
+  ASSERT_TRUE(surface.Unplug());
+  app.CheckConnection();
+  EXPECT_EQ(tray->ConnectionState(), kStateDisconnected);
+  EXPECT_EQ(tray->ToolTip(), "Orvo Disconnected");
+
+  surface.ClearReceived();
+  ASSERT_TRUE(surface.Replug());
+  app.CheckConnection();
+  EXPECT_EQ(tray->ConnectionState(), kStateConnected);
+  EXPECT_EQ(tray->ToolTip(), "Orvo");
+  EXPECT_TRUE(surface.WaitForReceived(kModeAndLampBytes, 10s));
+  app.Shutdown();
+}
+
+}  // namespace
+}  // namespace orvo
