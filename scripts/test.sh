@@ -14,11 +14,24 @@ trap orvo_stop_services EXIT
 
 fuzz_seconds=${ORVO_FUZZ_SECONDS:-60}
 failed=()
+passed_total=0
+failed_total=0
+# Adds up ctest's closing line ("97% tests passed, 3 tests failed out of 100").
+count_ctest() {
+  local line
+  line=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$1" | tail -1)
+  [[ $line =~ ([0-9]+)\ tests\ failed\ out\ of\ ([0-9]+) ]] || return 0
+  failed_total=$((failed_total + BASH_REMATCH[1]))
+  passed_total=$((passed_total + BASH_REMATCH[2] - BASH_REMATCH[1]))
+}
 run_ctest() {  # run_ctest NAME DIR [ctest options...]
   local name=$1 dir=$2
   shift 2
   orvo_say "tests: $name"
-  (cd "$dir" && ctest --output-on-failure --timeout 300 "$@") || failed+=("$name")
+  local status=0
+  (cd "$dir" && ctest --output-on-failure --timeout 300 "$@") 2>&1 | tee "$dir/ctest.log" || status=$?
+  [ "$status" -eq 0 ] || failed+=("$name")
+  count_ctest "$dir/ctest.log"
 }
 
 orvo_say "build: plain"
@@ -34,8 +47,12 @@ if [ "${ORVO_TEST_QUICK:-0}" != 1 ]; then
   orvo_say "build: thread sanitizer"
   orvo_build build/tsan -DCMAKE_BUILD_TYPE=Debug -DORVO_SANITIZE=thread -DORVO_BUILD_BENCH=OFF
   # Some kernels place memory where the sanitizer cannot work; without randomisation it can.
-  TSAN_OPTIONS="halt_on_error=1 suppressions=$ORVO_ROOT/scripts/tsan.supp" setarch "$(uname -m)" -R bash -c 'cd build/tsan && ctest --output-on-failure --timeout 300' \
-    || failed+=(tsan)
+  orvo_say "tests: tsan"
+  tsan_status=0
+  TSAN_OPTIONS="halt_on_error=1 suppressions=$ORVO_ROOT/scripts/tsan.supp" setarch "$(uname -m)" -R \
+    bash -c 'cd build/tsan && ctest --output-on-failure --timeout 300' 2>&1 | tee build/tsan/ctest.log || tsan_status=$?
+  [ "$tsan_status" -eq 0 ] || failed+=(tsan)
+  count_ctest build/tsan/ctest.log
 
   if [ "$fuzz_seconds" -gt 0 ]; then
     orvo_say "build: fuzzers"
@@ -58,6 +75,8 @@ fi
 
 if [ ${#failed[@]} -gt 0 ]; then
   orvo_say "FAILED: ${failed[*]}"
+  echo "tests: $passed_total passed, $failed_total failed"
   exit 1
 fi
 orvo_say "all tests passed"
+echo "tests: $passed_total passed, $failed_total failed"
