@@ -1,6 +1,8 @@
 // The simulated surface's line language and its reading of what the host sends.
 #include <gtest/gtest.h>
 
+#include "protocol/device_modes.h"
+
 #include <variant>
 
 #include "sim_surface/host_output_decoder.h"
@@ -78,6 +80,26 @@ TEST(HostOutputDecoderTest, NamesModesAndLampsInAnySplit) {
   const uint8_t shared[3] = {0xBD, 0x00, 0x7F};
   EXPECT_EQ(decoder.Feed(shared, 3),
             std::vector<std::string>{"lamp on Mute button Chan 1 / MMC Track Arm button Chan 1"});
+}
+
+// Entering Host mode darkens all 106 lamps: one line, not 106. A run that breaks off
+// shows each of its lamps.
+TEST(HostOutputDecoderTest, TheDarkLampBurstReadsAsOneLine) {
+  ControlTable table;
+  HostOutputDecoder decoder(table);
+  const auto& dark = DarkLampBuffer();
+  std::vector<std::string> lines;
+  for (std::size_t at = 0; at < dark.size(); at += 7)
+    for (auto& line : decoder.Feed(dark.data() + at, std::min<std::size_t>(7, dark.size() - at)))
+      lines.push_back(line);
+  EXPECT_EQ(lines, std::vector<std::string>{"all lamps off"});
+
+  std::vector<uint8_t> partial(dark.begin(), dark.begin() + 6);
+  partial.insert(partial.end(), {0xBE, 0x4C, 0x7F});
+  EXPECT_EQ(decoder.Feed(partial.data(), partial.size()),
+            (std::vector<std::string>{"lamp off Mute button Chan 1 / MMC Track Arm button Chan 1",
+                                      "lamp off Mute button Chan 2 / MMC Track Arm button Chan 2",
+                                      "lamp on PLAY button"}));
 }
 
 }  // namespace

@@ -37,11 +37,33 @@ std::vector<std::string> HostOutputDecoder::Feed(const uint8_t* bytes, std::size
     if (first == 0xF0) complete = byte == 0xF7 || pending_.size() >= kMaxSysEx;
     else if (first & 0x80) complete = pending_.size() == 3;
     if (complete) {
-      lines.push_back(Describe(pending_));
+      Emit(pending_, lines);
       pending_.clear();
     }
   }
   return lines;
+}
+
+void HostOutputDecoder::Emit(const std::vector<uint8_t>& message, std::vector<std::string>& lines) {
+  const auto& dark = DarkLampBuffer();
+  auto isNextOfBurst = [&](std::size_t index) {
+    return message.size() == 3 && std::equal(message.begin(), message.end(), dark.begin() + 3 * index);
+  };
+  if (!isNextOfBurst(darkRun_)) {
+    lines.insert(lines.end(), heldBack_.begin(), heldBack_.end());  // the run broke off
+    heldBack_.clear();
+    darkRun_ = 0;
+    if (!isNextOfBurst(0)) {
+      lines.push_back(Describe(message));
+      return;
+    }
+  }
+  heldBack_.push_back(Describe(message));
+  if (++darkRun_ == kLampMessageCount) {
+    lines.push_back("all lamps off");
+    heldBack_.clear();
+    darkRun_ = 0;
+  }
 }
 
 std::string HostOutputDecoder::LampNames(uint32_t wireCode) const {
