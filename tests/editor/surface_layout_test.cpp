@@ -121,8 +121,10 @@ QApplication& App() {
   static char name[] = "surface_layout_test";
   static char* argv[] = {name, nullptr};
   qputenv("QT_QPA_PLATFORM", "offscreen");
-  static QApplication app(argc, argv);
-  return app;
+  // Left alive at exit: the pointing device a synthesised click creates must not be torn
+  // down by static destructors after the platform is gone.
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
 }
 
 std::vector<ControlId> ClicksAt(SurfacePicture& picture, QPointF canvasPoint) {
