@@ -10,7 +10,7 @@ namespace {
 // Sizes per family, in dialog units. The channel rows are 21-22 units apart and the
 // columns 20, the F buttons 21 by 18, so these leave a small gap everywhere.
 constexpr QSizeF kChannelButton{16, 12};
-constexpr QSizeF kFButton{15, 12};
+constexpr QSizeF kFButton{14, 12};  // the last column ends 2 units short of the panel edge
 constexpr QSizeF kTransport{24, 16};
 constexpr QSizeF kCursor{11, 11};
 constexpr QSizeF kWheelButton{20, 12};
