@@ -1,0 +1,126 @@
+#include "editor/surface_layout.h"
+
+#include <algorithm>
+#include <array>
+#include <vector>
+
+namespace orvo {
+namespace {
+
+// Sizes per family, in dialog units. The channel rows are 21-22 units apart and the
+// columns 20, the F buttons 21 by 18, so these leave a small gap everywhere.
+constexpr QSizeF kChannelButton{16, 12};
+constexpr QSizeF kFButton{14, 12};  // the last column ends 2 units short of the panel edge
+constexpr QSizeF kTransport{24, 16};
+constexpr QSizeF kCursor{11, 11};
+constexpr QSizeF kWheelButton{20, 12};
+constexpr QSizeF kFader{12, 44};     // the slot; the cap is drawn inside it
+constexpr QSizeF kPotHalf{16, 32};   // two halves make one round pot
+constexpr QSizeF kWheelHalf{30, 60}; // two halves make the round wheel
+constexpr QSizeF kFootswitch{30, 50};
+
+struct ChannelRow {
+  ControlId first;
+  const char* caption;
+  double lowerY, upperY;
+};
+
+constexpr std::array<ChannelRow, 6> kChannelRows{{
+    {1000, "MUTE", 290, 98},
+    {1032, "ARM", 356, 163},
+    {1064, "SOLO", 268, 77},
+    {1096, "LOCATE", 334, 141},
+    {1128, "PAN", 246, 55},
+    {1160, "SELECT", 312, 119},
+}};
+
+double ChannelX(int channel) { return 4 + 20 * ((channel - 1) % 16); }
+bool LowerHalf(int channel) { return channel <= 16; }
+
+// The pots' ids run P4, P5, P6, P1, P2, P3.
+int PotNumber(ControlId firstOfHalf, ControlId id) { return (id - firstOfHalf + 3) % 6 + 1; }
+
+// F1-F4 sit right-aligned above F5-F9.
+QPointF FButtonAt(int number, double topRowY) {
+  if (number <= 4) return {542.0 + 21 * (number - 1), topRowY};
+  return {521.0 + 21 * (number - 5), topRowY + 18};
+}
+
+std::vector<ControlLayout> BuildLayout() {
+  std::vector<ControlLayout> rows;
+  auto add = [&rows](ControlId id, QPointF at, QSizeF size, SurfaceFamily family, const char* caption,
+                     bool mappable = true) { rows.push_back({id, QRectF(at, size), family, caption, mappable}); };
+
+  for (const ChannelRow& row : kChannelRows)
+    for (int channel = 1; channel <= 32; ++channel)
+      add(row.first + channel - 1, {ChannelX(channel), LowerHalf(channel) ? row.lowerY : row.upperY},
+          kChannelButton, SurfaceFamily::ChannelButton, row.caption);
+
+  for (int number = 1; number <= 9; ++number) {
+    add(1193 + number, FButtonAt(number, 199), kFButton, SurfaceFamily::FButton, "FBTNS");
+    add(1213 + number, FButtonAt(number, 235), kFButton, SurfaceFamily::FButton, "SHIFTFBTNS");
+  }
+
+  add(1203, {527, 323}, kTransport, SurfaceFamily::Transport, "RWND");
+  add(1204, {560, 323}, kTransport, SurfaceFamily::Transport, "PLAY");
+  add(1205, {592, 323}, kTransport, SurfaceFamily::Transport, "FFWD");
+  add(1206, {592, 300}, kTransport, SurfaceFamily::Transport, "STOP");
+  add(1207, {560, 294}, kTransport, SurfaceFamily::Transport, "REC");
+  add(1208, {531, 345}, kWheelButton, SurfaceFamily::WheelButton, "JOG");
+  add(1209, {594, 345}, kWheelButton, SurfaceFamily::WheelButton, "SHUTTLE");
+  add(1210, {529, 270}, kCursor, SurfaceFamily::Cursor, "CRSRUP");
+  add(1211, {528, 292}, kCursor, SurfaceFamily::Cursor, "CRSRDN");
+  add(1212, {517, 281}, kCursor, SurfaceFamily::Cursor, "CRSRLT");
+  add(1213, {540, 281}, kCursor, SurfaceFamily::Cursor, "CRSRRT");
+
+  for (int channel = 1; channel <= 32; ++channel)
+    add(1223 + channel, {13.0 + 20 * ((channel - 1) % 16), LowerHalf(channel) ? 389.0 : 195.0}, kFader,
+        SurfaceFamily::Fader, channel % 16 == 0 ? "FADER16" : "FADER");
+
+  for (ControlId id = 1256; id <= 1261; ++id)
+    add(id, {88.0 + 40 * (PotNumber(1256, id) - 1), 8}, kPotHalf, SurfaceFamily::PotHalf, "KNOBLT");
+  for (ControlId id = 1262; id <= 1267; ++id)
+    add(id, {104.0 + 40 * (PotNumber(1262, id) - 1), 8}, kPotHalf, SurfaceFamily::PotHalf, "KNOBRT");
+
+  add(1268, {421, 371}, kFootswitch, SurfaceFamily::Footswitch, "FOOTSWITCH");
+  add(1269, {538, 364}, kWheelHalf, SurfaceFamily::WheelHalf, "WHEELLT");
+  add(1270, {568, 364}, kWheelHalf, SurfaceFamily::WheelHalf, "WHEELRT");
+
+  std::sort(rows.begin(), rows.end(), [](const ControlLayout& a, const ControlLayout& b) { return a.id < b.id; });
+
+  // Bank and Shift take the free first places of the two F button grids.
+  add(kBankButton, {521, 199}, kFButton, SurfaceFamily::LayerButton, "BANK", false);
+  add(kShiftButton, {521, 235}, kFButton, SurfaceFamily::LayerButton, "SHIFT", false);
+  return rows;
+}
+
+const std::vector<ControlLayout>& Table() {
+  static const std::vector<ControlLayout> table = BuildLayout();
+  return table;
+}
+
+}  // namespace
+
+std::span<const ControlLayout> SurfaceLayout() { return Table(); }
+
+const ControlLayout* LayoutOf(ControlId id) {
+  for (const ControlLayout& layout : Table())
+    if (layout.id == id) return &layout;
+  return nullptr;
+}
+
+std::optional<ControlId> ControlAt(QPointF point, bool includeBankShift) {
+  for (const ControlLayout& layout : Table()) {
+    if (!layout.mappable && !includeBankShift) continue;
+    if (layout.rect.contains(point)) return layout.id;
+  }
+  return std::nullopt;
+}
+
+bool HasLamp(const ControlLayout& layout) {
+  return layout.family == SurfaceFamily::ChannelButton || layout.id == 1207;
+}
+
+QSizeF SurfacePixelSize(double scale) { return kSurfaceCanvasSize * scale; }
+
+}  // namespace orvo

@@ -1,0 +1,50 @@
+#pragma once
+// The picture of the surface: every control drawn released or pressed, lamps lit or dark,
+// scaled to the widget with its aspect kept. A mouse press on a control emits
+// controlClicked. Shared by the editor and the simulated-surface window.
+#include <QWidget>
+
+#include <bitset>
+
+#include "editor/surface_layout.h"
+
+namespace orvo {
+
+class SurfacePicture : public QWidget {
+  Q_OBJECT
+
+ public:
+  // `showLayerButtons` draws Bank and Shift and lets them be clicked (simulated surface).
+  explicit SurfacePicture(bool showLayerButtons = false, double scale = kDefaultSurfaceScale,
+                          QWidget* parent = nullptr);
+
+  void SetPressed(ControlId id, bool pressed);
+  void SetLamp(ControlId id, bool lit);
+  bool IsPressed(ControlId id) const;
+  bool IsLampLit(ControlId id) const;
+
+  // Dialog units to widget pixels and back, for the current size.
+  QTransform CanvasToWidget() const;
+  QPointF WidgetToCanvas(QPointF widgetPoint) const;
+
+  QSize sizeHint() const override;
+  QSize minimumSizeHint() const override;
+
+ signals:
+  void controlClicked(orvo::ControlId id);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+
+ private:
+  static std::size_t Slot(ControlId id);
+  static bool InRange(ControlId id);
+
+  bool showLayerButtons_;
+  double scale_;
+  std::bitset<kLastControlId - kFirstControlId + 1> pressed_;
+  std::bitset<kLastControlId - kFirstControlId + 1> lamps_;
+};
+
+}  // namespace orvo
