@@ -346,12 +346,27 @@ MidiResult QueuedMidiSystem::OutShortMessage(MidiOutHandle handle, uint32_t mess
   return port->out ? port->out->Send(bytes, count) : kMidiInvalidHandle;
 }
 
-MidiResult QueuedMidiSystem::OutPrepareHeader(MidiOutHandle handle, MidiHeader* header) {
+// Preparing marks a header for use on a port of either kind; unpreparing refuses while
+// the port still holds it.
+MidiResult QueuedMidiSystem::PrepareHeader(std::uintptr_t handle, bool input, MidiHeader* header) {
   std::lock_guard lock(mutex_);
-  if (!Find(handle, false)) return kMidiInvalidHandle;
+  if (!Find(handle, input)) return kMidiInvalidHandle;
   if (!header) return kMidiInvalidParam;
   header->dwFlags |= kMidiHeaderPrepared;
   return kMidiNoError;
+}
+
+MidiResult QueuedMidiSystem::UnprepareHeader(std::uintptr_t handle, bool input, MidiHeader* header) {
+  std::lock_guard lock(mutex_);
+  if (!Find(handle, input)) return kMidiInvalidHandle;
+  if (!header) return kMidiInvalidParam;
+  if (header->dwFlags & kMidiHeaderInQueue) return kMidiStillPlaying;
+  header->dwFlags &= ~kMidiHeaderPrepared;
+  return kMidiNoError;
+}
+
+MidiResult QueuedMidiSystem::OutPrepareHeader(MidiOutHandle handle, MidiHeader* header) {
+  return PrepareHeader(handle, false, header);
 }
 
 MidiResult QueuedMidiSystem::OutLongMessage(MidiOutHandle handle, MidiHeader* header) {
@@ -387,12 +402,7 @@ MidiResult QueuedMidiSystem::OutLongMessage(MidiOutHandle handle, MidiHeader* he
 }
 
 MidiResult QueuedMidiSystem::OutUnprepareHeader(MidiOutHandle handle, MidiHeader* header) {
-  std::lock_guard lock(mutex_);
-  if (!Find(handle, false)) return kMidiInvalidHandle;
-  if (!header) return kMidiInvalidParam;
-  if (header->dwFlags & kMidiHeaderInQueue) return kMidiStillPlaying;
-  header->dwFlags &= ~kMidiHeaderPrepared;
-  return kMidiNoError;
+  return UnprepareHeader(handle, false, header);
 }
 
 MidiResult QueuedMidiSystem::OutReset(MidiOutHandle handle) {
@@ -451,20 +461,11 @@ MidiResult QueuedMidiSystem::InOpen(MidiInHandle& handle, uint32_t device, MidiH
 }
 
 MidiResult QueuedMidiSystem::InPrepareHeader(MidiInHandle handle, MidiHeader* header) {
-  std::lock_guard lock(mutex_);
-  if (!Find(handle, true)) return kMidiInvalidHandle;
-  if (!header) return kMidiInvalidParam;
-  header->dwFlags |= kMidiHeaderPrepared;
-  return kMidiNoError;
+  return PrepareHeader(handle, true, header);
 }
 
 MidiResult QueuedMidiSystem::InUnprepareHeader(MidiInHandle handle, MidiHeader* header) {
-  std::lock_guard lock(mutex_);
-  if (!Find(handle, true)) return kMidiInvalidHandle;
-  if (!header) return kMidiInvalidParam;
-  if (header->dwFlags & kMidiHeaderInQueue) return kMidiStillPlaying;
-  header->dwFlags &= ~kMidiHeaderPrepared;
-  return kMidiNoError;
+  return UnprepareHeader(handle, true, header);
 }
 
 MidiResult QueuedMidiSystem::InAddBuffer(MidiInHandle handle, MidiHeader* header) {

@@ -72,6 +72,8 @@ class QueuedMidiSystem : public MidiSystem {
   class InputSink;
 
   std::shared_ptr<Port> Find(std::uintptr_t handle, bool input) const;  // mutex_ held
+  MidiResult PrepareHeader(std::uintptr_t handle, bool input, MidiHeader* header);
+  MidiResult UnprepareHeader(std::uintptr_t handle, bool input, MidiHeader* header);
   MidiResult NameOf(bool input, uint32_t device, std::string& name);
   void Enqueue(Event event);                                  // mutex_ held
   void Deliver(Event& event);                                 // mutex_ not held

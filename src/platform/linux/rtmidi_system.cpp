@@ -44,6 +44,20 @@ MidiResult ResultOf(RtMidiError::Type type) {
   }
 }
 
+// RtMidi reports by throwing; the MIDI system reports result codes.
+template <class Call>
+MidiResult ResultOfCall(Call&& call) {
+  try {
+    return call();
+  } catch (const RtMidiError& error) {
+    return ResultOf(error.getType());
+  } catch (const std::bad_alloc&) {
+    return kMidiNoMemory;
+  } catch (...) {
+    return kMidiError;
+  }
+}
+
 class RtOutputLink : public MidiOutputLink {
  public:
   RtOutputLink(std::unique_ptr<RtMidiOut> out, std::unique_ptr<ErrorTrap> trap,
@@ -57,15 +71,11 @@ class RtOutputLink : public MidiOutputLink {
     }
   }
   MidiResult Send(const uint8_t* bytes, std::size_t count) override {
-    try {
+    return ResultOfCall([&] {
       trap_->failed = false;
       out_->sendMessage(bytes, count);
       return trap_->failed ? ResultOf(trap_->type) : kMidiNoError;
-    } catch (const RtMidiError& error) {
-      return ResultOf(error.getType());
-    } catch (...) {
-      return kMidiError;
-    }
+    });
   }
 
  private:
@@ -128,7 +138,7 @@ class RtBackend : public MidiBackend {
   }
 
   MidiResult OpenOutput(const std::string& device, std::unique_ptr<MidiOutputLink>& link) override {
-    try {
+    return ResultOfCall([&]() -> MidiResult {
       auto trap = std::make_unique<ErrorTrap>();
       auto out = Make<RtMidiOut>(*trap);
       const auto index = Find(*out, device);
@@ -142,18 +152,12 @@ class RtBackend : public MidiBackend {
       });
       link = std::make_unique<RtOutputLink>(std::move(out), std::move(trap), std::move(following));
       return kMidiNoError;
-    } catch (const RtMidiError& error) {
-      return ResultOf(error.getType());
-    } catch (const std::bad_alloc&) {
-      return kMidiNoMemory;
-    } catch (...) {
-      return kMidiError;
-    }
+    });
   }
 
   MidiResult OpenInput(const std::string& device, MidiInputSink& sink,
                        std::unique_ptr<MidiInputLink>& link) override {
-    try {
+    return ResultOfCall([&]() -> MidiResult {
       auto trap = std::make_unique<ErrorTrap>();
       auto in = Make<RtMidiIn>(*trap);
       const auto index = Find(*in, device);
@@ -170,13 +174,7 @@ class RtBackend : public MidiBackend {
       });
       link = std::make_unique<RtInputLink>(std::move(in), std::move(trap), std::move(following));
       return kMidiNoError;
-    } catch (const RtMidiError& error) {
-      return ResultOf(error.getType());
-    } catch (const std::bad_alloc&) {
-      return kMidiNoMemory;
-    } catch (...) {
-      return kMidiError;
-    }
+    });
   }
 
  private:
