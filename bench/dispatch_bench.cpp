@@ -14,6 +14,7 @@
 #include "mapping/keyset_file.h"
 #include "platform/fake/fake_bridge.h"
 #include "protocol/message_reader.h"
+#include "support/output_only_midi.h"
 
 namespace orvo {
 namespace {
@@ -25,12 +26,7 @@ struct NullKeys : KeyInjector {
   }
 };
 
-struct NullMidiOut : MidiSystem {
-  uint32_t OutDeviceCount() override { return 0; }
-  uint32_t InDeviceCount() override { return 0; }
-  MidiResult OutDeviceName(uint32_t, std::string&) override { return kMidiBadDeviceId; }
-  MidiResult InDeviceName(uint32_t, std::string&) override { return kMidiBadDeviceId; }
-  MidiResult OutOpen(MidiOutHandle&, uint32_t, MidiHandler, std::uintptr_t) override { return kMidiBadDeviceId; }
+struct NullMidiOut : test::OutputOnlyMidi {
   MidiResult OutShortMessage(MidiOutHandle, uint32_t message) override {
     benchmark::DoNotOptimize(message);
     return kMidiNoError;
@@ -41,15 +37,6 @@ struct NullMidiOut : MidiSystem {
     return kMidiNoError;
   }
   MidiResult OutUnprepareHeader(MidiOutHandle, MidiHeader*) override { return kMidiNoError; }
-  MidiResult OutReset(MidiOutHandle) override { return kMidiInvalidHandle; }
-  MidiResult OutClose(MidiOutHandle) override { return kMidiInvalidHandle; }
-  MidiResult InOpen(MidiInHandle&, uint32_t, MidiHandler, std::uintptr_t, bool) override { return kMidiBadDeviceId; }
-  MidiResult InPrepareHeader(MidiInHandle, MidiHeader*) override { return kMidiInvalidHandle; }
-  MidiResult InUnprepareHeader(MidiInHandle, MidiHeader*) override { return kMidiInvalidHandle; }
-  MidiResult InAddBuffer(MidiInHandle, MidiHeader*) override { return kMidiInvalidHandle; }
-  MidiResult InStart(MidiInHandle) override { return kMidiInvalidHandle; }
-  MidiResult InReset(MidiInHandle) override { return kMidiInvalidHandle; }
-  MidiResult InClose(MidiInHandle) override { return kMidiInvalidHandle; }
 };
 
 struct NullEditor : EditorNotifier {

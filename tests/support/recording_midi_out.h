@@ -6,10 +6,11 @@
 #include <vector>
 
 #include "platform/midi_system.h"
+#include "support/output_only_midi.h"
 
 namespace orvo::test {
 
-class RecordingMidiOut : public MidiSystem {
+class RecordingMidiOut : public OutputOnlyMidi {
  public:
   struct Sent {
     MidiOutHandle handle;
@@ -50,11 +51,6 @@ class RecordingMidiOut : public MidiSystem {
     return unprepares_;
   }
 
-  uint32_t OutDeviceCount() override { return 0; }
-  uint32_t InDeviceCount() override { return 0; }
-  MidiResult OutDeviceName(uint32_t, std::string&) override { return kMidiBadDeviceId; }
-  MidiResult InDeviceName(uint32_t, std::string&) override { return kMidiBadDeviceId; }
-  MidiResult OutOpen(MidiOutHandle&, uint32_t, MidiHandler, std::uintptr_t) override { return kMidiBadDeviceId; }
   MidiResult OutShortMessage(MidiOutHandle handle, uint32_t message) override {
     std::lock_guard lock(mutex_);
     shorts_.push_back({handle, message});
@@ -79,15 +75,6 @@ class RecordingMidiOut : public MidiSystem {
     header->dwFlags &= ~kMidiHeaderPrepared;
     return kMidiNoError;
   }
-  MidiResult OutReset(MidiOutHandle) override { return kMidiInvalidHandle; }
-  MidiResult OutClose(MidiOutHandle) override { return kMidiInvalidHandle; }
-  MidiResult InOpen(MidiInHandle&, uint32_t, MidiHandler, std::uintptr_t, bool) override { return kMidiBadDeviceId; }
-  MidiResult InPrepareHeader(MidiInHandle, MidiHeader*) override { return kMidiInvalidHandle; }
-  MidiResult InUnprepareHeader(MidiInHandle, MidiHeader*) override { return kMidiInvalidHandle; }
-  MidiResult InAddBuffer(MidiInHandle, MidiHeader*) override { return kMidiInvalidHandle; }
-  MidiResult InStart(MidiInHandle) override { return kMidiInvalidHandle; }
-  MidiResult InReset(MidiInHandle) override { return kMidiInvalidHandle; }
-  MidiResult InClose(MidiInHandle) override { return kMidiInvalidHandle; }
 
  private:
   mutable std::mutex mutex_;
