@@ -7,6 +7,7 @@
 
 #include <cstdio>
 
+#include "app/editor_session.h"
 #include "app/gui_thread_calls.h"
 #include "app/qt_message_service.h"
 #include "app/settings_directory.h"
@@ -31,17 +32,6 @@ namespace orvo {
 namespace {
 
 constexpr const char* kOrganisation = "Quorrel Electronics";
-
-// The editor is not there yet: nothing is running to be told.
-class NoEditor : public EditorNotifier {
- public:
-  bool IsRunning() override { return false; }
-  void SendControlEvent(const ControlDescriptor*, uint32_t) override {}
-  void PostControlEvent(const ControlDescriptor*, uint32_t) override {}
-  void PostInputMessage(const Keyset*, uint32_t) override {}
-  void PostLongMessage(const Keyset*, std::span<const uint8_t>, uint32_t) override {}
-  void ShowKeyset(const Keyset*) override {}
-};
 
 // Types nothing: where no X display takes keystrokes.
 class NoKeys : public KeyInjector {
@@ -97,11 +87,19 @@ bool Application::Start() {
   pool_ = SysExPool::Create();
 
   link_ = std::make_unique<SerialLink>(*bridge_, engine_->Protocol, unitConnection_, *this, *messages_);
-  if (options_.headless)
-    editorNotifier_.reset();  // the terminal serves
-  else
-    editorNotifier_ = std::make_unique<NoEditor>();
-  EditorNotifier& editor = terminal_ ? static_cast<EditorNotifier&>(*terminal_) : *editorNotifier_;
+  if (!options_.headless) {
+    EditorServices services{*engine_, *link_, *files_, *messages_, {}, {}, {}};
+    services.about = [this](QWidget* owner) {
+      if (tray_) tray_->ShowAbout(owner);
+    };
+    editor_ = std::make_unique<EditorSession>(std::move(services), *gui_, [this](unsigned long window, bool shown) {
+      if (shown)
+        foreground_->EditorWindows().Add(window);
+      else
+        foreground_->EditorWindows().Remove(window);
+    });
+  }
+  EditorNotifier& editor = terminal_ ? static_cast<EditorNotifier&>(*terminal_) : *editor_;
   dispatch_ = std::make_unique<Dispatch>(engine_->FocusState, *keys_, *midi_, editor);
   reader_ = std::make_unique<MessageReader>(*bridge_, link_->Link(), engine_->Protocol, pool_.get(), *dispatch_, *link_);
 
@@ -186,7 +184,7 @@ void Application::Exit() {
 }
 
 void Application::StartEditor() {
-  messages_->ShowMessage("The editor is not part of this version yet.", MessageIcon::kInformation);
+  if (editor_ && !shutDown_) editor_->Start();
 }
 
 // LinkHooks, all on the main thread.
@@ -226,6 +224,8 @@ void Application::StopReadThread() {
 void Application::Shutdown() {
   if (shutDown_) return;
   shutDown_ = true;
+  // The editor saves every Keyset as it closes: before the ports close and the Keysets go.
+  if (editor_) editor_->End();
   if (gui_) gui_->Close();
   udev_.reset();
   if (bridge_) bridge_->SetDeviceChangeCallback({});
@@ -238,6 +238,7 @@ void Application::Shutdown() {
   ports_.reset();
   reader_.reset();
   dispatch_.reset();
+  editor_.reset();
   if (pool_ && pool_->Count() != pool_->Capacity())
     Say(std::to_string(pool_->Capacity() - pool_->Count()) + " long-message buffers were still in use at exit");
   link_.reset();

@@ -20,6 +20,7 @@ namespace orvo {
 class Bridge;
 class Dispatch;
 class EditorNotifier;
+class EditorSession;
 class FocusFinder;
 class ForegroundQuery;
 class GuiThreadCalls;
@@ -81,7 +82,6 @@ class Application : public QObject, public LinkHooks, public MainThreadPoster {
   std::unique_ptr<GuiThreadCalls> gui_;
   std::unique_ptr<MessageService> messages_;
   std::unique_ptr<TerminalNotifier> terminal_;
-  std::unique_ptr<EditorNotifier> editorNotifier_;
   std::unique_ptr<TrayWindow> tray_;
   std::unique_ptr<EngineContext> engine_;
   std::unique_ptr<KeysetFiles> files_;
@@ -93,6 +93,7 @@ class Application : public QObject, public LinkHooks, public MainThreadPoster {
   std::unique_ptr<X11Foreground> foreground_;
   std::unique_ptr<SysExPool> pool_;
   std::unique_ptr<SerialLink> link_;
+  std::unique_ptr<EditorSession> editor_;  // after the link it writes lamps to; before dispatch
   std::unique_ptr<Dispatch> dispatch_;
   std::unique_ptr<MessageReader> reader_;
   std::atomic<bool> readStop_{false};

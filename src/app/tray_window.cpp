@@ -121,13 +121,13 @@ void TrayWindow::OnDeviceChange() {
   if (commands_.checkConnection) commands_.checkConnection();
 }
 
-void TrayWindow::ShowAbout() {
+void TrayWindow::ShowAbout(QWidget* owner) {
   if (about_) {
     about_->raise();
     about_->activateWindow();
     return;
   }
-  QDialog dialog;
+  QDialog dialog(owner);
   about_ = &dialog;
   dialog.setWindowTitle("About Orvo");
   auto* layout = new QHBoxLayout(&dialog);

@@ -42,8 +42,9 @@ class TrayWindow : public QObject {
   int ConnectionState() const { return state_.load(); }
   // A device came or went: run the connection check.
   void OnDeviceChange();
-  // The About box, modal; a second request brings the open one to the front.
-  void ShowAbout();
+  // The About box, modal (over `owner` when given); a second request brings the open one
+  // to the front.
+  void ShowAbout(QWidget* owner = nullptr);
 
   QString ToolTip() const;
   bool UsesTray() const { return tray_ != nullptr; }

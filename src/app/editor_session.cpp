@@ -1,0 +1,115 @@
+#include "app/editor_session.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QWidget>
+#include <vector>
+
+#include "app/gui_thread_calls.h"
+#include "app/tray_icons.h"
+#include "mapping/engine_context.h"
+
+namespace orvo {
+
+EditorSession::EditorSession(EditorServices services, GuiThreadCalls& gui,
+                             std::function<void(unsigned long, bool)> windows)
+    : services_(std::move(services)), gui_(gui), windows_(std::move(windows)) {
+  qApp->installEventFilter(this);
+}
+
+EditorSession::~EditorSession() {
+  qApp->removeEventFilter(this);
+  End();
+}
+
+void EditorSession::Start() {
+  if (dialog_) {
+    dialog_->showNormal();
+    dialog_->raise();
+    dialog_->activateWindow();
+    return;
+  }
+  auto* dialog = new EditorDialog(services_);
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  dialog->setWindowIcon(ConnectedIcon());
+  dialog_ = dialog;
+  // finished comes after the Keysets were saved; the dialog deletes itself when it closes.
+  connect(dialog, &QDialog::finished, this, [this] { running_.store(false); });
+  connect(dialog, &QObject::destroyed, this, [this] { running_.store(false); });
+  running_.store(true);
+  dialog->show();
+  dialog->raise();
+  dialog->activateWindow();
+}
+
+void EditorSession::End() {
+  if (dialog_) {
+    dialog_->done(QDialog::Rejected);
+    delete dialog_.data();
+  }
+  running_.store(false);
+}
+
+// The editor's windows and the dialogs it opens count as the editor for the focus finder.
+bool EditorSession::BelongsToEditor(const QObject* object) const {
+  for (const QObject* at = object; at; at = at->parent())
+    if (at == dialog_.data()) return true;
+  return false;
+}
+
+// GUI thread: top-level windows of the editor as they are shown and hidden.
+bool EditorSession::eventFilter(QObject* watched, QEvent* event) {
+  const QEvent::Type type = event->type();
+  if ((type == QEvent::Show || type == QEvent::Hide) && watched->isWidgetType() && windows_) {
+    auto* widget = static_cast<QWidget*>(watched);
+    if (widget->isWindow() && dialog_ && BelongsToEditor(widget)) windows_(widget->winId(), type == QEvent::Show);
+  }
+  return QObject::eventFilter(watched, event);
+}
+
+// Read thread: the editor has the focus; the surface waits until the editor has handled it.
+void EditorSession::SendControlEvent(const ControlDescriptor* row, uint32_t message) {
+  if (!running_.load()) return;
+  gui_.CallAndWait([this, row, message] {
+    if (dialog_) dialog_->EditorShortMessage(row, nullptr, message);
+  });
+}
+
+// Read thread.
+void EditorSession::PostControlEvent(const ControlDescriptor* row, uint32_t message) {
+  if (!running_.load()) return;
+  gui_.Post([this, row, message] {
+    if (dialog_) dialog_->EditorShortMessage(row, nullptr, message);
+  });
+}
+
+// MIDI delivery thread.
+void EditorSession::PostInputMessage(const Keyset* keyset, uint32_t message) {
+  if (!running_.load()) return;
+  gui_.Post([this, keyset, message] {
+    if (dialog_) dialog_->EditorShortMessage(nullptr, keyset, message);
+  });
+}
+
+// Read thread or MIDI delivery thread; the bytes are copied here, the buffer goes on.
+void EditorSession::PostLongMessage(const Keyset* keyset, std::span<const uint8_t> bytes, uint32_t flags) {
+  if (!running_.load()) return;
+  gui_.Post([this, keyset, copy = std::vector<uint8_t>(bytes.begin(), bytes.end()), flags] {
+    if (dialog_) dialog_->EditorLongMessage(keyset, copy, flags);
+  });
+}
+
+// Focus finder thread. Null: the focus moved within this program, which keeps the Keyset
+// on show; only the surface's mode in the title may have changed.
+void EditorSession::ShowKeyset(const Keyset* keyset) {
+  if (!running_.load()) return;
+  gui_.Post([this, keyset] {
+    if (!dialog_) return;
+    if (keyset)
+      dialog_->ShowKeyset(services_.engine.Mapper.Lookup(keyset->Name));
+    else
+      dialog_->RefreshTitle();
+  });
+}
+
+}  // namespace orvo

@@ -1,0 +1,54 @@
+#pragma once
+// The running editor, at most one: "&Start Editor" opens it or brings it to the front;
+// closing it (which saves every Keyset) ends the session. As the engine's EditorNotifier
+// it carries the engine's notifications onto the GUI thread, with their data by value,
+// and drops them while no editor runs.
+#include <QObject>
+#include <QPointer>
+#include <atomic>
+#include <functional>
+
+#include "editor/editor_dialog.h"
+#include "mapping/editor_notifier.h"
+
+namespace orvo {
+
+class GuiThreadCalls;
+
+class EditorSession : public QObject, public EditorNotifier {
+  Q_OBJECT
+ public:
+  // `windows(id, shown)`: the editor's top-level windows as they come and go, so that the
+  // focus finder tells them apart from the program's other windows. GUI thread.
+  EditorSession(EditorServices services, GuiThreadCalls& gui, std::function<void(unsigned long, bool)> windows);
+  ~EditorSession() override;
+
+  // GUI thread.
+  void Start();
+  // Closes a running editor (saving every Keyset) and waits for nothing. GUI thread.
+  void End();
+  EditorDialog* Dialog() const { return dialog_.data(); }
+
+  // EditorNotifier: any thread but the GUI thread (the read thread, the focus finder, the
+  // MIDI delivery thread).
+  bool IsRunning() override { return running_.load(); }
+  void SendControlEvent(const ControlDescriptor* row, uint32_t message) override;
+  void PostControlEvent(const ControlDescriptor* row, uint32_t message) override;
+  void PostInputMessage(const Keyset* keyset, uint32_t message) override;
+  void PostLongMessage(const Keyset* keyset, std::span<const uint8_t> bytes, uint32_t flags) override;
+  void ShowKeyset(const Keyset* keyset) override;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  bool BelongsToEditor(const QObject* object) const;
+
+  EditorServices services_;
+  GuiThreadCalls& gui_;
+  std::function<void(unsigned long, bool)> windows_;
+  QPointer<EditorDialog> dialog_;
+  std::atomic<bool> running_{false};
+};
+
+}  // namespace orvo

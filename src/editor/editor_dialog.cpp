@@ -1,0 +1,204 @@
+#include "editor/editor_dialog.h"
+
+#include <QActionGroup>
+#include <QEvent>
+#include <QGridLayout>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QTabBar>
+#include <QVBoxLayout>
+
+#include "editor/key_map_panel.h"
+#include "editor/midi_map_panel.h"
+#include "editor/monitor_edit.h"
+#include "editor/surface_picture.h"
+#include "mapping/engine_context.h"
+#include "mapping/keyset_file.h"
+
+namespace orvo {
+namespace {
+
+// Where the panel and "Apply" sit on the picture, in dialog units.
+constexpr QRectF kPanelRect{371, 2, 250, 171};
+constexpr QRectF kApplyRect{369, 174, 50, 14};
+
+// The picture's scale: its natural size where the screen allows, else what fits.
+double ScaleForScreen(const QWidget* widget) {
+  const QScreen* screen = widget->screen();
+  if (!screen) return kDefaultSurfaceScale;
+  const QSizeF room = QSizeF(screen->availableSize()) - QSizeF(16, 80);  // frame, title and menu bar
+  const double fit = std::min(room.width() / kSurfaceCanvasSize.width(), room.height() / kSurfaceCanvasSize.height());
+  return std::clamp(fit, 1.2, kDefaultSurfaceScale);
+}
+
+}  // namespace
+
+EditorDialog::EditorDialog(EditorServices services, QWidget* parent)
+    : QDialog(parent), services_(std::move(services)) {
+  setWindowTitle("Orvo Tablan Editor");
+  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  menuBar_ = new QMenuBar(this);
+  layout->setMenuBar(menuBar_);
+  picture_ = new SurfacePicture(false, ScaleForScreen(this), this);
+  layout->addWidget(picture_);
+  picture_->installEventFilter(this);
+  connect(picture_, &SurfacePicture::controlClicked, this, [this](ControlId id) { PickControl(id); });
+
+  BuildMenus();
+  BuildPanel();
+  selected_ = nullptr;
+  SelectTab(kTabKeyMap);
+  BuildAppsMenu();
+  ShowKeyset(services_.engine.Mapper.DefaultKeyset());
+}
+
+EditorDialog::~EditorDialog() = default;
+
+QAction* EditorDialog::AddCommand(QMenu* menu, const char* text, int commandId, bool enabled) {
+  QAction* action = menu->addAction(text);
+  action->setData(commandId);
+  action->setEnabled(enabled);
+  commands_[commandId] = action;
+  return action;
+}
+
+QAction* EditorDialog::Command(int commandId) const {
+  auto found = commands_.find(commandId);
+  return found == commands_.end() ? nullptr : found->second;
+}
+
+void EditorDialog::BuildMenus() {
+  QMenu* file = menuBar_->addMenu("&File");
+  connect(AddCommand(file, "&New Keyset", kCmdNewKeyset, true), &QAction::triggered, this, [this] { NewKeyset(); });
+  connect(AddCommand(file, "&Save Keyset", kCmdSaveKeyset, true), &QAction::triggered, this,
+          [this] { SaveShownKeyset(); });
+  connect(AddCommand(file, "Save &All Keysets", kCmdSaveAllKeysets, true), &QAction::triggered, this,
+          [this] { SaveAllKeysets(); });
+  file->addSeparator();
+  connect(AddCommand(file, "E&xit", kCmdExit, true), &QAction::triggered, this, [this] { accept(); });
+
+  // The greyed items are there so the menu reads as it always has; they do nothing.
+  QMenu* edit = menuBar_->addMenu("&Edit");
+  AddCommand(edit, "&Undo", 57643, false);
+  AddCommand(edit, "&Redo", 57644, false);
+  edit->addSeparator();
+  AddCommand(edit, "Cu&t", 57635, false);
+  AddCommand(edit, "&Copy", 57634, false);
+  AddCommand(edit, "&Paste", 57637, false);
+  AddCommand(edit, "&Delete", 32787, false);
+  edit->addSeparator();
+  AddCommand(edit, "Cut Keyset", 32788, false);
+  AddCommand(edit, "Copy Keyset", 32790, false);
+  AddCommand(edit, "Paste Keyset", 32791, false);
+  AddCommand(edit, "Delete Keyset", 32792, false);
+  edit->addSeparator();
+  connect(AddCommand(edit, "Display Keyset", kCmdDisplayKeyset, true), &QAction::triggered, this,
+          [this] { ShowKeysetListing(); });
+  connect(AddCommand(edit, "MIDI Ports", kCmdMidiPorts, true), &QAction::triggered, this, [this] {
+    if (services_.portSettings) services_.portSettings(this, AppNames(), shown_);
+    RefreshTitle();
+  });
+  edit->addSeparator();
+  AddCommand(edit, "Preferences", 32794, false);
+
+  QMenu* help = menuBar_->addMenu("&Help");
+  AddCommand(help, "&Contents", kCmdContents, true);
+  connect(AddCommand(help, "&About Orvo Software", kCmdAbout, true), &QAction::triggered, this, [this] {
+    if (services_.about) services_.about(this);
+  });
+
+  QMenu* mode = menuBar_->addMenu("Orvo Mode");
+  AddCommand(mode, "Standard", 32800, false);
+  AddCommand(mode, "Host", 32801, false);
+  AddCommand(mode, "Kelo", 32802, false);
+  AddCommand(mode, "Enhanced", 32803, false);
+  mode->setEnabled(false);
+}
+
+// The tab bar with the three panels stacked under it; which one shows depends on the tab.
+void EditorDialog::BuildPanel() {
+  panel_ = new QWidget(picture_);
+  panel_->setAutoFillBackground(true);
+  auto* grid = new QGridLayout(panel_);
+  grid->setContentsMargins(2, 2, 2, 2);
+  tabs_ = new QTabBar(panel_);
+  tabs_->setExpanding(false);
+  tabs_->setUsesScrollButtons(false);
+  tabs_->setDrawBase(true);
+  for (const char* title : {"Key Map", "MIDI Map", "Special", "Raw Msgs"}) tabs_->addTab(title);
+  grid->addWidget(tabs_, 0, 0);
+  keyMap_ = new KeyMapPanel(*this, services_.messages, panel_);
+  midiMap_ = new MidiMapPanel(*this, services_.messages, panel_);
+  monitor_ = new MonitorEdit(panel_);
+  monitor_->setMaximumBlockCount(0);
+  grid->addWidget(keyMap_, 1, 0);
+  grid->addWidget(midiMap_, 1, 0);
+  grid->addWidget(monitor_, 1, 0);
+  grid->setRowStretch(1, 1);
+  connect(tabs_, &QTabBar::currentChanged, this, [this](int tab) { OnTabChanged(tab); });
+
+  apply_ = new QPushButton("Apply", picture_);
+  apply_->setDefault(true);
+  apply_->setAutoDefault(true);
+  connect(apply_, &QPushButton::clicked, this, [this] { ApplyMapping(); });
+  PlacePanel();
+}
+
+void EditorDialog::PlacePanel() {
+  const QTransform toWidget = picture_->CanvasToWidget();
+  panel_->setGeometry(toWidget.mapRect(kPanelRect).toAlignedRect());
+  const QRect apply = toWidget.mapRect(kApplyRect).toAlignedRect();
+  apply_->setGeometry(apply.x(), apply.y(), std::max(apply.width(), apply_->sizeHint().width()),
+                      std::max(apply.height(), apply_->sizeHint().height()));
+}
+
+bool EditorDialog::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == picture_ && event->type() == QEvent::Resize) PlacePanel();
+  return QDialog::eventFilter(watched, event);
+}
+
+void EditorDialog::SelectTab(int tab) {
+  if (tabs_->currentIndex() != tab)
+    tabs_->setCurrentIndex(tab);  // OnTabChanged follows
+  else
+    OnTabChanged(tab);
+}
+
+// Which group shows, and whether "Apply" applies, depends on the tab alone; no data changes.
+void EditorDialog::OnTabChanged(int tab) {
+  keyMap_->setVisible(tab == kTabKeyMap);
+  midiMap_->setVisible(tab == kTabMidiMap);
+  monitor_->setVisible(tab == kTabRawMsgs);
+  apply_->setEnabled(tab == kTabKeyMap || tab == kTabMidiMap);
+}
+
+void EditorDialog::ApplyMapping() {
+  switch (tabs_->currentIndex()) {
+    case kTabKeyMap: keyMap_->ApplyMapping(); break;
+    case kTabMidiMap: midiMap_->ApplyMapping(); break;
+    default: break;
+  }
+}
+
+void EditorDialog::SaveShownKeyset() {
+  if (shown_) services_.files.SaveKeyset(*shown_);
+}
+
+void EditorDialog::SaveAllKeysets() { services_.files.SaveAllKeysets(); }
+
+// "E&xit", the close box and Escape all end here; the Keysets are saved once, first.
+void EditorDialog::done(int result) {
+  if (!saved_) {
+    saved_ = true;
+    SaveAllKeysets();
+  }
+  QDialog::done(result);
+}
+
+}  // namespace orvo

@@ -1,0 +1,157 @@
+#pragma once
+// The editor's main window: the surface picture with the tabbed panel in its top right
+// corner, the menu bar, and the raw message monitor. It shows one Keyset at a time,
+// selects controls by click (Host mode) or by touch on the surface, and lights the
+// selected control's lamp. Every member runs on the GUI thread; the engine's threads
+// reach it only through queued calls (see the application's editor session).
+#include <QDialog>
+#include <QStringList>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <span>
+#include <vector>
+
+#include "editor/editor_target.h"
+#include "protocol/control_table.h"
+
+class QAction;
+class QActionGroup;
+class QMenu;
+class QMenuBar;
+class QPushButton;
+class QTabBar;
+
+namespace orvo {
+
+class DeviceWriter;
+class KeyMapPanel;
+class KeysetFiles;
+class MessageService;
+class MidiMapPanel;
+class MonitorEdit;
+class SurfacePicture;
+struct EngineContext;
+
+// What the editor uses of the rest of the program.
+struct EditorServices {
+  EngineContext& engine;      // the Keysets and the protocol state
+  DeviceWriter& device;       // lamp and Bank writes to the surface
+  KeysetFiles& files;         // "&Save Keyset", "Save &All Keysets", saving at close
+  MessageService& messages;   // the boxes with an OK button
+  // "&About Orvo Software"; "MIDI Ports"; "&New Keyset"'s choice of application (empty:
+  // cancelled). Unset ones do nothing.
+  std::function<void(QWidget* owner)> about;
+  std::function<void(QWidget* owner, const QStringList& apps, Keyset* shown)> portSettings;
+  std::function<QString(QWidget* owner)> chooseApplication;
+};
+
+// Menu command ids, kept from the menu resource so that items can be found by them.
+enum EditorCommand : int {
+  kCmdNewKeyset = 32775,
+  kCmdSaveKeyset = 32779,
+  kCmdSaveAllKeysets = 32799,
+  kCmdExit = 32789,
+  kCmdDisplayKeyset = 32793,
+  kCmdMidiPorts = 32797,
+  kCmdContents = 32795,
+  kCmdAbout = 32796,
+  kCmdFirstApp = 32901,
+  kCmdLastApp = 32999,
+};
+
+// The tabs, in their order.
+enum EditorTab : int { kTabKeyMap = 0, kTabMidiMap = 1, kTabSpecial = 2, kTabRawMsgs = 3 };
+
+class EditorDialog : public QDialog, public EditorTarget {
+  Q_OBJECT
+ public:
+  explicit EditorDialog(EditorServices services, QWidget* parent = nullptr);
+  ~EditorDialog() override;
+
+  // EditorTarget.
+  Keyset* ShownKeyset() const override { return shown_; }
+  const ControlDescriptor* SelectedControl() const override { return selected_; }
+
+  // A control event or a short message from an application's input: `message` holds the
+  // three bytes and the flags in bits 24-31. `row` is the control (may be null); with
+  // kNotifyFromInput, `keyset` is the input port's Keyset (may be null). Returns 1.
+  int EditorShortMessage(const ControlDescriptor* row, const Keyset* keyset, uint32_t message);
+  // A long message of `keyset` (may be null): its bytes and the header's flags.
+  int EditorLongMessage(const Keyset* keyset, std::span<const uint8_t> bytes, uint32_t flags);
+
+  // Makes `keyset` the one shown and edited; nullptr changes nothing.
+  void ShowKeyset(Keyset* keyset);
+  // The title again for the Keyset on show (the surface's mode may have changed).
+  void RefreshTitle();
+
+  // Selecting: the click on a picture button, and the selection with its flags
+  // (kNotifyLamp, kNotifyCreate, kNotifySelect). SelectControl returns 1 when the
+  // selection changed.
+  void PickControl(ControlId id);
+  int SelectControl(ControlId id, uint32_t flags);
+
+  // "&Apps": built once from the Keysets that exist; later Keysets are appended.
+  void BuildAppsMenu();
+  void AppendToAppsMenu(Keyset& keyset);
+  QStringList AppNames() const;
+
+  // "&New Keyset", "&Save Keyset", "Save &All Keysets".
+  void NewKeyset();
+  void SaveShownKeyset();
+  void SaveAllKeysets();
+
+  // For tests and the session.
+  QAction* Command(int commandId) const;
+  QMenuBar* MenuBar() const { return menuBar_; }
+  QMenu* AppsMenu() const { return appsMenu_; }
+  SurfacePicture* Picture() const { return picture_; }
+  QTabBar* Tabs() const { return tabs_; }
+  QPushButton* ApplyButton() const { return apply_; }
+  KeyMapPanel* KeyMap() const { return keyMap_; }
+  MidiMapPanel* MidiMap() const { return midiMap_; }
+  MonitorEdit* Monitor() const { return monitor_; }
+  void SelectTab(int tab);
+
+  // Ends the editor, after saving every Keyset (every way of closing comes here).
+  void done(int result) override;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void BuildMenus();
+  void BuildPanel();
+  void PlacePanel();
+  void OnTabChanged(int tab);
+  void ApplyMapping();
+  void ShowKeysetListing();
+  void OnAppsCommand(QAction* action);
+  void ShowControl(ControlId id, bool create);
+  void ShowLayerOf(ControlId id);
+  void SetControlLamp(ControlId id, bool on);
+  void WriteMonitorLine(const std::string& line);
+  QAction* AddCommand(QMenu* menu, const char* text, int commandId, bool enabled);
+
+  EditorServices services_;
+  Keyset* shown_ = nullptr;
+  const ControlDescriptor* selected_ = nullptr;
+  bool saved_ = false;
+
+  QMenuBar* menuBar_ = nullptr;
+  QMenu* appsMenu_ = nullptr;
+  QActionGroup* appsGroup_ = nullptr;
+  std::map<int, QAction*> commands_;
+  SurfacePicture* picture_ = nullptr;
+  QWidget* panel_ = nullptr;
+  QTabBar* tabs_ = nullptr;
+  KeyMapPanel* keyMap_ = nullptr;
+  MidiMapPanel* midiMap_ = nullptr;
+  MonitorEdit* monitor_ = nullptr;
+  QPushButton* apply_ = nullptr;
+};
+
+// The editor's title for a Keyset and the surface's mode.
+QString EditorTitle(const Keyset& keyset, int32_t deviceMode);
+
+}  // namespace orvo

@@ -1,0 +1,101 @@
+// The Keyset the editor shows: the "&Apps" menu, the title, and the file commands.
+// GUI thread.
+#include <QAction>
+#include <QActionGroup>
+#include <QFileInfo>
+#include <QMenu>
+#include <QMenuBar>
+
+#include "editor/editor_dialog.h"
+#include "editor/key_map_panel.h"
+#include "mapping/engine_context.h"
+#include "mapping/keyset_file.h"
+#include "platform/message_service.h"
+#include "protocol/device_modes.h"
+
+namespace orvo {
+namespace {
+
+constexpr const char* kAppsTitle = "&Apps";
+
+// A Keyset's name as a menu text: an '&' in it is a letter, not a shortcut mark.
+QString MenuText(const std::string& name) { return QString::fromStdString(name).replace('&', "&&"); }
+
+}  // namespace
+
+QString EditorTitle(const Keyset& keyset, int32_t deviceMode) {
+  return QString("Orvo Tablan Editor: %1 (%2 mode) - Keyset,   [Dev in %3 mode]")
+      .arg(QString::fromStdString(keyset.Name), ModeDisplayName(keyset.DeviceMode.load()), ModeDisplayName(deviceMode));
+}
+
+void EditorDialog::BuildAppsMenu() {
+  appsMenu_ = new QMenu(kAppsTitle, menuBar_);
+  appsGroup_ = new QActionGroup(appsMenu_);
+  appsGroup_->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+  connect(appsGroup_, &QActionGroup::triggered, this, [this](QAction* action) { OnAppsCommand(action); });
+  int id = kCmdFirstApp;
+  services_.engine.Mapper.ForEachKeyset([&](const std::string&, Keyset& keyset) {
+    QAction* action = appsMenu_->addAction(MenuText(keyset.Name));
+    action->setData(id);
+    action->setCheckable(true);
+    appsGroup_->addAction(action);
+    keyset.MenuCommandId.store(id);
+    ++id;
+  });
+  menuBar_->addMenu(appsMenu_);
+}
+
+// The popup is found by its title, from the last menu towards the first.
+void EditorDialog::AppendToAppsMenu(Keyset& keyset) {
+  QMenu* apps = nullptr;
+  const QList<QAction*> items = menuBar_->actions();
+  for (auto item = items.rbegin(); item != items.rend() && !apps; ++item)
+    if ((*item)->text() == kAppsTitle) apps = (*item)->menu();
+  if (!apps) {
+    services_.messages.ShowMessage("Could not find menu item Apps", MessageIcon::kInformation);
+    return;
+  }
+  const int id = kCmdFirstApp + static_cast<int>(apps->actions().size());
+  QAction* action = apps->addAction(MenuText(keyset.Name));
+  action->setData(id);
+  action->setCheckable(true);
+  appsGroup_->addAction(action);
+  keyset.MenuCommandId.store(id);
+}
+
+QStringList EditorDialog::AppNames() const {
+  QStringList names;
+  for (const QAction* action : appsMenu_->actions()) names << QString(action->text()).replace("&&", "&");
+  return names;
+}
+
+// The item's text names the Keyset; one that no longer exists does nothing. Every item
+// works, also past the 99th (ids above 32999).
+void EditorDialog::OnAppsCommand(QAction* action) {
+  const std::string name = QString(action->text()).replace("&&", "&").toStdString();
+  if (Keyset* keyset = services_.engine.Mapper.FindOrCreate(name, false)) ShowKeyset(keyset);
+}
+
+void EditorDialog::ShowKeyset(Keyset* keyset) {
+  if (!keyset) return;
+  shown_ = keyset;
+  RefreshTitle();
+  const int id = keyset->MenuCommandId.load();
+  for (QAction* action : appsMenu_->actions())
+    action->setChecked(action->data().toInt() == id);
+  if (selected_) ShowControl(selected_->id, false);
+}
+
+void EditorDialog::RefreshTitle() {
+  if (shown_) setWindowTitle(EditorTitle(*shown_, services_.engine.Protocol.CurrentDeviceMode.load()));
+}
+
+void EditorDialog::NewKeyset() {
+  // Completed by the new-Keyset rules.
+}
+
+void EditorDialog::ShowKeysetListing() {
+  // Completed by the listing dialog.
+}
+
+}  // namespace orvo

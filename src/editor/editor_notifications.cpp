@@ -1,0 +1,63 @@
+// What the rest of the program tells the editor: control events, MIDI from applications
+// and long messages, each printed in the monitor; control events also select. GUI thread
+// (the engine's threads reach it through queued calls).
+#include "editor/editor_dialog.h"
+#include "editor/monitor_edit.h"
+#include "mapping/editor_notifier.h"
+#include "mapping/engine_context.h"
+#include "protocol/monitor_lines.h"
+
+namespace orvo {
+namespace {
+
+bool InRange(ControlId id, ControlId first, ControlId last) { return id >= first && id <= last; }
+
+// The layer a per-channel button belongs to is hidden when Bank shows the other one.
+bool LayerHidden(ControlId id, uint8_t bankLayer) {
+  const bool upper = InRange(id, 1032, 1063) || InRange(id, 1096, 1127) || InRange(id, 1160, 1191);
+  const bool lower = InRange(id, 1000, 1031) || InRange(id, 1064, 1095) || InRange(id, 1128, 1159);
+  return (upper && bankLayer == 1) || (lower && bankLayer == 0);
+}
+
+}  // namespace
+
+void EditorDialog::WriteMonitorLine(const std::string& line) { monitor_->WriteLine(QString::fromStdString(line)); }
+
+int EditorDialog::EditorShortMessage(const ControlDescriptor* row, const Keyset* keyset, uint32_t message) {
+  const uint32_t flags = message >> 24;
+  const bool fromInput = (flags & kNotifyFromInput) != 0;
+  if (flags & kNotifyMonitor) {
+    if (fromInput)
+      WriteMonitorLine(FormatInputLine(message, keyset ? keyset->Name.c_str() : nullptr));
+    else
+      WriteMonitorLine(FormatControlLine(message, row ? row->name : nullptr));
+  }
+  if (fromInput || !row) return 1;
+  ProtocolState& protocol = services_.engine.Protocol;
+  if (protocol.CurrentDeviceMode.load() != kModeHost) return 1;
+
+  const ControlId id = row->id;
+  const uint8_t value = static_cast<uint8_t>(message >> 16);
+  // Releases select nothing; a fader or pot moved to 0 still does.
+  if ((id <= kNoControlId || id == kFootSwitch) && value == 0) return 1;
+
+  if (id == kBankButton) {
+    // The press has just switched the layer: the lamp of the last button touched goes
+    // dark when its layer is now hidden.
+    if (flags & kNotifyLamp) {
+      const ControlDescriptor* last = protocol.LastHostControl.load();
+      if (last && LayerHidden(last->id, protocol.BankLayer.load())) SetControlLamp(last->id, false);
+    }
+    return 1;
+  }
+  if (flags & (kNotifyLamp | kNotifySelect)) SelectControl(id, flags);
+  return 1;
+}
+
+int EditorDialog::EditorLongMessage(const Keyset* keyset, std::span<const uint8_t> bytes, uint32_t flags) {
+  WriteMonitorLine(FormatLongMessageLine(bytes.data(), static_cast<uint32_t>(bytes.size()), flags,
+                                         keyset ? keyset->Name.c_str() : nullptr));
+  return 0;
+}
+
+}  // namespace orvo

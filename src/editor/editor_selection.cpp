@@ -1,0 +1,106 @@
+// Selecting a control on the editor's picture: by a click (Host mode only) or by a touch
+// on the surface; the selected control's lamp follows the selection. GUI thread.
+#include "editor/editor_dialog.h"
+#include "editor/key_map_panel.h"
+#include "editor/midi_map_panel.h"
+#include "editor/surface_picture.h"
+#include "mapping/editor_notifier.h"
+#include "mapping/engine_context.h"
+#include "protocol/device_writer.h"
+
+namespace orvo {
+namespace {
+
+bool InRange(ControlId id, ControlId first, ControlId last) { return id >= first && id <= last; }
+
+// Arm, Locate and Select share their buttons with Mute, Solo and Pan: Bank chooses.
+bool IsUpperLayerButton(ControlId id) {
+  return InRange(id, 1032, 1063) || InRange(id, 1096, 1127) || InRange(id, 1160, 1191);
+}
+bool IsLowerLayerButton(ControlId id) {
+  return InRange(id, 1000, 1031) || InRange(id, 1064, 1095) || InRange(id, 1128, 1159);
+}
+bool HasPictureButton(ControlId id) {
+  return InRange(id, kFirstControlId, kLastControlId) && id != kBankButton && id != kShiftButton &&
+         id != kNoControlId;
+}
+
+}  // namespace
+
+// A click on a picture button: only in Host mode, where the surface's lamps and layers
+// are ours to drive.
+void EditorDialog::PickControl(ControlId id) {
+  if (services_.engine.Protocol.CurrentDeviceMode.load() != kModeHost) return;
+  if (!HasPictureButton(id)) return;
+  if (selected_ && selected_->id == id) {
+    picture_->SetPressed(id, true);
+    return;
+  }
+  ShowLayerOf(id);
+  SelectControl(id, kNotifyLamp | kNotifyCreate | kNotifySelect);
+}
+
+int EditorDialog::SelectControl(ControlId id, uint32_t flags) {
+  const ControlDescriptor* row = services_.engine.Protocol.Controls.LookupControlById(id);
+  if (!row || !HasPictureButton(id)) return 0;
+  if (row == selected_) return 0;
+  if (selected_) {
+    picture_->SetPressed(selected_->id, false);
+    if (flags & kNotifyLamp) SetControlLamp(selected_->id, false);
+  }
+  picture_->SetPressed(id, true);
+  if (flags & kNotifyLamp) SetControlLamp(id, true);
+  selected_ = row;
+  if (flags & kNotifySelect) ShowControl(id, (flags & kNotifyCreate) != 0);
+  return 1;
+}
+
+// Lamps exist on the per-channel buttons, REC and the wheel; others have none to light.
+void EditorDialog::SetControlLamp(ControlId id, bool on) {
+  if (!(InRange(id, 1000, 1192) || id == 1207 || id == 1269 || id == 1270)) return;
+  const ControlDescriptor* row = services_.engine.Protocol.Controls.LookupControlById(id);
+  if (!row) return;
+  const uint32_t message = row->message.load(std::memory_order_relaxed);
+  const uint8_t bytes[3] = {static_cast<uint8_t>(message), static_cast<uint8_t>(message >> 8),
+                            static_cast<uint8_t>(on ? 0x7F : 0x00)};
+  services_.device.WriteDevice(bytes, 3);
+}
+
+// The surface shares its channel buttons between two layers and its F buttons between
+// two: switch the surface to the picked control's layer so that touching it there means it.
+void EditorDialog::ShowLayerOf(ControlId id) {
+  ProtocolState& protocol = services_.engine.Protocol;
+  if (IsUpperLayerButton(id) && protocol.BankLayer.load() == 1) {
+    static constexpr uint8_t kBankLampOff[3] = {0xBE, 0x40, 0x00};
+    if (services_.device.WriteDevice(kBankLampOff, 3)) protocol.BankLayer.store(0);
+  } else if (IsLowerLayerButton(id) && protocol.BankLayer.load() == 0) {
+    static constexpr uint8_t kBankLampOn[3] = {0xBE, 0x40, 0x7F};
+    if (services_.device.WriteDevice(kBankLampOn, 3)) protocol.BankLayer.store(1);
+  } else if (InRange(id, 1214, 1222)) {
+    protocol.ShiftLayer.store(1);
+  } else if (InRange(id, 1194, 1202)) {
+    protocol.ShiftLayer.store(0);
+  }
+}
+
+// The control's name and its mapping in the Keyset on show; a first selection with
+// `create` gives the control a blank mapping to edit.
+void EditorDialog::ShowControl(ControlId id, bool create) {
+  const ControlDescriptor* row = services_.engine.Protocol.Controls.LookupControlById(id);
+  if (!row) return;
+  keyMap_->SetSelectedName(QString::fromLatin1(row->name));
+  if (!shown_) return;
+  if (const ControlMapping* mapping = shown_->LookupMapping(id)) {
+    keyMap_->SetLabel(QString::fromStdString(mapping->Label.Get()));
+    keyMap_->ShowKeyText(mapping->KeyCode.load(), mapping->KeyFlags.load());
+    midiMap_->ShowMidiMap(*mapping);
+  } else if (create) {
+    ControlMapping* made = shown_->SetMapping(std::make_unique<ControlMapping>(*row));
+    keyMap_->SetLabel(QString::fromStdString(made->Label.Get()));
+    keyMap_->ClearKeyText();
+    midiMap_->ShowMidiMap(*made);
+  }
+  keyMap_->FocusKeyCapture();
+}
+
+}  // namespace orvo

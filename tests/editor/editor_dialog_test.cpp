@@ -1,0 +1,348 @@
+// The editor dialog: selecting controls by click and by touch, the lamps that follow, the
+// monitor's lines, the "&Apps" menu, the title, the tabs, and saving at close.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTabBar>
+
+#include "editor/key_map_panel.h"
+#include "editor/midi_map_panel.h"
+#include "editor/monitor_edit.h"
+#include "mapping/editor_notifier.h"
+#include "support/case_names.h"
+#include "support/editor_rig.h"
+
+namespace orvo {
+namespace {
+
+using test::EditorRig;
+using Bytes = std::vector<uint8_t>;
+
+std::vector<Bytes> WritesOf(const test::RecordingDevice& device) {
+  std::vector<Bytes> writes;
+  for (const auto& event : device.Events())
+    if (!event.purge) writes.push_back(event.bytes);
+  return writes;
+}
+
+Bytes Lamp(const ControlDescriptor& row, bool on) {
+  return {static_cast<uint8_t>(row.wireCode), static_cast<uint8_t>(row.wireCode >> 8),
+          static_cast<uint8_t>(on ? 0x7F : 0x00)};
+}
+
+uint32_t Message(uint8_t status, uint8_t data1, uint8_t data2, uint32_t flags) {
+  return status | data1 << 8 | data2 << 16 | flags << 24;
+}
+
+std::vector<std::string> MonitorLines(EditorDialog& dialog) {
+  std::vector<std::string> lines;
+  for (const QString& line : dialog.Monitor()->toPlainText().split('\n')) lines.push_back(line.toStdString());
+  if (!lines.empty() && lines.back().empty()) lines.pop_back();
+  return lines;
+}
+
+TEST(EditorDialog, ClickSelectsTheButtonOfThatControlId) {
+  EditorRig rig;
+  rig.Click(1064);
+  EditorDialog& dialog = rig.Open();
+  ASSERT_NE(dialog.SelectedControl(), nullptr);
+  EXPECT_EQ(dialog.SelectedControl()->id, 1064);
+  EXPECT_EQ(dialog.KeyMap()->SelectedName(), "Solo button Chan 1");
+  EXPECT_TRUE(dialog.Picture()->IsPressed(1064));
+  // The first selection made a blank mapping to edit.
+  ASSERT_NE(rig.engine.Mapper.DefaultKeyset()->LookupMapping(1064), nullptr);
+}
+
+TEST(EditorDialog, ClicksSelectNothingOutsideHostMode) {
+  for (int32_t mode : {kModeNone, kModeStandard, kModeKelo, kModeEnhanced}) {
+    EditorRig rig;
+    rig.engine.Protocol.CurrentDeviceMode.store(mode);
+    rig.Click(1064);
+    EXPECT_EQ(rig.Open().SelectedControl(), nullptr) << "mode " << mode;
+    EXPECT_EQ(rig.device.Writes(), 0) << "mode " << mode;
+  }
+}
+
+TEST(EditorDialog, ClickingTheSelectedButtonAgainWritesNothing) {
+  EditorRig rig;
+  rig.Click(1207);
+  const int writes = rig.device.Writes();
+  rig.Click(1207);
+  EXPECT_EQ(rig.device.Writes(), writes);
+  EXPECT_TRUE(rig.Open().Picture()->IsPressed(1207));
+}
+
+TEST(EditorDialog, PickingMuteShowsItsLayerThenMovesTheLamp) {
+  EditorRig rig;
+  rig.Click(1207);  // REC: no layer to change
+  ASSERT_EQ(WritesOf(rig.device), (std::vector<Bytes>{Lamp(*rig.Row(1207), true)}));
+  rig.engine.Protocol.BankLayer.store(0);
+  rig.Click(1000);  // MUTE of channel 1
+  const std::vector<Bytes> expected{Lamp(*rig.Row(1207), true), {0xBE, 0x40, 0x7F}, Lamp(*rig.Row(1207), false),
+                                    Lamp(*rig.Row(1000), true)};
+  EXPECT_EQ(WritesOf(rig.device), expected);
+  EXPECT_EQ(rig.engine.Protocol.BankLayer.load(), 1);
+  EXPECT_EQ((Lamp(*rig.Row(1000), true)), (Bytes{0xBD, 0x00, 0x7F}));
+  EXPECT_FALSE(rig.Open().Picture()->IsPressed(1207));
+}
+
+struct LayerCase {
+  const char* what;
+  ControlId picked;
+  uint8_t bankBefore, shiftBefore;
+  std::vector<Bytes> layerWrites;  // before the lamp
+  uint8_t bankAfter, shiftAfter;
+};
+
+class EditorLayers : public ::testing::TestWithParam<LayerCase> {};
+
+TEST_P(EditorLayers, PickingAControlShowsItsLayer) {
+  const LayerCase& c = GetParam();
+  EditorRig rig;
+  rig.engine.Protocol.BankLayer.store(c.bankBefore);
+  rig.engine.Protocol.ShiftLayer.store(c.shiftBefore);
+  rig.Click(c.picked);
+  std::vector<Bytes> writes = WritesOf(rig.device);
+  const ControlDescriptor& row = *rig.Row(c.picked);
+  const bool hasLamp = c.picked <= 1192 || c.picked == 1207 || c.picked == 1269 || c.picked == 1270;
+  if (hasLamp) {
+    ASSERT_FALSE(writes.empty());
+    EXPECT_EQ(writes.back(), Lamp(row, true));
+    writes.pop_back();
+  }
+  EXPECT_EQ(writes, c.layerWrites);
+  EXPECT_EQ(rig.engine.Protocol.BankLayer.load(), c.bankAfter);
+  EXPECT_EQ(rig.engine.Protocol.ShiftLayer.load(), c.shiftAfter);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, EditorLayers,
+    ::testing::Values(LayerCase{"arm with bank on turns bank off", 1032, 1, 0, {{0xBE, 0x40, 0x00}}, 0, 0},
+                      LayerCase{"select with bank off writes nothing", 1160, 0, 0, {}, 0, 0},
+                      LayerCase{"pan with bank off turns bank on", 1128, 0, 0, {{0xBE, 0x40, 0x7F}}, 1, 0},
+                      LayerCase{"solo with bank on writes nothing", 1064, 1, 0, {}, 1, 0},
+                      LayerCase{"shifted F button sets shift silently", 1214, 0, 0, {}, 0, 1},
+                      LayerCase{"plain F button clears shift silently", 1194, 0, 1, {}, 0, 0},
+                      LayerCase{"fader touches no layer", 1224, 1, 1, {}, 1, 1}),
+    test::NameFromWhat{});
+
+TEST(EditorDialog, AFailedBankWriteKeepsTheLayerButStillSelects) {
+  EditorRig rig;
+  rig.engine.Protocol.BankLayer.store(0);
+  rig.device.FailWrites(true);
+  rig.Click(1000);
+  EXPECT_EQ(rig.engine.Protocol.BankLayer.load(), 0);
+  ASSERT_NE(rig.Open().SelectedControl(), nullptr);
+  EXPECT_EQ(rig.Open().SelectedControl()->id, 1000);
+}
+
+TEST(EditorDialog, HostModeNotificationPrintsAndSelectsWithoutLampOrMapping) {
+  EditorRig rig;
+  EditorDialog& dialog = rig.Open();
+  EXPECT_EQ(dialog.EditorShortMessage(rig.Row(1226), nullptr, Message(0xBF, 0x02, 0x40, kTagHostMode)), 1);
+  EXPECT_EQ(MonitorLines(dialog), (std::vector<std::string>{"BF0240: Fader 3"}));
+  ASSERT_NE(dialog.SelectedControl(), nullptr);
+  EXPECT_EQ(dialog.SelectedControl()->id, 1226);
+  EXPECT_EQ(rig.device.Writes(), 0);
+  EXPECT_EQ(rig.engine.Mapper.DefaultKeyset()->LookupMapping(1226), nullptr);
+}
+
+struct TouchCase {
+  const char* what;
+  int32_t mode;
+  ControlId control;  // 0: the reader resolved no control
+  uint8_t value;
+  std::string line;
+  ControlId selectedAfter;  // 0: nothing selected
+};
+
+class EditorTouches : public ::testing::TestWithParam<TouchCase> {};
+
+// A touch while the editor has the focus: sent with every flag.
+TEST_P(EditorTouches, TouchPrintsAndSelectsPresses) {
+  const TouchCase& c = GetParam();
+  EditorRig rig;
+  rig.engine.Protocol.CurrentDeviceMode.store(c.mode);
+  EditorDialog& dialog = rig.Open();
+  const ControlDescriptor* row = c.control ? rig.Row(c.control) : nullptr;
+  const uint32_t wire = row ? row->wireCode : 0x02B0;
+  dialog.EditorShortMessage(row, nullptr,
+                            Message(static_cast<uint8_t>(wire), static_cast<uint8_t>(wire >> 8), c.value,
+                                    kTagEditorFocus));
+  EXPECT_EQ(MonitorLines(dialog), (std::vector<std::string>{c.line}));
+  EXPECT_EQ(dialog.SelectedControl() ? dialog.SelectedControl()->id : 0, c.selectedAfter);
+  if (c.selectedAfter) {
+    EXPECT_NE(rig.engine.Mapper.DefaultKeyset()->LookupMapping(c.selectedAfter), nullptr);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, EditorTouches,
+    ::testing::Values(TouchCase{"button release selects nothing", kModeHost, 1204, 0x00, "BE4C00: PLAY button", 0},
+                      TouchCase{"button press selects", kModeHost, 1204, 0x7F, "BE4C7F: PLAY button", 1204},
+                      TouchCase{"fader at zero selects", kModeHost, 1224, 0x00, "BF0000: Fader 1", 1224},
+                      TouchCase{"footswitch release selects nothing", kModeHost, 1268, 0x00, "BF5600: FootSwitch", 0},
+                      TouchCase{"standard mode has no control", kModeStandard, 0, 0x40, "B00240: ", 0},
+                      TouchCase{"standard mode never selects", kModeStandard, 1224, 0x40, "BF0040: Fader 1", 0}),
+    test::NameFromWhat{});
+
+TEST(EditorDialog, BankPressDarkensTheLampOfTheLayerJustHidden) {
+  for (uint8_t bankAfterPress : {0, 1}) {
+    EditorRig rig;
+    EditorDialog& dialog = rig.Open();
+    rig.Click(1224);  // a fader, no lamp: the selection that must survive
+    const int before = rig.device.Writes();
+    rig.engine.Protocol.LastHostControl.store(rig.Row(1000));  // MUTE 1, lower layer
+    rig.engine.Protocol.BankLayer.store(bankAfterPress);
+    dialog.EditorShortMessage(rig.Row(kBankButton), nullptr, Message(0xBE, 0x40, 0x7F, kTagEditorFocus));
+    std::vector<Bytes> writes = WritesOf(rig.device);
+    writes.erase(writes.begin(), writes.begin() + before);
+    if (bankAfterPress == 0)
+      EXPECT_EQ(writes, (std::vector<Bytes>{Lamp(*rig.Row(1000), false)}));
+    else
+      EXPECT_TRUE(writes.empty());
+    EXPECT_EQ(dialog.SelectedControl()->id, 1224);
+  }
+}
+
+TEST(EditorDialog, InputAndLongMessageLines) {
+  EditorRig rig({"SYNTH"});
+  EditorDialog& dialog = rig.Open();
+  const Keyset* synth = rig.engine.Mapper.Lookup("SYNTH");
+  dialog.EditorShortMessage(nullptr, synth, Message(0x90, 0x3C, 0x7F, kTagFromInput));
+  dialog.EditorShortMessage(nullptr, nullptr, Message(0x90, 0x3C, 0x7F, kTagFromInput));
+  const uint8_t sysex[] = {0xF0, 0x01, 0xF7};
+  EXPECT_EQ(dialog.EditorLongMessage(synth, sysex, 0x3), 0);
+  EXPECT_EQ(MonitorLines(dialog),
+            (std::vector<std::string>{"903C7F: <-SYNTH", "903C7F: <-<No App?>", "F0 01 F7 : 03 <- SYNTH"}));
+  EXPECT_EQ(dialog.SelectedControl(), nullptr);
+}
+
+TEST(MonitorEdit, TheThousandthLineDropsTheOlderHalf) {
+  test::OffscreenApp();
+  MonitorEdit monitor;
+  for (int line = 0; line < 998; ++line) monitor.WriteLine(QString::number(line));
+  EXPECT_EQ(monitor.LineCount(), 999);
+  monitor.WriteLine("998");  // the box now counts 1000 lines with the empty last one
+  EXPECT_EQ(monitor.LineCount(), 500);
+  EXPECT_TRUE(monitor.toPlainText().startsWith("500\n"));
+  EXPECT_EQ(monitor.textCursor().position(), monitor.document()->characterCount() - 1);
+}
+
+TEST(MonitorEdit, StaysUnderItsCharacterLimit) {
+  test::OffscreenApp();
+  MonitorEdit monitor;
+  const QString longLine(200, 'F');
+  for (int line = 0; line < 600; ++line) monitor.WriteLine(longLine);
+  EXPECT_LE(monitor.document()->characterCount(), kMonitorCharacterLimit + longLine.size() + 1);
+}
+
+TEST(EditorDialog, AppsMenuNumbersKeysetsInEnumerationOrder) {
+  EditorRig rig({"SEQ", "SYNTH", "DRUMS", "MIXER"});
+  EditorDialog& dialog = rig.Open();
+  std::vector<std::string> enumerated;
+  rig.engine.Mapper.ForEachKeyset([&](const std::string& name, Keyset&) { enumerated.push_back(name); });
+  ASSERT_EQ(enumerated.size(), 5u);
+  const QList<QAction*> items = dialog.AppsMenu()->actions();
+  ASSERT_EQ(items.size(), 5);
+  for (int i = 0; i < 5; ++i) {
+    EXPECT_EQ(items[i]->text().toStdString(), enumerated[i]);
+    EXPECT_EQ(items[i]->data().toInt(), 32901 + i);
+    EXPECT_EQ(rig.engine.Mapper.Lookup(enumerated[i])->MenuCommandId.load(), 32901 + i);
+  }
+  Keyset* sixth = rig.engine.Mapper.FindOrCreate("LATE", true);
+  dialog.AppendToAppsMenu(*sixth);
+  EXPECT_EQ(sixth->MenuCommandId.load(), 32906);
+  EXPECT_EQ(dialog.MenuBar()->actions().back()->text(), "&Apps");
+}
+
+TEST(EditorDialog, AppsCommandShowsThatKeysetAndMarksIt) {
+  EditorRig rig({"SYNTH"});
+  EditorDialog& dialog = rig.Open();
+  Keyset* synth = rig.engine.Mapper.Lookup("SYNTH");
+  for (QAction* item : dialog.AppsMenu()->actions())
+    if (item->text() == "SYNTH") item->trigger();
+  EXPECT_EQ(dialog.ShownKeyset(), synth);
+  for (QAction* item : dialog.AppsMenu()->actions()) EXPECT_EQ(item->isChecked(), item->text() == "SYNTH");
+}
+
+TEST(EditorDialog, TitleNamesKeysetModeAndSurfaceMode) {
+  EditorRig rig({"SYNTH"});
+  EditorDialog& dialog = rig.Open();
+  EXPECT_EQ(dialog.windowTitle(), "Orvo Tablan Editor: DEFAULT (Host mode) - Keyset,   [Dev in Host mode]");
+  Keyset* synth = rig.engine.Mapper.Lookup("SYNTH");
+  synth->DeviceMode.store(kModeKelo);
+  dialog.ShowKeyset(synth);
+  EXPECT_EQ(dialog.windowTitle(), "Orvo Tablan Editor: SYNTH (Kelo mode) - Keyset,   [Dev in Host mode]");
+  dialog.ShowKeyset(nullptr);
+  EXPECT_EQ(dialog.ShownKeyset(), synth);
+  synth->DeviceMode.store(9);
+  dialog.RefreshTitle();
+  EXPECT_EQ(dialog.windowTitle(), "Orvo Tablan Editor: SYNTH (Unknown mode) - Keyset,   [Dev in Host mode]");
+}
+
+TEST(EditorDialog, TabsShowTheirGroupAndEnableApply) {
+  struct Expect {
+    int tab;
+    bool keys, midi, monitor, apply;
+  };
+  EditorRig rig;
+  EditorDialog& dialog = rig.Open();
+  dialog.show();
+  for (const Expect& e : {Expect{kTabSpecial, false, false, false, false}, Expect{kTabRawMsgs, false, false, true, false},
+                          Expect{kTabMidiMap, false, true, false, true}, Expect{kTabKeyMap, true, false, false, true}}) {
+    dialog.SelectTab(e.tab);
+    EXPECT_EQ(dialog.KeyMap()->isVisible(), e.keys) << e.tab;
+    EXPECT_EQ(dialog.MidiMap()->isVisible(), e.midi) << e.tab;
+    EXPECT_EQ(dialog.Monitor()->isVisible(), e.monitor) << e.tab;
+    EXPECT_EQ(dialog.ApplyButton()->isEnabled(), e.apply) << e.tab;
+  }
+}
+
+TEST(EditorDialog, MenuBarGreysWhatDoesNothing) {
+  EditorRig rig;
+  EditorDialog& dialog = rig.Open();
+  QStringList titles;
+  for (QAction* menu : dialog.MenuBar()->actions()) titles << menu->text();
+  EXPECT_EQ(titles, (QStringList{"&File", "&Edit", "&Help", "Orvo Mode", "&Apps"}));
+  for (int id : {57643, 57644, 57635, 57634, 57637, 32787, 32788, 32790, 32791, 32792, 32794, 32800, 32803})
+    EXPECT_FALSE(dialog.Command(id)->isEnabled()) << id;
+  for (int id : {kCmdNewKeyset, kCmdSaveKeyset, kCmdSaveAllKeysets, kCmdExit, kCmdDisplayKeyset, kCmdMidiPorts, kCmdAbout})
+    EXPECT_TRUE(dialog.Command(id)->isEnabled()) << id;
+}
+
+TEST(EditorDialog, EveryWayOfClosingSavesEveryKeyset) {
+  enum class Way { kExit, kCloseBox, kEscape };
+  for (Way way : {Way::kExit, Way::kCloseBox, Way::kEscape}) {
+    EditorRig rig({"SYNTH"});
+    EditorDialog& dialog = rig.Open();
+    dialog.show();
+    rig.Click(1224);
+    switch (way) {
+      case Way::kExit: dialog.Command(kCmdExit)->trigger(); break;
+      case Way::kCloseBox: dialog.close(); break;
+      case Way::kEscape: dialog.reject(); break;
+    }
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_TRUE(rig.dir.Exists("DEFAULT.orvo")) << static_cast<int>(way);
+    EXPECT_TRUE(rig.dir.Exists("SYNTH.orvo")) << static_cast<int>(way);
+    EXPECT_NE(rig.dir.Read("DEFAULT.orvo").find("1224:"), std::string::npos);
+  }
+}
+
+TEST(EditorDialog, SaveKeysetWritesOnlyTheShownOne) {
+  EditorRig rig({"SYNTH"});
+  EditorDialog& dialog = rig.Open();
+  dialog.ShowKeyset(rig.engine.Mapper.Lookup("SYNTH"));
+  dialog.Command(kCmdSaveKeyset)->trigger();
+  EXPECT_TRUE(rig.dir.Exists("SYNTH.orvo"));
+  EXPECT_FALSE(rig.dir.Exists("DEFAULT.orvo"));
+  dialog.Command(kCmdSaveAllKeysets)->trigger();
+  EXPECT_TRUE(rig.dir.Exists("DEFAULT.orvo"));
+}
+
+}  // namespace
+}  // namespace orvo

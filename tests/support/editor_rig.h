@@ -1,0 +1,69 @@
+#pragma once
+// An editor dialog on Qt's offscreen platform over a fresh engine: a recording device for
+// the lamp writes, recorded message boxes, and Keyset files in a temporary directory.
+#include <QApplication>
+#include <QMouseEvent>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "editor/editor_dialog.h"
+#include "editor/surface_layout.h"
+#include "editor/surface_picture.h"
+#include "mapping/engine_context.h"
+#include "mapping/keyset_file.h"
+#include "platform/fake/recording_messages.h"
+#include "support/recording_device.h"
+#include "support/temp_dir.h"
+
+namespace orvo::test {
+
+// One QApplication per test program, on the offscreen platform; left alive at exit so
+// that no widget outlives it during static destruction.
+inline QApplication& OffscreenApp() {
+  static int argc = 1;
+  static char name[] = "orvo_test";
+  static char* argv[] = {name, nullptr};
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
+}
+
+struct EditorRig {
+  // `keysets`: made before the editor opens, so that its "&Apps" menu lists them.
+  explicit EditorRig(std::vector<std::string> keysets = {}) {
+    OffscreenApp();
+    files.LoadAllKeysets();
+    for (const std::string& name : keysets) engine.Mapper.FindOrCreate(name, true);
+    engine.Protocol.CurrentDeviceMode.store(kModeHost);
+  }
+
+  EditorDialog& Open() {
+    if (!dialog) {
+      EditorServices services{engine, device, files, messages, {}, {}, {}};
+      dialog = std::make_unique<EditorDialog>(std::move(services));
+      dialog->resize(dialog->sizeHint());
+    }
+    return *dialog;
+  }
+
+  // A left click on a control of the picture.
+  void Click(ControlId id) {
+    SurfacePicture& picture = *Open().Picture();
+    const QPointF at = picture.CanvasToWidget().map(LayoutOf(id)->rect.center());
+    QMouseEvent press(QEvent::MouseButtonPress, at, picture.mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(&picture, &press);
+  }
+
+  const ControlDescriptor* Row(ControlId id) { return engine.Protocol.Controls.LookupControlById(id); }
+
+  TempDir dir;
+  EngineContext engine{4242};
+  RecordingDevice device;
+  RecordingMessages messages;
+  KeysetFiles files{engine.Mapper, engine.Protocol.Controls, dir.Path(), messages};
+  std::unique_ptr<EditorDialog> dialog;
+};
+
+}  // namespace orvo::test
