@@ -131,6 +131,7 @@ bool Application::Start() {
   // Every Keyset's MIDI ports.
   ports_ = std::make_unique<MidiPorts>(MidiServices{*midi_, *messages_, *link_, editor, *this, pool_.get()});
   ports_->OpenAllMidiPorts(engine_->Mapper);
+  if (options_.editor) StartEditor();
   return true;
 }
 

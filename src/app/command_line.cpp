@@ -9,6 +9,7 @@ const char* UsageText() {
          "  --midi-api jack|alsa the MIDI system (default: JACK when a server runs, else ALSA)\n"
          "  --headless           no tray icon and no editor; messages and the monitor go to the terminal\n"
          "  --simulate           play a simulated surface instead of the hardware\n"
+         "  --editor             open the editor at start\n"
          "  --list-keysets       print every Keyset with its ports, mode and mappings, then exit\n"
          "  --version, --help\n";
 }
@@ -48,6 +49,8 @@ ParsedOptions ParseCommandLine(const std::vector<std::string>& args) {
       o.headless = true;
     } else if (arg == "--simulate") {
       o.simulate = true;
+    } else if (arg == "--editor") {
+      o.editor = true;
     } else if (arg == "--list-keysets") {
       o.listKeysets = true;
     } else if (arg == "--help" || arg == "-h") {
@@ -61,6 +64,8 @@ ParsedOptions ParseCommandLine(const std::vector<std::string>& args) {
   }
   if (parsed.error.empty() && o.simulate && !o.devicePath.empty())
     parsed.error = "--simulate and --device exclude each other";
+  if (parsed.error.empty() && o.editor && o.headless)
+    parsed.error = "--editor needs a display: it cannot go with --headless";
   return parsed;
 }
 

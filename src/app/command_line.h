@@ -12,6 +12,7 @@ struct Options {
   std::string midiApi;      // --midi-api jack|alsa; empty: JACK when a server runs, else ALSA
   bool headless = false;    // --headless: no tray, no editor; messages to the terminal
   bool simulate = false;    // --simulate: a simulated surface instead of hardware
+  bool editor = false;      // --editor: open the editor at start
   bool listKeysets = false; // --list-keysets: print the Keysets and exit
   bool help = false;
   bool version = false;

@@ -56,6 +56,8 @@ EditorDialog::EditorDialog(EditorServices services, QWidget* parent)
   SelectTab(kTabKeyMap);
   BuildAppsMenu();
   ShowKeyset(services_.engine.Mapper.DefaultKeyset());
+  // The whole picture at its scale (a new window is otherwise held to part of the screen).
+  resize(sizeHint());
 }
 
 EditorDialog::~EditorDialog() = default;

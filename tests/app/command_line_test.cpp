@@ -33,7 +33,9 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"empty value", {"--settings-dir="}, "--settings-dir needs a value"},
                       Case{"bad api", {"--midi-api", "coreaudio"}, "jack or alsa"},
                       Case{"unknown", {"--verbose"}, "unknown option \"--verbose\""},
-                      Case{"simulate with device", {"--simulate", "--device", "/dev/ttyS0"}, "exclude"}),
+                      Case{"simulate with device", {"--simulate", "--device", "/dev/ttyS0"}, "exclude"},
+                      Case{"editor with headless", {"--editor", "--headless"}, "cannot go with --headless"},
+                      Case{"editor", {"--editor", "--simulate"}, ""}),
     test::NameFromWhat());
 
 TEST(CommandLine, ValuesLandInTheirFields) {
