@@ -1,0 +1,41 @@
+#pragma once
+// The one QApplication of a widget test, on Qt's offscreen platform, and a helper that
+// handles the next modal dialog of a kind once it is up (for dialogs run with exec()).
+#include <QApplication>
+#include <QTimer>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+namespace orvo::test {
+
+inline QApplication& OffscreenApp() {
+  static int argc = 1;
+  static char name[] = "orvo_widget_test";
+  static char* argv[] = {name, nullptr};
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  // Left alive at exit: Qt's devices must not be torn down by static destructors after
+  // the platform is gone.
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
+}
+
+// Calls `handle` with the first modal `Dialog` that comes up while the caller's event
+// loop runs; gives up after `timeoutMs`.
+template <class Dialog>
+void WhenModalShows(std::function<void(Dialog*)> handle, int timeoutMs = 5000) {
+  auto* timer = new QTimer();
+  auto waited = std::make_shared<int>(0);
+  timer->setInterval(10);
+  QObject::connect(timer, &QTimer::timeout, [timer, waited, handle, timeoutMs] {
+    auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
+    if (!dialog && (*waited += 10) < timeoutMs) return;
+    timer->stop();
+    timer->deleteLater();
+    if (dialog) handle(dialog);
+  });
+  timer->start();
+}
+
+}  // namespace orvo::test
