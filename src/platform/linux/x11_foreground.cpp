@@ -6,8 +6,6 @@
 #include <limits.h>
 #include <unistd.h>
 
-#include <string_view>
-
 namespace orvo {
 namespace {
 
@@ -166,16 +164,6 @@ std::string X11Foreground::ProcessBaseName(uint32_t processId) {
   const ssize_t length = readlink(link.c_str(), path, sizeof path - 1);
   if (length <= 0) return {};
   return BaseNameOfExecutable(std::string(path, static_cast<std::size_t>(length)));
-}
-
-std::string BaseNameOfExecutable(const std::string& path) {
-  std::string_view name = path;
-  constexpr std::string_view kDeleted = " (deleted)";  // the file was replaced while running
-  if (name.size() > kDeleted.size() && name.substr(name.size() - kDeleted.size()) == kDeleted)
-    name.remove_suffix(kDeleted.size());
-  if (const auto slash = name.rfind('/'); slash != std::string_view::npos) name.remove_prefix(slash + 1);
-  if (const auto dot = name.find('.'); dot != std::string_view::npos) name = name.substr(0, dot);
-  return std::string(name);
 }
 
 }  // namespace orvo

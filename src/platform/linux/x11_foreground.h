@@ -8,6 +8,7 @@
 #include <string>
 #include <unordered_set>
 
+#include "mapping/application_name.h"
 #include "platform/foreground_query.h"
 #include "platform/linux/x11_connection.h"
 
@@ -80,9 +81,5 @@ class X11Foreground : public ForegroundQuery {
   EditorWindowSet editorWindows_;
   std::atomic<unsigned long> lastWindow_{0};
 };
-
-// The executable's base name cut at its first '.' ("my.tool" gives "my"), from the path
-// of a process's executable ("/usr/bin/my.tool", perhaps with " (deleted)" after it).
-std::string BaseNameOfExecutable(const std::string& path);
 
 }  // namespace orvo

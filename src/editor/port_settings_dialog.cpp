@@ -1,0 +1,202 @@
+#include "editor/port_settings_dialog.h"
+
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include <cmath>
+
+#include "editor/list_search.h"
+#include "editor/port_list_box.h"
+#include "protocol/protocol_state.h"
+
+namespace orvo {
+namespace {
+
+// Pixels per dialog unit; the arrangement is kept in dialog units as it was designed.
+constexpr double kPixelsPerUnit = 1.9;
+
+QRect Units(int x, int y, int width, int height) {
+  const auto px = [](int units) { return static_cast<int>(std::lround(units * kPixelsPerUnit)); };
+  return QRect(px(x), px(y), px(width), px(height));
+}
+
+QString FromLocal(const std::string& text) { return QString::fromLocal8Bit(text.c_str()); }
+std::string ToLocal(const QString& text) { return text.toLocal8Bit().toStdString(); }
+
+struct ModeButtonSpec {
+  int32_t mode;
+  const char* text;
+  QRect rect;
+};
+
+const std::array<ModeButtonSpec, 4>& ModeButtonSpecs() {
+  static const std::array<ModeButtonSpec, 4> specs{{
+      {kModeStandard, "Standard", Units(280, 81, 45, 10)},
+      {kModeHost, "Host", Units(280, 102, 31, 10)},
+      {kModeKelo, "Kelo", Units(280, 122, 33, 10)},
+      {kModeEnhanced, "Enhanced", Units(280, 142, 49, 10)},
+  }};
+  return specs;
+}
+
+bool AskWithMessageBox(QWidget* parent, const QString& text, QMessageBox::Icon icon) {
+  QString shown = text;
+  shown.replace("\r\n", "\n");  // the texts keep their line ends; the box wants one kind
+  QMessageBox box(icon, "Orvo", shown, QMessageBox::Yes | QMessageBox::No, parent);
+  return box.exec() == QMessageBox::Yes;
+}
+
+}  // namespace
+
+PortSettingsDialog::PortSettingsDialog(PortSettingsServices services, const QStringList& applications,
+                                       const Keyset* shown, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowContextHelpButtonHint | Qt::WindowCloseButtonHint),
+      services_(std::move(services)) {
+  setWindowTitle("Choose MIDI Ports, Orvo Device Mode");
+  setModal(true);
+  BuildControls();
+  applications_->addItems(applications);  // sorted by the list
+  ListPorts();
+  if (shown) {
+    SelectListEntry(*applications_, FromLocal(shown->Name));
+    ShowChoicesOf(*shown);
+  }
+  // Only the user's own changes of the application reload the choices.
+  connect(applications_, &QListWidget::itemSelectionChanged, this, &PortSettingsDialog::OnApplicationChanged);
+  connect(selectButton_, &QPushButton::clicked, this, &PortSettingsDialog::Select);
+  connect(closeButton_, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void PortSettingsDialog::BuildControls() {
+  setFixedSize(Units(0, 0, 334, 217).size());
+
+  selectButton_ = new QPushButton("Select", this);
+  selectButton_->setGeometry(Units(277, 7, 50, 14));
+  closeButton_ = new QPushButton("Close", this);
+  closeButton_->setGeometry(Units(277, 24, 50, 14));
+  closeButton_->setDefault(true);
+
+  applications_ = new QListWidget(this);
+  applications_->setGeometry(Units(7, 7, 135, 203));
+  applications_->setSortingEnabled(true);
+  applications_->setSelectionMode(QAbstractItemView::SingleSelection);
+  applications_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+
+  const auto label = [this](const char* text, QRect rect) {
+    auto* caption = new QLabel(text, this);
+    caption->setGeometry(rect);
+    caption->setAlignment(Qt::AlignCenter);
+    caption->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  };
+  label("Receive from", Units(143, 7, 132, 12));
+  receiveList_ = new PortListBox(this);
+  receiveList_->setGeometry(Units(142, 21, 135, 85));
+  label("Send to", Units(143, 111, 132, 12));
+  sendList_ = new PortListBox(this);
+  sendList_->setGeometry(Units(142, 125, 135, 85));
+
+  // Siblings of one parent: checking one unchecks the others.
+  for (std::size_t i = 0; i < modeButtons_.size(); ++i) {
+    const ModeButtonSpec& spec = ModeButtonSpecs()[i];
+    modeButtons_[i] = new QRadioButton(spec.text, this);
+    modeButtons_[i]->setGeometry(spec.rect);
+  }
+  ModeButton(kModeEnhanced)->setEnabled(false);  // shown when stored, never chosen
+}
+
+void PortSettingsDialog::ListPorts() {
+  MidiSystem& midi = services_.Midi;
+  for (uint32_t device = 0, count = midi.OutDeviceCount(); device < count; ++device) {
+    std::string name;
+    if (midi.OutDeviceName(device, name) == kMidiNoError) receiveList_->addItem(FromLocal(name));
+  }
+  for (uint32_t device = 0, count = midi.InDeviceCount(); device < count; ++device) {
+    std::string name;
+    if (midi.InDeviceName(device, name) == kMidiNoError) sendList_->addItem(FromLocal(name));
+  }
+}
+
+void PortSettingsDialog::ShowChoicesOf(const Keyset& keyset) {
+  SelectListEntry(*receiveList_, FromLocal(keyset.MidiInPort.Get()));
+  SelectListEntry(*sendList_, FromLocal(keyset.MidiOutPort.Get()));
+  CheckModeButton(keyset.DeviceMode.load());
+}
+
+void PortSettingsDialog::OnApplicationChanged() {
+  const std::optional<QString> name = SelectedText(*applications_);
+  const Keyset* keyset = name ? services_.Mapper.Lookup(ToLocal(*name)) : nullptr;
+  if (keyset) ShowChoicesOf(*keyset);
+}
+
+void PortSettingsDialog::CheckModeButton(int32_t mode) {
+  const bool hasButton = mode == kModeStandard || mode == kModeKelo || mode == kModeEnhanced;
+  QRadioButton* wanted = ModeButton(hasButton ? mode : kModeHost);
+  for (QRadioButton* button : modeButtons_) {
+    button->setAutoExclusive(false);  // so that all of them can be cleared
+    button->setChecked(button == wanted);
+    button->setAutoExclusive(true);
+  }
+}
+
+int32_t PortSettingsDialog::CheckedMode() const {
+  for (std::size_t i = 0; i < modeButtons_.size(); ++i)
+    if (modeButtons_[i]->isChecked()) return ModeButtonSpecs()[i].mode;
+  return kModeNone;
+}
+
+bool PortSettingsDialog::Ask(const QString& text, QMessageBox::Icon icon) {
+  if (services_.AskYesNo) return services_.AskYesNo(text, icon);
+  return AskWithMessageBox(this, text, icon);
+}
+
+void PortSettingsDialog::Select() {
+  const std::optional<QString> application = SelectedText(*applications_);
+  Keyset* keyset = application ? services_.Mapper.Lookup(ToLocal(*application)) : nullptr;
+  if (!keyset) {
+    if (Ask(kNotLoadedQuestion, QMessageBox::Critical)) reject();
+    return;
+  }
+
+  int32_t mode = CheckedMode();
+  if (mode == kModeNone) {
+    if (!Ask(QString(kInvalidModeQuestion).arg(FromLocal(keyset->Name)), QMessageBox::Question)) return;
+    CheckModeButton(kModeHost);
+    mode = kModeHost;
+  }
+
+  // A list with nothing selected leaves its side as it is. The names in force afterwards
+  // must not name one port on both sides: that would feed MIDI back into itself.
+  const std::optional<QString> receive = SelectedText(*receiveList_);
+  const std::optional<QString> send = SelectedText(*sendList_);
+  const std::string inPort = receive ? ToLocal(*receive) : keyset->MidiInPort.Get();
+  const std::string outPort = send ? ToLocal(*send) : keyset->MidiOutPort.Get();
+  if ((receive || send) && !inPort.empty() && inPort == outPort) {
+    if (Ask(kSamePortQuestion, QMessageBox::Critical)) reject();
+    return;
+  }
+
+  // Put in force on the surface the next time this Keyset becomes the active one.
+  keyset->DeviceMode.store(mode);
+  if (send) ApplyInputSide(*keyset, outPort);
+  if (receive) ApplyOutputSide(*keyset, inPort);
+  accept();
+}
+
+void PortSettingsDialog::ApplyInputSide(Keyset& keyset, const std::string& chosen) {
+  if (chosen == keyset.MidiOutPort.Get()) return;
+  if (!services_.Ports.CloseMidiIn(keyset)) return;  // still open: keeps its name
+  keyset.MidiOutPort.Set(chosen);  // kept even when the open fails, to be tried next start
+  services_.Ports.OpenMidiInByName(keyset, chosen);
+}
+
+void PortSettingsDialog::ApplyOutputSide(Keyset& keyset, const std::string& chosen) {
+  if (chosen == keyset.MidiInPort.Get()) return;
+  if (!services_.Ports.CloseMidiOut(keyset)) return;
+  keyset.MidiInPort.Set(chosen);
+  services_.Ports.OpenMidiOutByName(keyset, chosen);
+}
+
+}  // namespace orvo
