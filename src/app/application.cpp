@@ -88,7 +88,8 @@ bool Application::Start() {
 
   link_ = std::make_unique<SerialLink>(*bridge_, engine_->Protocol, unitConnection_, *this, *messages_);
   if (!options_.headless) {
-    EditorServices services{*engine_, *link_, *files_, *messages_, {}, {}, {}};
+    EditorServices services{*engine_, *link_, *files_, *messages_};
+    services.midi = midi_.get();
     services.about = [this](QWidget* owner) {
       if (tray_) tray_->ShowAbout(owner);
     };
@@ -131,6 +132,7 @@ bool Application::Start() {
   // Every Keyset's MIDI ports.
   ports_ = std::make_unique<MidiPorts>(MidiServices{*midi_, *messages_, *link_, editor, *this, pool_.get()});
   ports_->OpenAllMidiPorts(engine_->Mapper);
+  if (editor_) editor_->SetMidiPorts(ports_.get());
   if (options_.editor) StartEditor();
   return true;
 }

@@ -28,6 +28,8 @@ class EditorSession : public QObject, public EditorNotifier {
   // Closes a running editor (saving every Keyset) and waits for nothing. GUI thread.
   void End();
   EditorDialog* Dialog() const { return dialog_.data(); }
+  // The port manager, made after the session (it tells the session about MIDI input).
+  void SetMidiPorts(MidiPorts* ports) { services_.ports = ports; }
 
   // EditorNotifier: any thread but the GUI thread (the read thread, the focus finder, the
   // MIDI delivery thread).

@@ -102,10 +102,8 @@ void EditorDialog::BuildMenus() {
   edit->addSeparator();
   connect(AddCommand(edit, "Display Keyset", kCmdDisplayKeyset, true), &QAction::triggered, this,
           [this] { ShowKeysetListing(); });
-  connect(AddCommand(edit, "MIDI Ports", kCmdMidiPorts, true), &QAction::triggered, this, [this] {
-    if (services_.portSettings) services_.portSettings(this, AppNames(), shown_);
-    RefreshTitle();
-  });
+  connect(AddCommand(edit, "MIDI Ports", kCmdMidiPorts, true), &QAction::triggered, this,
+          [this] { ShowPortSettings(); });
   edit->addSeparator();
   AddCommand(edit, "Preferences", 32794, false);
 

@@ -29,6 +29,8 @@ class KeyMapPanel;
 class KeysetFiles;
 class MessageService;
 class MidiMapPanel;
+class MidiPorts;
+class MidiSystem;
 class MonitorEdit;
 class SurfacePicture;
 struct EngineContext;
@@ -39,11 +41,12 @@ struct EditorServices {
   DeviceWriter& device;       // lamp and Bank writes to the surface
   KeysetFiles& files;         // "&Save Keyset", "Save &All Keysets", saving at close
   MessageService& messages;   // the boxes with an OK button
-  // "&About Orvo Software"; "MIDI Ports"; "&New Keyset"'s choice of application (empty:
-  // cancelled). Unset ones do nothing.
-  std::function<void(QWidget* owner)> about;
-  std::function<void(QWidget* owner, const QStringList& apps, Keyset* shown)> portSettings;
-  std::function<QString(QWidget* owner)> chooseApplication;
+  MidiSystem* midi = nullptr;  // "MIDI Ports" lists its devices and opens the Keysets'
+  MidiPorts* ports = nullptr;  // ports with these; without them it does nothing
+  // "&About Orvo Software"; unset, it does nothing.
+  std::function<void(QWidget* owner)> about = nullptr;
+  // "&New Keyset"'s choice of application, empty when cancelled; unset, the file dialog.
+  std::function<QString(QWidget* owner)> chooseApplication = nullptr;
 };
 
 // Menu command ids, kept from the menu resource so that items can be found by them.
@@ -95,6 +98,7 @@ class EditorDialog : public QDialog, public EditorTarget {
   void BuildAppsMenu();
   void AppendToAppsMenu(Keyset& keyset);
   QStringList AppNames() const;
+  bool HasAppsItem(const Keyset& keyset) const;
 
   // "&New Keyset", "&Save Keyset", "Save &All Keysets".
   void NewKeyset();
@@ -126,6 +130,7 @@ class EditorDialog : public QDialog, public EditorTarget {
   void OnTabChanged(int tab);
   void ApplyMapping();
   void ShowKeysetListing();
+  void ShowPortSettings();
   void OnAppsCommand(QAction* action);
   void ShowControl(ControlId id, bool create);
   void ShowLayerOf(ControlId id);
@@ -137,6 +142,7 @@ class EditorDialog : public QDialog, public EditorTarget {
   Keyset* shown_ = nullptr;
   const ControlDescriptor* selected_ = nullptr;
   bool saved_ = false;
+  QString lastApplication_;  // where "&New Keyset" opens next
 
   QMenuBar* menuBar_ = nullptr;
   QMenu* appsMenu_ = nullptr;

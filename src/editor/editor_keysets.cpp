@@ -6,8 +6,11 @@
 #include <QMenu>
 #include <QMenuBar>
 
+#include "editor/application_chooser.h"
 #include "editor/editor_dialog.h"
 #include "editor/key_map_panel.h"
+#include "editor/new_keyset.h"
+#include "editor/port_settings_dialog.h"
 #include "mapping/engine_context.h"
 #include "mapping/keyset_file.h"
 #include "platform/message_service.h"
@@ -90,12 +93,35 @@ void EditorDialog::RefreshTitle() {
   if (shown_) setWindowTitle(EditorTitle(*shown_, services_.engine.Protocol.CurrentDeviceMode.load()));
 }
 
+// A Keyset for another application, in memory until the next save. Choosing an
+// application that has one already shows it, without a second "&Apps" item.
 void EditorDialog::NewKeyset() {
-  // Completed by the new-Keyset rules.
+  const QString chosen = services_.chooseApplication ? services_.chooseApplication(this)
+                                                     : ChooseApplicationFile(this, lastApplication_);
+  if (chosen.isEmpty()) return;
+  lastApplication_ = chosen;
+  const orvo::NewKeyset made =
+      CreateKeysetForApplication(services_.engine.Mapper, services_.messages, chosen.toLocal8Bit().toStdString());
+  if (!made.keyset) return;
+  if (!made.existed || !HasAppsItem(*made.keyset)) AppendToAppsMenu(*made.keyset);
+  ShowKeyset(made.keyset);
+}
+
+bool EditorDialog::HasAppsItem(const Keyset& keyset) const {
+  return AppNames().contains(QString::fromStdString(keyset.Name));
 }
 
 void EditorDialog::ShowKeysetListing() {
   // Completed by the listing dialog.
+}
+
+// The ports and mode of a Keyset; the dialog applies what it changes itself.
+void EditorDialog::ShowPortSettings() {
+  if (!services_.midi || !services_.ports) return;
+  PortSettingsDialog dialog(PortSettingsServices{services_.engine.Mapper, *services_.midi, *services_.ports, {}},
+                            AppNames(), shown_, this);
+  dialog.exec();
+  RefreshTitle();
 }
 
 }  // namespace orvo

@@ -25,7 +25,7 @@ using namespace std::chrono_literals;
 
 struct SessionRig : test::EditorRig {
   SessionRig() : test::EditorRig({"SYNTH"}) {}
-  EditorServices Services() { return EditorServices{engine, device, files, messages, {}, {}, {}}; }
+  EditorServices Services() { return EditorServices{engine, device, files, messages}; }
 
   QObject context;
   GuiThreadCalls gui{&context};

@@ -7,6 +7,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTabBar>
+#include <filesystem>
 
 #include "editor/key_map_panel.h"
 #include "editor/midi_map_panel.h"
@@ -342,6 +343,54 @@ TEST(EditorDialog, SaveKeysetWritesOnlyTheShownOne) {
   EXPECT_FALSE(rig.dir.Exists("DEFAULT.orvo"));
   dialog.Command(kCmdSaveAllKeysets)->trigger();
   EXPECT_TRUE(rig.dir.Exists("DEFAULT.orvo"));
+}
+
+struct NewKeysetCase {
+  const char* what;
+  const char* chosen;        // the file the dialog answers with; "" cancels
+  const char* shownAfter;    // the Keyset on show afterwards
+  int appsItemsAfter;        // DEFAULT and SYNTH to start with
+  int32_t modeAfter;
+  const char* message;       // "" for none
+};
+
+class EditorNewKeyset : public ::testing::TestWithParam<NewKeysetCase> {};
+
+TEST_P(EditorNewKeyset, AddsShowsOrRefuses) {
+  const NewKeysetCase& c = GetParam();
+  EditorRig rig({"SYNTH"});
+  rig.chosenApplication = c.chosen;
+  EditorDialog& dialog = rig.Open();
+  dialog.Command(kCmdNewKeyset)->trigger();
+  ASSERT_NE(dialog.ShownKeyset(), nullptr);
+  EXPECT_EQ(dialog.ShownKeyset()->Name, c.shownAfter);
+  EXPECT_EQ(dialog.AppsMenu()->actions().size(), c.appsItemsAfter);
+  EXPECT_EQ(dialog.ShownKeyset()->DeviceMode.load(), c.modeAfter);
+  EXPECT_EQ(rig.messages.Texts(), std::string(c.message).empty() ? std::vector<std::string>{}
+                                                                 : std::vector<std::string>{c.message});
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(rig.dir.Path()), {}), 0) << "nothing is written";
+  for (QAction* item : dialog.AppsMenu()->actions()) EXPECT_EQ(item->isChecked(), item->text() == c.shownAfter);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, EditorNewKeyset,
+    ::testing::Values(NewKeysetCase{"cancelled", "", "DEFAULT", 2, kModeHost, ""},
+                      NewKeysetCase{"a new application", "/usr/bin/seq24", "SEQ24", 3, kModeHost, ""},
+                      NewKeysetCase{"protools gets kelo", "/opt/ProTools.exe", "PROTOOLS", 3, kModeKelo, ""},
+                      NewKeysetCase{"an existing keyset gets no second item", "/usr/bin/synth", "SYNTH", 2, kModeHost, ""},
+                      NewKeysetCase{"default refused", "/tmp/default.exe", "DEFAULT", 2, kModeHost,
+                                    "Can not create a map for an app with name:default"}),
+    test::NameFromWhat{});
+
+TEST(EditorDialog, ANewKeysetReachesItsFileWhenTheEditorCloses) {
+  EditorRig rig;
+  rig.chosenApplication = "/usr/bin/seq24";
+  EditorDialog& dialog = rig.Open();
+  dialog.show();
+  dialog.Command(kCmdNewKeyset)->trigger();
+  EXPECT_EQ(dialog.AppsMenu()->actions().back()->data().toInt(), kCmdFirstApp + 1);
+  dialog.close();
+  EXPECT_TRUE(rig.dir.Exists("SEQ24.orvo"));
 }
 
 }  // namespace

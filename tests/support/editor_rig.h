@@ -1,7 +1,6 @@
 #pragma once
 // An editor dialog on Qt's offscreen platform over a fresh engine: a recording device for
 // the lamp writes, recorded message boxes, and Keyset files in a temporary directory.
-#include <QApplication>
 #include <QMouseEvent>
 #include <memory>
 #include <string>
@@ -13,21 +12,11 @@
 #include "mapping/engine_context.h"
 #include "mapping/keyset_file.h"
 #include "platform/fake/recording_messages.h"
+#include "support/offscreen_app.h"
 #include "support/recording_device.h"
 #include "support/temp_dir.h"
 
 namespace orvo::test {
-
-// One QApplication per test program, on the offscreen platform; left alive at exit so
-// that no widget outlives it during static destruction.
-inline QApplication& OffscreenApp() {
-  static int argc = 1;
-  static char name[] = "orvo_test";
-  static char* argv[] = {name, nullptr};
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
-}
 
 struct EditorRig {
   // `keysets`: made before the editor opens, so that its "&Apps" menu lists them.
@@ -40,7 +29,8 @@ struct EditorRig {
 
   EditorDialog& Open() {
     if (!dialog) {
-      EditorServices services{engine, device, files, messages, {}, {}, {}};
+      EditorServices services{engine, device, files, messages};
+      services.chooseApplication = [this](QWidget*) { return chosenApplication; };
       dialog = std::make_unique<EditorDialog>(std::move(services));
       dialog->resize(dialog->sizeHint());
     }
@@ -63,6 +53,7 @@ struct EditorRig {
   RecordingDevice device;
   RecordingMessages messages;
   KeysetFiles files{engine.Mapper, engine.Protocol.Controls, dir.Path(), messages};
+  QString chosenApplication;  // what "&New Keyset"'s file dialog answers; empty: cancelled
   std::unique_ptr<EditorDialog> dialog;
 };
 
