@@ -120,7 +120,8 @@ void SimulatedSurfacePicture::mouseReleaseEvent(QMouseEvent* event) {
   SetPressed(gesture.id, false);
 }
 
-// Away from the user (up) turns clockwise; a finer wheel adds up to whole notches.
+// Away from the user (up) or to the right turns clockwise; a finer wheel adds up to whole
+// notches.
 void SimulatedSurfacePicture::wheelEvent(QWheelEvent* event) {
   const std::optional<ControlId> id = ControlAt(WidgetToCanvas(event->position()), true);
   if (!id || (KindOf(*id) != Kind::kPot && KindOf(*id) != Kind::kWheel)) {
@@ -133,7 +134,7 @@ void SimulatedSurfacePicture::wheelEvent(QWheelEvent* event) {
   if (wheelTarget_ != control) wheelAngle_ = 0;
   wheelTarget_ = control;
   const QPoint angle = event->angleDelta();
-  wheelAngle_ += angle.y() != 0 ? angle.y() : angle.x();
+  wheelAngle_ += angle.y() != 0 ? angle.y() : -angle.x();  // a tilt to the left counts positive
   for (; wheelAngle_ >= kWheelNotch; wheelAngle_ -= kWheelNotch) Turn(*id, true);
   for (; wheelAngle_ <= -kWheelNotch; wheelAngle_ += kWheelNotch) Turn(*id, false);
 }

@@ -85,7 +85,7 @@ void SimulatedSurfaceWindow::OnHostBytes(const std::vector<uint8_t>& bytes) {
 }
 
 void SimulatedSurfaceWindow::OnHostMessage(const std::vector<uint8_t>& message) {
-  if (message.size() == 3 && (message[2] == 0x7F || message[2] == 0x00) &&
+  if (sim::IsShortMessage(message) && (message[2] == 0x7F || message[2] == 0x00) &&
       lampCodes_.count(CodeOf(message[0], message[1]))) {
     // A lamp code is shared by both layers of a button: both pictures show it.
     const auto [first, last] = lampsOf_.equal_range(CodeOf(message[0], message[1]));

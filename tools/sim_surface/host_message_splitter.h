@@ -20,6 +20,11 @@ class HostMessageSplitter {
   std::vector<uint8_t> pending_;
 };
 
+// A three-byte message with its status byte (not a run of stray data bytes).
+inline bool IsShortMessage(const std::vector<uint8_t>& message) {
+  return message.size() == 3 && (message[0] & 0x80) && message[0] != 0xF0;
+}
+
 // The mode a host message puts the surface in (Standard, Host, Kelo), or -1.
 int32_t ModeOfMessage(const std::vector<uint8_t>& message);
 

@@ -61,6 +61,8 @@ std::string HostOutputDecoder::Describe(const std::vector<uint8_t>& message) con
     if (const int32_t mode = ModeOfMessage(message); mode >= 0) return std::string("mode ") + ModeDisplayName(mode);
     return "sysex " + HexBytes(message.data(), message.size());
   }
+  // A run of stray data bytes has no status byte and may have any length.
+  if (!IsShortMessage(message)) return "bytes " + HexBytes(message.data(), message.size());
   const uint8_t status = message[0], number = message[1], value = message[2];
   if ((status == 0xBD || status == 0xBE || status == 0xBF) && (value == 0x7F || value == 0x00)) {
     const std::string names = LampNames(uint32_t{status} | (uint32_t{number} << 8));
