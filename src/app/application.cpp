@@ -152,6 +152,7 @@ bool Application::StartPlatform() {
     }
     bridge_->SetDevicePath(simulation_->DevicePath());
     simulation_->ReadStandardInput();
+    if (!options_.headless) simulation_->ShowWindow();
     Say("simulated surface on " + simulation_->DevicePath() + "; type \"help\" for its commands");
   } else if (!options_.devicePath.empty()) {
     bridge_->SetDevicePath(options_.devicePath);

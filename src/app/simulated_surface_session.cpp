@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <variant>
 
+#include "app/simulated_surface_window.h"
 #include "sim_surface/sim_commands.h"
 #include "sim_surface/sim_surface.h"
 
@@ -28,6 +29,7 @@ SimulatedSurfaceSession::SimulatedSurfaceSession(std::function<void(const std::s
 
 SimulatedSurfaceSession::~SimulatedSurfaceSession() {
   input_.reset();
+  window_.reset();
   surface_.reset();
   ::unlink(linkPath_.c_str());
 }
@@ -66,6 +68,11 @@ void SimulatedSurfaceSession::RunCommand(const std::string& line) {
 void SimulatedSurfaceSession::ReadStandardInput() {
   input_ = std::make_unique<QSocketNotifier>(STDIN_FILENO, QSocketNotifier::Read);
   connect(input_.get(), &QSocketNotifier::activated, this, [this] { OnInput(); });
+}
+
+void SimulatedSurfaceSession::ShowWindow() {
+  if (!window_) window_ = std::make_unique<SimulatedSurfaceWindow>(*surface_);
+  window_->show();
 }
 
 void SimulatedSurfaceSession::OnInput() {

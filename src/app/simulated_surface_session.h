@@ -13,6 +13,7 @@ namespace orvo {
 namespace sim {
 class SimSurface;
 }
+class SimulatedSurfaceWindow;
 
 class SimulatedSurfaceSession : public QObject {
   Q_OBJECT
@@ -29,6 +30,10 @@ class SimulatedSurfaceSession : public QObject {
   void RunCommand(const std::string& line);
   // Reads commands from standard input until it ends.
   void ReadStandardInput();
+  // Shows the "Simulated surface" window to play it with the mouse (needs a display);
+  // the commands on standard input keep working beside it.
+  void ShowWindow();
+  SimulatedSurfaceWindow* Window() { return window_.get(); }
   sim::SimSurface& Surface() { return *surface_; }
 
  private:
@@ -36,6 +41,7 @@ class SimulatedSurfaceSession : public QObject {
   std::function<void(const std::string&)> say_;
   std::string linkPath_;
   std::unique_ptr<sim::SimSurface> surface_;
+  std::unique_ptr<SimulatedSurfaceWindow> window_;  // goes before the surface
   std::unique_ptr<QSocketNotifier> input_;
   std::string pending_;
 };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <vector>
 
 namespace orvo {
@@ -118,7 +119,25 @@ std::optional<ControlId> ControlAt(QPointF point, bool includeBankShift) {
 }
 
 bool HasLamp(const ControlLayout& layout) {
-  return layout.family == SurfaceFamily::ChannelButton || layout.id == 1207;
+  return layout.family == SurfaceFamily::ChannelButton || layout.family == SurfaceFamily::WheelHalf ||
+         layout.id == 1207 || layout.id == kBankButton;
+}
+
+namespace {
+constexpr double kFaderCapHeight = 10;
+double FaderTravel(const ControlLayout& fader) { return fader.rect.height() - kFaderCapHeight; }
+}  // namespace
+
+QRectF FaderCapRect(const ControlLayout& fader, int value) {
+  const double share = std::clamp(value, 0, kFaderTop) / double(kFaderTop);
+  const double top = fader.rect.top() + (1 - share) * FaderTravel(fader);
+  return {fader.rect.left(), top, fader.rect.width(), kFaderCapHeight};
+}
+
+int FaderValueAt(const ControlLayout& fader, double canvasY) {
+  const double lowest = fader.rect.bottom() - kFaderCapHeight / 2;  // the cap's centre at 0x00
+  const double share = (lowest - canvasY) / FaderTravel(fader);
+  return std::clamp(static_cast<int>(std::lround(share * kFaderTop)), 0, kFaderTop);
 }
 
 QSizeF SurfacePixelSize(double scale) { return kSurfaceCanvasSize * scale; }

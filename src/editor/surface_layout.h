@@ -52,8 +52,15 @@ const ControlLayout* LayoutOf(ControlId id);
 // The control under `point` (dialog units); Bank and Shift only when asked for.
 std::optional<ControlId> ControlAt(QPointF point, bool includeBankShift);
 
-// True when `caption` has a lamp on the surface.
+// True when the control has a lamp on the surface: the channel buttons, RECORD, Bank and
+// the wheel's two halves.
 bool HasLamp(const ControlLayout& layout);
+
+// A fader's travel: the cap's centre runs from near the slot's bottom (0x00) to near its
+// top (0x7F). The cap at a value, and the value under a height (clamped to the travel).
+inline constexpr int kFaderTop = 0x7F;
+QRectF FaderCapRect(const ControlLayout& fader, int value);
+int FaderValueAt(const ControlLayout& fader, double canvasY);
 
 // The picture's size in pixels at `scale` pixels per dialog unit.
 QSizeF SurfacePixelSize(double scale = kDefaultSurfaceScale);

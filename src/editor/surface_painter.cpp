@@ -123,10 +123,17 @@ void DrawFButton(QPainter& p, const ControlLayout& layout, bool pressed) {
   DrawLabel(p, face, QString("F%1").arg(FNumber(layout)), 4.2, kSymbol, Qt::AlignCenter, true);
 }
 
-void DrawLayerButton(QPainter& p, const ControlLayout& layout, bool pressed) {
+// Bank carries a lamp that shows its layer; Shift has none.
+void DrawLayerButton(QPainter& p, const ControlLayout& layout, bool pressed, bool lit) {
   DrawKey(p, layout.rect, pressed, QColor(0x7a, 0x6a, 0x48));
   const QRectF face = pressed ? layout.rect.translated(0.4, 0.5) : layout.rect;
-  DrawLabel(p, face, layout.caption, 3.2, kSymbol, Qt::AlignCenter, true);
+  if (!HasLamp(layout)) {
+    DrawLabel(p, face, layout.caption, 3.2, kSymbol, Qt::AlignCenter, true);
+    return;
+  }
+  DrawLamp(p, QRectF(face.left() + 3, face.top() + 1.8, face.width() - 6, 2.4), QColor(0xff, 0xc8, 0x30), lit);
+  DrawLabel(p, QRectF(face.left(), face.top() + 4.6, face.width(), face.height() - 5), layout.caption, 3.0, kSymbol,
+            Qt::AlignCenter, true);
 }
 
 QPolygonF Triangle(QPointF tip, double size, double direction) {
@@ -187,8 +194,8 @@ void DrawWheelButton(QPainter& p, const ControlLayout& layout, bool pressed) {
   DrawLabel(p, face, layout.caption, 3.2, kSymbol, Qt::AlignCenter, true);
 }
 
-// The fader's travel runs down the slot; the cap sits at about two thirds up.
-void DrawFader(QPainter& p, const ControlLayout& layout, bool pressed) {
+// The fader's travel runs down the slot; without a level the cap sits about half way up.
+void DrawFader(QPainter& p, const ControlLayout& layout, bool pressed, std::optional<int> level) {
   const QRectF r = layout.rect;
   const double midX = r.center().x();
   p.setPen(QPen(QColor(0x6a, 0x6e, 0x75), 0.25));
@@ -203,7 +210,7 @@ void DrawFader(QPainter& p, const ControlLayout& layout, bool pressed) {
   p.drawRoundedRect(QRectF(midX - 1, r.top() + 1.5, 2, r.height() - 3), 1, 1);
 
   const bool master = Is(layout, "FADER16");
-  QRectF cap(r.left(), r.top() + r.height() * 0.4, r.width(), 10);
+  QRectF cap = level ? FaderCapRect(layout, *level) : QRectF(r.left(), r.top() + r.height() * 0.4, r.width(), 10);
   p.setPen(Qt::NoPen);
   p.setBrush(QColor(0, 0, 0, 120));
   p.drawRoundedRect(cap.translated(0.5, 1), 1.2, 1.2);
@@ -272,9 +279,12 @@ void DrawPot(QPainter& p, const ControlLayout& layout, bool pressed) {
   if (pressed) DrawHalfPressed(p, layout, whole);
 }
 
-void DrawWheel(QPainter& p, const ControlLayout& layout, bool pressed) {
+void DrawWheel(QPainter& p, const ControlLayout& layout, bool pressed, bool lit) {
   const bool left = Is(layout, "WHEELLT");
   const QRectF whole = WholeOf(layout, left ? layout.id + 1 : layout.id - 1);
+  // Each half's lamp sits in its outer top corner, clear of the round wheel.
+  const QRectF& r = layout.rect;
+  DrawLamp(p, QRectF(left ? r.left() + 1.5 : r.right() - 5.5, r.top() + 2, 4, 2.6), QColor(0x5c, 0xf0, 0x80), lit);
   if (left) {
     const QPointF c = whole.center();
     const double radius = whole.width() / 2;
@@ -385,18 +395,19 @@ void PaintSurfacePanels(QPainter& p, bool showLayerButtons) {
   p.drawRoundedRect(QRectF(512, 266, 42, 40), 3, 3);  // the cursor cross
 }
 
-void PaintSurfaceControl(QPainter& p, const ControlLayout& layout, bool pressed, bool lit) {
+void PaintSurfaceControl(QPainter& p, const ControlLayout& layout, bool pressed, bool lit,
+                         std::optional<int> faderLevel) {
   switch (layout.family) {
     case SurfaceFamily::ChannelButton: DrawChannelButton(p, layout, pressed, lit); break;
     case SurfaceFamily::FButton: DrawFButton(p, layout, pressed); break;
     case SurfaceFamily::Transport: DrawTransport(p, layout, pressed, lit); break;
     case SurfaceFamily::Cursor: DrawCursor(p, layout, pressed); break;
     case SurfaceFamily::WheelButton: DrawWheelButton(p, layout, pressed); break;
-    case SurfaceFamily::Fader: DrawFader(p, layout, pressed); break;
+    case SurfaceFamily::Fader: DrawFader(p, layout, pressed, faderLevel); break;
     case SurfaceFamily::PotHalf: DrawPot(p, layout, pressed); break;
-    case SurfaceFamily::WheelHalf: DrawWheel(p, layout, pressed); break;
+    case SurfaceFamily::WheelHalf: DrawWheel(p, layout, pressed, lit); break;
     case SurfaceFamily::Footswitch: DrawFootswitch(p, layout, pressed); break;
-    case SurfaceFamily::LayerButton: DrawLayerButton(p, layout, pressed); break;
+    case SurfaceFamily::LayerButton: DrawLayerButton(p, layout, pressed, lit); break;
   }
 }
 

@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QTransform>
 
+#include <algorithm>
 #include <cmath>
 
 #include "editor/surface_painter.h"
@@ -13,6 +14,7 @@ namespace orvo {
 SurfacePicture::SurfacePicture(bool showLayerButtons, double scale, QWidget* parent)
     : QWidget(parent), showLayerButtons_(showLayerButtons), scale_(scale) {
   setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+  faderLevels_.fill(-1);
 }
 
 bool SurfacePicture::InRange(ControlId id) { return id >= kFirstControlId && id <= kLastControlId; }
@@ -29,6 +31,21 @@ void SurfacePicture::SetLamp(ControlId id, bool lit) {
   if (!InRange(id) || lamps_.test(Slot(id)) == lit) return;
   lamps_.set(Slot(id), lit);
   update();
+}
+
+void SurfacePicture::SetFaderLevel(ControlId fader, int value) {
+  if (!IsFader(fader)) return;
+  value = std::clamp(value, 0, kFaderTop);
+  int& level = faderLevels_[static_cast<std::size_t>(fader - kFirstFader)];
+  if (level == value) return;
+  level = value;
+  update();
+}
+
+std::optional<int> SurfacePicture::FaderLevel(ControlId fader) const {
+  if (!IsFader(fader)) return std::nullopt;
+  const int level = faderLevels_[static_cast<std::size_t>(fader - kFirstFader)];
+  return level < 0 ? std::nullopt : std::optional<int>(level);
 }
 
 bool SurfacePicture::IsPressed(ControlId id) const { return InRange(id) && pressed_.test(Slot(id)); }
@@ -60,7 +77,8 @@ void SurfacePicture::paintEvent(QPaintEvent*) {
   PaintSurfacePanels(painter, showLayerButtons_);
   for (const ControlLayout& layout : SurfaceLayout()) {
     if (!layout.mappable && !showLayerButtons_) continue;
-    PaintSurfaceControl(painter, layout, IsPressed(layout.id), IsLampLit(layout.id) && HasLamp(layout));
+    PaintSurfaceControl(painter, layout, IsPressed(layout.id), IsLampLit(layout.id) && HasLamp(layout),
+                        FaderLevel(layout.id));
   }
 }
 

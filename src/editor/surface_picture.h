@@ -4,7 +4,9 @@
 // controlClicked. Shared by the editor and the simulated-surface window.
 #include <QWidget>
 
+#include <array>
 #include <bitset>
+#include <optional>
 
 #include "editor/surface_layout.h"
 
@@ -22,6 +24,10 @@ class SurfacePicture : public QWidget {
   void SetLamp(ControlId id, bool lit);
   bool IsPressed(ControlId id) const;
   bool IsLampLit(ControlId id) const;
+  // Where a fader's cap is drawn, 0x00-0x7F (the simulated surface moves them); a fader
+  // never placed rests at its usual place. Ids that are no fader are ignored.
+  void SetFaderLevel(ControlId fader, int value);
+  std::optional<int> FaderLevel(ControlId fader) const;
 
   // Dialog units to widget pixels and back, for the current size.
   QTransform CanvasToWidget() const;
@@ -40,11 +46,15 @@ class SurfacePicture : public QWidget {
  private:
   static std::size_t Slot(ControlId id);
   static bool InRange(ControlId id);
+  static constexpr ControlId kFirstFader = 1224;
+  static constexpr std::size_t kFaderCount = 32;
+  static bool IsFader(ControlId id) { return id >= kFirstFader && id < kFirstFader + ControlId(kFaderCount); }
 
   bool showLayerButtons_;
   double scale_;
   std::bitset<kLastControlId - kFirstControlId + 1> pressed_;
   std::bitset<kLastControlId - kFirstControlId + 1> lamps_;
+  std::array<int, kFaderCount> faderLevels_;  // -1: at rest
 };
 
 }  // namespace orvo

@@ -109,6 +109,34 @@ INSTANTIATE_TEST_SUITE_P(
                       SpotCase{"wheel clockwise", 1270, {568, 364}}, SpotCase{"shuttle", 1209, {594, 345}}),
     test::NameFromWhat{});
 
+// The lamps the host can light on a pictured control: the channel buttons of both layers,
+// Bank, RECORD and the wheel's two.
+TEST(SurfaceLayout, LampsAreTheChannelButtonsBankRecordAndTheWheel) {
+  std::set<ControlId> withLamp;
+  for (const ControlLayout& layout : SurfaceLayout())
+    if (HasLamp(layout)) withLamp.insert(layout.id);
+  std::set<ControlId> expected{1207, 1269, 1270};
+  for (ControlId id = 1000; id <= kBankButton; ++id) expected.insert(id);
+  EXPECT_EQ(withLamp, expected);
+}
+
+// Every value has its place on the travel, and the place gives the value back; the ends
+// hold beyond the slot.
+TEST(SurfaceLayout, FaderCapAndValueAgreeOverTheWholeTravel) {
+  for (ControlId id : {1224, 1239, 1255}) {
+    const ControlLayout& fader = *LayoutOf(id);
+    for (int value = 0; value <= kFaderTop; ++value) {
+      const QRectF cap = FaderCapRect(fader, value);
+      EXPECT_TRUE(fader.rect.contains(cap)) << id << " " << value;
+      EXPECT_EQ(FaderValueAt(fader, cap.center().y()), value) << id;
+    }
+    EXPECT_LT(FaderCapRect(fader, kFaderTop).top(), FaderCapRect(fader, 0).top()) << "up is louder";
+    EXPECT_EQ(FaderValueAt(fader, fader.rect.top() - 50), kFaderTop);
+    EXPECT_EQ(FaderValueAt(fader, fader.rect.bottom() + 50), 0);
+    EXPECT_EQ(FaderCapRect(fader, 500), FaderCapRect(fader, kFaderTop));
+  }
+}
+
 TEST(SurfaceLayout, DefaultScaleGivesAPictureAbout1200PixelsWide) {
   const QSizeF size = SurfacePixelSize();
   EXPECT_GE(size.width(), 1100);
@@ -173,6 +201,19 @@ TEST(SurfacePicture, KeepsPressedAndLampStatePerControl) {
   EXPECT_FALSE(picture.IsLampLit(5000));
   picture.SetPressed(1204, false);
   EXPECT_FALSE(picture.IsPressed(1204));
+}
+
+TEST(SurfacePicture, PlacesFaderCapsOnlyOnFaders) {
+  App();
+  SurfacePicture picture;
+  EXPECT_EQ(picture.FaderLevel(1226), std::nullopt);  // at rest until placed
+  picture.SetFaderLevel(1226, 0x40);
+  picture.SetFaderLevel(1255, 300);  // clamped
+  picture.SetFaderLevel(1204, 0x40);  // PLAY is no fader
+  EXPECT_EQ(picture.FaderLevel(1226), 0x40);
+  EXPECT_EQ(picture.FaderLevel(1255), kFaderTop);
+  EXPECT_EQ(picture.FaderLevel(1204), std::nullopt);
+  EXPECT_EQ(picture.FaderLevel(1225), std::nullopt);
 }
 
 }  // namespace

@@ -71,12 +71,13 @@ TEST(HostOutputDecoderTest, NamesModesAndLampsInAnySplit) {
                                     0xBE, 0x4F, 0x00,              // RECORD lamp off
                                     0xBE, 0x4C, 0x12,              // not a lamp value
                                     0x05,                          // a stray data byte
+                                    0x01, 0x02, 0x03,              // three of them
                                     0xF0, 0x01, 0xF7};
   std::vector<std::string> lines;
   for (uint8_t byte : stream)
     for (auto& line : decoder.Feed(&byte, 1)) lines.push_back(line);
   EXPECT_EQ(lines, (std::vector<std::string>{"mode Host", "lamp on PLAY button", "lamp off RECORD button",
-                                             "bytes BE 4C 12", "bytes 05", "sysex F0 01 F7"}));
+                                             "bytes BE 4C 12", "bytes 05 01 02 03", "sysex F0 01 F7"}));
   const uint8_t shared[3] = {0xBD, 0x00, 0x7F};
   EXPECT_EQ(decoder.Feed(shared, 3),
             std::vector<std::string>{"lamp on Mute button Chan 1 / MMC Track Arm button Chan 1"});

@@ -6,10 +6,6 @@
 #include "protocol/device_modes.h"
 
 namespace orvo::sim {
-namespace {
-// A system-exclusive message longer than this is shown in pieces.
-constexpr std::size_t kMaxSysEx = 64;
-}  // namespace
 
 std::string HexBytes(const uint8_t* bytes, std::size_t count) {
   std::string out;
@@ -24,23 +20,7 @@ std::string HexBytes(const uint8_t* bytes, std::size_t count) {
 
 std::vector<std::string> HostOutputDecoder::Feed(const uint8_t* bytes, std::size_t count) {
   std::vector<std::string> lines;
-  for (std::size_t i = 0; i < count; ++i) {
-    const uint8_t byte = bytes[i];
-    // A status byte ends a stray run of data bytes before it.
-    if ((byte & 0x80) && !pending_.empty() && !(pending_[0] & 0x80)) {
-      lines.push_back("bytes " + HexBytes(pending_.data(), pending_.size()));
-      pending_.clear();
-    }
-    pending_.push_back(byte);
-    const uint8_t first = pending_[0];
-    bool complete = false;
-    if (first == 0xF0) complete = byte == 0xF7 || pending_.size() >= kMaxSysEx;
-    else if (first & 0x80) complete = pending_.size() == 3;
-    if (complete) {
-      Emit(pending_, lines);
-      pending_.clear();
-    }
-  }
+  for (const std::vector<uint8_t>& message : splitter_.Feed(bytes, count)) Emit(message, lines);
   return lines;
 }
 
@@ -78,13 +58,11 @@ std::string HostOutputDecoder::LampNames(uint32_t wireCode) const {
 
 std::string HostOutputDecoder::Describe(const std::vector<uint8_t>& message) const {
   if (message[0] == 0xF0) {
-    for (int32_t mode = kModeStandard; mode <= kModeKelo; ++mode) {
-      const auto* known = ModeMessage(mode);
-      if (known && message.size() == known->size() && std::equal(known->begin(), known->end(), message.begin()))
-        return std::string("mode ") + ModeDisplayName(mode);
-    }
+    if (const int32_t mode = ModeOfMessage(message); mode >= 0) return std::string("mode ") + ModeDisplayName(mode);
     return "sysex " + HexBytes(message.data(), message.size());
   }
+  // A run of stray data bytes has no status byte and may have any length.
+  if (!IsShortMessage(message)) return "bytes " + HexBytes(message.data(), message.size());
   const uint8_t status = message[0], number = message[1], value = message[2];
   if ((status == 0xBD || status == 0xBE || status == 0xBF) && (value == 0x7F || value == 0x00)) {
     const std::string names = LampNames(uint32_t{status} | (uint32_t{number} << 8));

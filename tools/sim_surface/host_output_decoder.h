@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "protocol/control_table.h"
+#include "sim_surface/host_message_splitter.h"
 
 namespace orvo::sim {
 
@@ -24,7 +25,7 @@ class HostOutputDecoder {
   std::string LampNames(uint32_t wireCode) const;
 
   const ControlTable& table_;
-  std::vector<uint8_t> pending_;
+  HostMessageSplitter splitter_;
   std::size_t darkRun_ = 0;  // messages of the dark-lamp burst seen in a row
   std::vector<std::string> heldBack_;
 };

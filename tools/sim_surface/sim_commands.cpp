@@ -2,7 +2,10 @@
 
 #include <cctype>
 #include <charconv>
+#include <optional>
 #include <sstream>
+
+#include "sim_surface/surface_events.h"
 
 namespace orvo::sim {
 namespace {
@@ -43,12 +46,12 @@ std::variant<Command, std::string> ParseHexBytes(std::istringstream& words, std:
   return Command{Command::Kind::kSend, bytes};
 }
 
-std::variant<Command, std::string> ParseDirection(const std::string& word, uint8_t cw, uint8_t ccw,
-                                                  uint8_t status, uint8_t number) {
+// "cw" or "ccw", or nothing.
+std::optional<bool> ParseClockwise(const std::string& word) {
   const std::string dir = Lower(word);
-  if (dir == "cw") return Send({status, number, cw});
-  if (dir == "ccw") return Send({status, number, ccw});
-  return std::string("direction must be cw or ccw");
+  if (dir == "cw") return true;
+  if (dir == "ccw") return false;
+  return std::nullopt;
 }
 
 }  // namespace
@@ -75,16 +78,14 @@ std::variant<Command, std::string> ParseCommand(std::string_view line, const Con
     rest = first == std::string::npos ? std::string() : rest.substr(first);
     const ControlDescriptor* row = FindControlByName(rest, table);
     if (!row) return "no control is named \"" + rest + "\"";
-    const uint8_t status = static_cast<uint8_t>(row->wireCode & 0xFF);
-    const uint8_t number = static_cast<uint8_t>((row->wireCode >> 8) & 0xFF);
-    return Send({status, number, static_cast<uint8_t>(verb == "press" ? 0x7F : 0x00)});
+    return Send(ButtonEvent(*row, verb == "press"));
   }
   if (verb == "fader") {
     std::string n, v;
     int fader = 0, value = 0;
     if (!(words >> n >> v) || !ParseNumber(n, 10, 1, 32, fader) || !ParseNumber(v, 10, 0, 127, value))
       return std::string("usage: fader 1-32 0-127");
-    return Send({0xBF, static_cast<uint8_t>(fader - 1), static_cast<uint8_t>(value)});
+    return Send(FaderEvent(fader, value));
   }
   if (verb == "pot") {
     std::string pot, dir;
@@ -92,17 +93,24 @@ std::variant<Command, std::string> ParseCommand(std::string_view line, const Con
     if (!(words >> pot >> dir) || pot.size() != 2 || std::tolower(static_cast<unsigned char>(pot[0])) != 'p' ||
         !ParseNumber(pot.substr(1), 10, 1, 6, index))
       return std::string("usage: pot P1-P6 cw|ccw");
-    // The pots' control numbers run P4, P5, P6, P1, P2, P3 from 0x40.
-    const uint8_t number = static_cast<uint8_t>(index >= 4 ? 0x40 + (index - 4) : 0x43 + (index - 1));
-    return ParseDirection(dir, 0x41, 0x01, 0xBF, number);
+    const std::optional<bool> clockwise = ParseClockwise(dir);
+    if (!clockwise) return std::string("direction must be cw or ccw");
+    return Send(PotStepEvent(PotControlNumber(index), *clockwise));
   }
   if (verb == "wheel") {
     std::string dir;
     if (!(words >> dir)) return std::string("usage: wheel cw|ccw");
-    // The wheel reads its value the other way round: bit 6 set is counter-clockwise.
-    return ParseDirection(dir, 0x01, 0x41, 0xBF, 0x60);
+    const std::optional<bool> clockwise = ParseClockwise(dir);
+    if (!clockwise) return std::string("direction must be cw or ccw");
+    return Send(WheelStepEvent(*clockwise));
   }
-  if (verb == "foot") return Send({0xBF, 0x56, 0x7F, 0xBF, 0x56, 0x00});
+  if (verb == "foot") {
+    const ControlDescriptor& row = *table.LookupControlById(kFootSwitch);
+    std::vector<uint8_t> bytes = ButtonEvent(row, true);
+    const std::vector<uint8_t> up = ButtonEvent(row, false);
+    bytes.insert(bytes.end(), up.begin(), up.end());
+    return Send(std::move(bytes));
+  }
   if (verb == "raw") {
     std::vector<uint8_t> bytes;
     return ParseHexBytes(words, bytes);

@@ -124,8 +124,13 @@ bool SimSurface::Send(const std::vector<uint8_t>& bytes) {
 }
 
 void SimSurface::SetLineCallback(std::function<void(const std::string&)> callback) {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(callbackMutex_);
   onLine_ = std::move(callback);
+}
+
+void SimSurface::SetBytesCallback(std::function<void(const std::vector<uint8_t>&)> callback) {
+  std::lock_guard lock(callbackMutex_);
+  onBytes_ = std::move(callback);
 }
 
 std::vector<uint8_t> SimSurface::Received() const {
@@ -160,16 +165,17 @@ void SimSurface::ReadLoop(int masterFd, int wakeFd) {
       return;
     }
     std::vector<std::string> lines;
-    std::function<void(const std::string&)> onLine;
     {
       std::lock_guard lock(mutex_);
       received_.insert(received_.end(), buffer, buffer + n);
       lines = decoder_.Feed(buffer, static_cast<std::size_t>(n));
-      onLine = onLine_;
     }
     received_cv_.notify_all();
-    if (onLine)
-      for (const auto& line : lines) onLine(line);
+    // Not under mutex_: a callback may Send.
+    std::lock_guard lock(callbackMutex_);
+    if (onBytes_) onBytes_(std::vector<uint8_t>(buffer, buffer + n));
+    if (onLine_)
+      for (const auto& line : lines) onLine_(line);
   }
 }
 

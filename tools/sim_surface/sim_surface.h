@@ -41,6 +41,10 @@ class SimSurface {
 
   // Called with every decoded line of what the host sends, on the surface's reader thread.
   void SetLineCallback(std::function<void(const std::string&)> callback);
+  // Called with the bytes of each read from the host, as they came, on the surface's
+  // reader thread. Once either setter returns, the callback it replaced has finished and
+  // is not called again, so an owner may clear it and then go away.
+  void SetBytesCallback(std::function<void(const std::vector<uint8_t>&)> callback);
   std::vector<uint8_t> Received() const;
   // Waits until at least `count` bytes have been received in all.
   bool WaitForReceived(std::size_t count, std::chrono::milliseconds timeout) const;
@@ -63,7 +67,10 @@ class SimSurface {
   std::thread reader_;
   std::vector<uint8_t> received_;
   HostOutputDecoder decoder_{table_};
+  // Held while the callbacks run, and taken by their setters (never with mutex_ held).
+  std::mutex callbackMutex_;
   std::function<void(const std::string&)> onLine_;
+  std::function<void(const std::vector<uint8_t>&)> onBytes_;
 };
 
 }  // namespace orvo::sim
