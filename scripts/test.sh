@@ -41,7 +41,7 @@ run_ctest plain build/test
 if [ "${ORVO_TEST_QUICK:-0}" != 1 ]; then
   orvo_say "build: address and undefined-behaviour sanitizers"
   orvo_build build/asan -DCMAKE_BUILD_TYPE=Debug -DORVO_SANITIZE=address -DORVO_BUILD_BENCH=OFF
-  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 LSAN_OPTIONS="suppressions=$ORVO_ROOT/scripts/lsan.supp" UBSAN_OPTIONS=print_stacktrace=1 \
+  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
     run_ctest asan build/asan
 
   orvo_say "build: thread sanitizer"

@@ -24,7 +24,6 @@
 #include "protocol/device_modes.h"
 #include "sim_surface/sim_surface.h"
 #include "support/case_names.h"
-#include "support/font_leak_suppression.h"
 
 namespace orvo {
 namespace {
