@@ -139,7 +139,7 @@ void KeyMapPanel::ApplyMapping() {
     Tell(kSelectMapFirstMessage);
     return;
   }
-  mapping->Label.Set(labelBox_->text().toLocal8Bit().toStdString());
+  mapping->Label.Set(labelBox_->text().toStdString());
   // Bits 3 and 4 of the modifiers are never set by a capture; NoKey has both.
   if (mapping->KeyFlags.load(std::memory_order_relaxed) & 0x18) {
     Tell(kInvalidKeyMessage);

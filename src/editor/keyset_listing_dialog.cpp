@@ -21,12 +21,12 @@ constexpr double kHeightUnits = 239;
 KeysetListingDialog::KeysetListingDialog(const Keyset* shown, QWidget* parent)
     : QDialog(parent), list_(new QListWidget(this)) {
   const std::string name = shown ? shown->Name : std::string("<No Active Keyset>");
-  setWindowTitle(QString::fromLocal8Bit(name + ": Keyset"));
+  setWindowTitle(QString::fromStdString(name + ": Keyset"));
 
   list_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   list_->setSelectionMode(QAbstractItemView::SingleSelection);
   if (shown != nullptr) {
-    for (const std::string& line : KeysetListing(*shown)) list_->addItem(QString::fromLocal8Bit(line));
+    for (const std::string& line : KeysetListing(*shown)) list_->addItem(QString::fromStdString(line));
   }
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, Qt::Horizontal, this);

@@ -12,6 +12,7 @@
 
 #include "editor/key_event_codes.h"
 #include "support/case_names.h"
+#include "support/key_events.h"
 #include "support/offscreen_app.h"
 
 namespace orvo {

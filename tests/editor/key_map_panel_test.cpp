@@ -14,6 +14,7 @@
 #include "platform/fake/recording_messages.h"
 #include "platform/key_map.h"
 #include "support/case_names.h"
+#include "support/key_events.h"
 #include "support/offscreen_app.h"
 #include "support/panel_test_target.h"
 

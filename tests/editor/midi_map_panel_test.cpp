@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QClipboard>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QRadioButton>
 

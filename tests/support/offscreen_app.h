@@ -1,48 +1,58 @@
 #pragma once
-// The QApplication of a widget test, on Qt's offscreen platform. Created on first use and
-// left alive at exit, so that no input device is torn down after the platform is gone.
-#include <QApplication>
-#include <QKeyEvent>
+// The one QApplication of a widget test, on Qt's offscreen platform, and a helper that
+// handles the next modal dialog of a kind once it is up (for dialogs run with exec()).
+#include <gtest/gtest.h>
 
-// Fontconfig, which Qt loads to measure text, keeps a few blocks until the process ends
-// that the leak checker cannot trace back; they are not ours to free.
-extern "C" __attribute__((used)) inline const char* __lsan_default_suppressions() {
-  return "leak:libfontconfig.so\n";
-}
+#include <QApplication>
+#include <QTimer>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
 
 namespace orvo::test {
+
+inline std::unique_ptr<QApplication>& OffscreenAppSlot() {
+  static std::unique_ptr<QApplication> app;
+  return app;
+}
+
+// Ends the application after the last test, while Qt's own statics still live: left to
+// the static destructors, the input devices it made would outlive their registry, and
+// leaked, the font configuration it loaded would show up as a leak.
+class OffscreenAppEnvironment : public ::testing::Environment {
+ public:
+  void TearDown() override { OffscreenAppSlot().reset(); }
+};
+inline ::testing::Environment* const kOffscreenAppEnvironment =
+    ::testing::AddGlobalTestEnvironment(new OffscreenAppEnvironment);
 
 inline QApplication& OffscreenApp() {
   static int argc = 1;
   static char name[] = "orvo_widget_test";
   static char* argv[] = {name, nullptr};
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
+  if (!OffscreenAppSlot()) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    OffscreenAppSlot() = std::make_unique<QApplication>(argc, argv);
+  }
+  return *OffscreenAppSlot();
 }
 
-// A key press as the window system delivers it to `widget`: shortcuts first, then the
-// widget, then its parents while nobody accepts it. `x11Keycode` is the native key number.
-inline bool SendKeyPress(QWidget* widget, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier,
-                         quint32 x11Keycode = 0) {
-  QKeyEvent press(QEvent::KeyPress, key, modifiers, x11Keycode, 0, 0);
-  QApplication::sendEvent(widget, &press);
-  return press.isAccepted();
-}
-
-inline bool SendKeyRelease(QWidget* widget, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier,
-                           quint32 x11Keycode = 0) {
-  QKeyEvent release(QEvent::KeyRelease, key, modifiers, x11Keycode, 0, 0);
-  QApplication::sendEvent(widget, &release);
-  return release.isAccepted();
-}
-
-// Shows `window` and makes it the active window, so that focus changes take effect.
-inline void ShowActive(QWidget& window) {
-  window.show();
-  QApplication::setActiveWindow(&window);
-  window.activateWindow();
-  QApplication::processEvents();
+// Calls `handle` with the first modal `Dialog` that comes up while the caller's event
+// loop runs; gives up after `timeoutMs`.
+template <class Dialog>
+void WhenModalShows(std::function<void(Dialog*)> handle, int timeoutMs = 5000) {
+  auto* timer = new QTimer();
+  auto waited = std::make_shared<int>(0);
+  timer->setInterval(10);
+  QObject::connect(timer, &QTimer::timeout, [timer, waited, handle, timeoutMs] {
+    auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
+    if (!dialog && (*waited += 10) < timeoutMs) return;
+    timer->stop();
+    timer->deleteLater();
+    if (dialog) handle(dialog);
+  });
+  timer->start();
 }
 
 }  // namespace orvo::test
