@@ -5,6 +5,8 @@
 #include <QKeyEvent>
 #include <QKeySequence>
 
+#include <algorithm>
+
 namespace orvo {
 namespace {
 
