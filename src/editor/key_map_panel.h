@@ -1,13 +1,25 @@
 #pragma once
 // The "Key Map" tab: the selected control's name, its label, the captured keystroke and
-// the three modifier boxes. GUI thread.
+// the three modifier boxes. A key pressed in the key box is stored into the selected
+// control's mapping at once; "Apply" stores the label and checks that a key is assigned.
+// GUI thread.
 #include <QWidget>
+
 #include <cstdint>
+#include <functional>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
 
 namespace orvo {
 
 class EditorTarget;
+class KeyCaptureEdit;
 class MessageService;
+
+// Which of Shift, Ctrl and Alt are held down now.
+using ModifierQuery = std::function<Qt::KeyboardModifiers()>;
 
 class KeyMapPanel : public QWidget {
   Q_OBJECT
@@ -29,12 +41,34 @@ class KeyMapPanel : public QWidget {
   // Gives the keyboard focus to the key box.
   void FocusKeyCapture();
 
+  // A key-down in the key box (also sent by a modifier box's click with the modifier's
+  // virtual key and flags word 0): stores it into the selected control's mapping.
+  void CaptureKey(int virtualKey, int repeatCount, uint32_t flagsWord);
+
+  // Where the held modifiers are read; the platform's keyboard state by default.
+  void SetModifierQuery(ModifierQuery query) { heldModifiers_ = std::move(query); }
+
+  KeyCaptureEdit* KeyBox() const { return keyBox_; }
+  QLineEdit* LabelBox() const { return labelBox_; }
+  QCheckBox* ShiftBox() const { return shiftBox_; }
+  QCheckBox* AltBox() const { return altBox_; }
+  QCheckBox* CtrlBox() const { return ctrlBox_; }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
-  [[maybe_unused]] EditorTarget& target_;
-  [[maybe_unused]] MessageService& messages_;
-  QString selectedName_ = "<Selected Ctrl>";
-  QString label_;
-  QString keyText_;
+  void Tell(const char* text);
+
+  EditorTarget& target_;
+  MessageService& messages_;
+  ModifierQuery heldModifiers_;
+  QLabel* selectedName_;
+  QLineEdit* labelBox_;
+  KeyCaptureEdit* keyBox_;
+  QCheckBox* shiftBox_;
+  QCheckBox* altBox_;
+  QCheckBox* ctrlBox_;
 };
 
 }  // namespace orvo

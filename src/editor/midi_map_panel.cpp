@@ -1,16 +1,164 @@
 #include "editor/midi_map_panel.h"
 
+#include <QButtonGroup>
+#include <QGridLayout>
+#include <QLabel>
+#include <QRadioButton>
+
+#include "editor/editor_messages.h"
 #include "editor/editor_target.h"
+#include "editor/hex_byte_edit.h"
 #include "mapping/keyset.h"
+#include "mapping/keyset_file.h"
 #include "platform/message_service.h"
 
 namespace orvo {
+namespace {
 
-// Placeholder until MIDI map editing lands.
+// A byte as the boxes show it: upper-case hex, a value below 0x10 padded with a space.
+QString ShownByte(uint8_t byte) { return QString::asprintf("%2X", static_cast<unsigned>(byte)); }
+
+// A box's byte, or nothing when it is empty (the surface's byte is kept).
+bool HoldsByte(const HexByteEdit& box) { return !box.text().trimmed().isEmpty(); }
+
+QLabel* ValueLabel(QWidget* parent) {
+  auto* label = new QLabel(QStringLiteral("Val"), parent);
+  label->setAlignment(Qt::AlignCenter);
+  return label;
+}
+
+QLabel* ColumnHeading(const QString& text, QWidget* parent) {
+  auto* label = new QLabel(text, parent);
+  label->setAlignment(Qt::AlignCenter);
+  label->setEnabled(false);  // drawn greyed: a hint, not a field
+  return label;
+}
+
+}  // namespace
+
 MidiMapPanel::MidiMapPanel(EditorTarget& target, MessageService& messages, QWidget* parent)
-    : QWidget(parent), target_(target), messages_(messages) {}
+    : QWidget(parent),
+      target_(target),
+      messages_(messages),
+      rule_(new QButtonGroup(this)),
+      native_(new QRadioButton(QStringLiteral("Native"), this)),
+      custom1_(new QRadioButton(QStringLiteral("Custom 1:"), this)),
+      custom2_(new QRadioButton(QStringLiteral("Custom 2:"), this)),
+      custom1Status_(new HexByteEdit(this)),
+      custom1Data_(new HexByteEdit(this)),
+      custom1Value_(ValueLabel(this)),
+      custom2Status_(new HexByteEdit(this)),
+      custom2Value_(ValueLabel(this)),
+      custom2Data_(new HexByteEdit(this)) {
+  rule_->addButton(native_);
+  rule_->addButton(custom1_);
+  rule_->addButton(custom2_);
 
-void MidiMapPanel::ShowMidiMap(const ControlMapping&) {}
-void MidiMapPanel::ApplyMapping() {}
+  // The rows read like the message's three bytes, left to right.
+  auto* grid = new QGridLayout(this);
+  grid->setContentsMargins(12, 12, 12, 12);
+  grid->setHorizontalSpacing(14);
+  grid->setVerticalSpacing(10);
+  grid->addWidget(ColumnHeading(QStringLiteral("Status"), this), 0, 1);
+  grid->addWidget(ColumnHeading(QStringLiteral("Data 1"), this), 0, 2);
+  grid->addWidget(ColumnHeading(QStringLiteral("Data 2"), this), 0, 3);
+  grid->addWidget(native_, 1, 0);
+  grid->addWidget(custom1_, 2, 0);
+  grid->addWidget(custom1Status_, 2, 1);
+  grid->addWidget(custom1Data_, 2, 2);
+  grid->addWidget(custom1Value_, 2, 3);
+  grid->addWidget(custom2_, 3, 0);
+  grid->addWidget(custom2Status_, 3, 1);
+  grid->addWidget(custom2Value_, 3, 2);
+  grid->addWidget(custom2Data_, 3, 3);
+  grid->setColumnStretch(4, 1);
+  grid->setRowStretch(4, 1);
+
+  connect(rule_, &QButtonGroup::buttonToggled, this, [this] { EnableChosenRow(); });
+  native_->setChecked(true);
+  EnableChosenRow();
+}
+
+void MidiMapPanel::EnableChosenRow() {
+  const bool row1 = custom1_->isChecked();
+  const bool row2 = custom2_->isChecked();
+  for (QWidget* field : {static_cast<QWidget*>(custom1Status_), static_cast<QWidget*>(custom1Data_),
+                         static_cast<QWidget*>(custom1Value_)})
+    field->setEnabled(row1);
+  for (QWidget* field : {static_cast<QWidget*>(custom2Status_), static_cast<QWidget*>(custom2Value_),
+                         static_cast<QWidget*>(custom2Data_)})
+    field->setEnabled(row2);
+}
+
+void MidiMapPanel::ShowMidiMap(const ControlMapping& mapping) {
+  struct Shown {
+    QRadioButton* button;
+    HexByteEdit* dataABox;
+    HexByteEdit* dataBBox;
+  };
+  const Shown byType[] = {
+      {native_, nullptr, nullptr},                // 0
+      {custom1_, nullptr, nullptr},               // 1
+      {custom2_, nullptr, nullptr},               // 2
+      {custom1_, custom1Status_, custom1Data_},   // 3
+      {custom1_, custom1Status_, nullptr},        // 4
+      {custom1_, nullptr, custom1Data_},          // 5
+      {custom2_, custom2Status_, custom2Data_},   // 6
+      {custom2_, custom2Status_, nullptr},        // 7
+      {custom2_, nullptr, custom2Data_},          // 8
+  };
+  const uint8_t mapType = mapping.MapType.load(std::memory_order_relaxed);
+  // A rule the panel cannot express is sent as the surface made it: shown as "Native".
+  const Shown& shown = mapType < std::size(byType) ? byType[mapType] : byType[0];
+
+  // Boxes the rule leaves unwritten are emptied, so that "Apply" never picks up the
+  // bytes of the control shown before.
+  for (HexByteEdit* box : {custom1Status_, custom1Data_, custom2Status_, custom2Data_}) box->clear();
+  if (shown.dataABox) shown.dataABox->setText(ShownByte(mapping.DataA.load(std::memory_order_relaxed)));
+  if (shown.dataBBox) shown.dataBBox->setText(ShownByte(mapping.DataB.load(std::memory_order_relaxed)));
+  shown.button->setChecked(true);
+  EnableChosenRow();
+}
+
+void MidiMapPanel::ApplyMapping() {
+  Keyset* keyset = target_.ShownKeyset();
+  if (keyset == nullptr) {
+    messages_.ShowMessage(kSelectKeysetFirstMessage, MessageIcon::kInformation);
+    return;
+  }
+  const ControlDescriptor* selected = target_.SelectedControl();
+  ControlMapping* mapping = selected ? keyset->LookupMapping(selected->id) : nullptr;
+  if (mapping == nullptr) {
+    messages_.ShowMessage(kSelectMapFirstMessage, MessageIcon::kInformation);
+    return;
+  }
+
+  // Types by row: both boxes empty, both given, only the status, only the data byte.
+  struct Row {
+    const HexByteEdit* dataABox;
+    const HexByteEdit* dataBBox;
+    uint8_t types[4];
+  };
+  const Row* row = nullptr;
+  const Row custom1{custom1Status_, custom1Data_, {1, 3, 4, 5}};
+  const Row custom2{custom2Status_, custom2Data_, {2, 6, 7, 8}};
+  if (custom1_->isChecked()) row = &custom1;
+  else if (custom2_->isChecked()) row = &custom2;
+  if (row == nullptr) {  // "Native": the data bytes are kept for a later custom rule
+    mapping->MapType.store(0, std::memory_order_relaxed);
+    return;
+  }
+
+  const bool hasA = HoldsByte(*row->dataABox);
+  const bool hasB = HoldsByte(*row->dataBBox);
+  const uint8_t mapType = !hasA && !hasB ? row->types[0] : hasA && hasB ? row->types[1] : hasA ? row->types[2]
+                                                                                              : row->types[3];
+  // The bytes go in before the type that uses them: an event dispatched in between is
+  // meant to go out by the old rule, not by the new rule with an old byte.
+  uint8_t byte = 0;
+  if (hasA && HexToByte(row->dataABox->text().toStdString(), byte)) mapping->DataA.store(byte, std::memory_order_relaxed);
+  if (hasB && HexToByte(row->dataBBox->text().toStdString(), byte)) mapping->DataB.store(byte, std::memory_order_relaxed);
+  mapping->MapType.store(mapType, std::memory_order_relaxed);
+}
 
 }  // namespace orvo

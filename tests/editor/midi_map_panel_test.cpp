@@ -1,0 +1,297 @@
+// The "MIDI Map" tab: the rows the radio buttons enable, showing a mapping's rewrite rule,
+// storing it back with "Apply", and the hexadecimal byte boxes.
+#include "editor/midi_map_panel.h"
+
+#include <gtest/gtest.h>
+
+#include <QClipboard>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QRadioButton>
+
+#include <string>
+#include <vector>
+
+#include "editor/hex_byte_edit.h"
+#include "platform/fake/recording_messages.h"
+#include "support/case_names.h"
+#include "support/offscreen_app.h"
+#include "support/panel_test_target.h"
+
+namespace orvo {
+namespace {
+
+constexpr ControlId kFader1 = 1224;
+
+using Messages = std::vector<std::string>;
+
+enum class Rule { kNative, kCustom1, kCustom2 };
+
+// The four boxes in reading order: Custom 1 status, data; Custom 2 status, data.
+struct Boxes {
+  const char* c1Status;
+  const char* c1Data;
+  const char* c2Status;
+  const char* c2Data;
+};
+
+class MidiMapPanelTest : public ::testing::Test {
+ protected:
+  MidiMapPanelTest() {
+    target_.keyset = &keyset_;
+    target_.selected = table_.LookupControlById(kFader1);
+  }
+
+  ControlMapping& Mapping() { return test::AddBlankMapping(keyset_, *target_.selected); }
+
+  QRadioButton* Button(Rule rule) const {
+    switch (rule) {
+      case Rule::kCustom1: return panel_.Custom1Button();
+      case Rule::kCustom2: return panel_.Custom2Button();
+      default: return panel_.NativeButton();
+    }
+  }
+
+  Boxes Texts() {
+    texts_ = {panel_.Custom1Status()->text().toStdString(), panel_.Custom1Data()->text().toStdString(),
+              panel_.Custom2Status()->text().toStdString(), panel_.Custom2Data()->text().toStdString()};
+    return {texts_[0].c_str(), texts_[1].c_str(), texts_[2].c_str(), texts_[3].c_str()};
+  }
+
+  void SetBoxes(const Boxes& boxes) {
+    panel_.Custom1Status()->setText(boxes.c1Status);
+    panel_.Custom1Data()->setText(boxes.c1Data);
+    panel_.Custom2Status()->setText(boxes.c2Status);
+    panel_.Custom2Data()->setText(boxes.c2Data);
+  }
+
+  // Which of the two rows' fields are enabled; each row must be all one way.
+  std::pair<bool, bool> EnabledRows() const {
+    const auto row1 = {static_cast<QWidget*>(panel_.Custom1Status()), static_cast<QWidget*>(panel_.Custom1Data())};
+    const auto row2 = {static_cast<QWidget*>(panel_.Custom2Status()), static_cast<QWidget*>(panel_.Custom2Data())};
+    const bool first = panel_.Custom1Status()->isEnabled();
+    const bool second = panel_.Custom2Status()->isEnabled();
+    for (QWidget* field : row1) EXPECT_EQ(field->isEnabled(), first);
+    for (QWidget* field : row2) EXPECT_EQ(field->isEnabled(), second);
+    // The "Val" labels follow their rows: as many are enabled as rows are.
+    int enabledVals = 0;
+    for (QLabel* label : panel_.findChildren<QLabel*>())
+      if (label->text() == "Val" && label->isEnabled()) ++enabledVals;
+    EXPECT_EQ(enabledVals, int(first) + int(second));
+    return {first, second};
+  }
+
+  QApplication& app_ = test::OffscreenApp();
+  ControlTable table_;
+  Keyset keyset_{"DEFAULT"};
+  test::PanelTestTarget target_;
+  RecordingMessages messages_;
+  MidiMapPanel panel_{target_, messages_};
+  std::vector<std::string> texts_;
+};
+
+TEST_F(MidiMapPanelTest, StartsNativeWithTheCustomRowsDisabled) {
+  EXPECT_TRUE(panel_.NativeButton()->isChecked());
+  EXPECT_EQ(EnabledRows(), std::make_pair(false, false));
+  for (HexByteEdit* box : panel_.findChildren<HexByteEdit*>()) EXPECT_EQ(box->maxLength(), 2);
+}
+
+TEST_F(MidiMapPanelTest, EachRadioButtonEnablesOnlyItsRow) {
+  panel_.Custom1Button()->click();
+  EXPECT_EQ(EnabledRows(), std::make_pair(true, false));
+  panel_.Custom2Button()->click();
+  EXPECT_EQ(EnabledRows(), std::make_pair(false, true));
+  EXPECT_FALSE(panel_.Custom1Button()->isChecked()) << "the three buttons are one group";
+  panel_.NativeButton()->click();
+  EXPECT_EQ(EnabledRows(), std::make_pair(false, false));
+}
+
+struct ShowCase {
+  const char* what;
+  uint8_t mapType;
+  Rule rule;
+  Boxes boxes;
+};
+
+class MidiMapPanelShow : public MidiMapPanelTest, public ::testing::WithParamInterface<ShowCase> {};
+
+TEST_P(MidiMapPanelShow, SetsTheRuleAndTheBoxes) {
+  const ShowCase& c = GetParam();
+  SetBoxes({"11", "22", "33", "44"});  // left over from the control shown before
+  ControlMapping& mapping = Mapping();
+  mapping.MapType = c.mapType;
+  mapping.DataA = 0x90;
+  mapping.DataB = 0x09;
+
+  panel_.ShowMidiMap(mapping);
+
+  EXPECT_TRUE(Button(c.rule)->isChecked());
+  const Boxes shown = Texts();
+  EXPECT_STREQ(shown.c1Status, c.boxes.c1Status);
+  EXPECT_STREQ(shown.c1Data, c.boxes.c1Data);
+  EXPECT_STREQ(shown.c2Status, c.boxes.c2Status);
+  EXPECT_STREQ(shown.c2Data, c.boxes.c2Data);
+  EXPECT_EQ(EnabledRows(), std::make_pair(c.rule == Rule::kCustom1, c.rule == Rule::kCustom2));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Types, MidiMapPanelShow,
+    ::testing::Values(ShowCase{"native", 0, Rule::kNative, {"", "", "", ""}},
+                      ShowCase{"custom 1 bare", 1, Rule::kCustom1, {"", "", "", ""}},
+                      ShowCase{"custom 2 bare", 2, Rule::kCustom2, {"", "", "", ""}},
+                      ShowCase{"custom 1 both bytes", 3, Rule::kCustom1, {"90", " 9", "", ""}},
+                      ShowCase{"custom 1 status", 4, Rule::kCustom1, {"90", "", "", ""}},
+                      ShowCase{"custom 1 data", 5, Rule::kCustom1, {"", " 9", "", ""}},
+                      ShowCase{"custom 2 both bytes", 6, Rule::kCustom2, {"", "", "90", " 9"}},
+                      ShowCase{"custom 2 status", 7, Rule::kCustom2, {"", "", "90", ""}},
+                      ShowCase{"custom 2 data", 8, Rule::kCustom2, {"", "", "", " 9"}},
+                      ShowCase{"unknown type is sent natively", 9, Rule::kNative, {"", "", "", ""}}),
+    test::NameFromWhat{});
+
+struct ApplyCase {
+  const char* what;
+  Rule rule;
+  Boxes boxes;
+  uint8_t mapType;
+  uint8_t dataA;
+  uint8_t dataB;
+};
+
+class MidiMapPanelApply : public MidiMapPanelTest, public ::testing::WithParamInterface<ApplyCase> {};
+
+TEST_P(MidiMapPanelApply, StoresTheRule) {
+  const ApplyCase& c = GetParam();
+  ControlMapping& mapping = Mapping();
+  mapping.MapType = 5;
+  mapping.DataA = 0x11;
+  mapping.DataB = 0x22;
+  Button(c.rule)->click();
+  SetBoxes(c.boxes);
+
+  panel_.ApplyMapping();
+
+  EXPECT_TRUE(messages_.Texts().empty());
+  EXPECT_EQ(mapping.MapType.load(), c.mapType);
+  EXPECT_EQ(mapping.DataA.load(), c.dataA);
+  EXPECT_EQ(mapping.DataB.load(), c.dataB);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, MidiMapPanelApply,
+    ::testing::Values(
+        ApplyCase{"custom 1 both", Rule::kCustom1, {"B0", "07", "", ""}, 3, 0xB0, 0x07},
+        ApplyCase{"custom 1 status only", Rule::kCustom1, {"b0", "", "", ""}, 4, 0xB0, 0x22},
+        ApplyCase{"custom 1 data only", Rule::kCustom1, {"", "7", "", ""}, 5, 0x11, 0x07},
+        ApplyCase{"custom 1 both empty", Rule::kCustom1, {"", "", "C0", "01"}, 1, 0x11, 0x22},
+        ApplyCase{"custom 2 both", Rule::kCustom2, {"", "", "B0", "7F"}, 6, 0xB0, 0x7F},
+        ApplyCase{"custom 2 status only", Rule::kCustom2, {"", "", "B0", ""}, 7, 0xB0, 0x22},
+        ApplyCase{"custom 2 data only", Rule::kCustom2, {"", "", "", "40"}, 8, 0x11, 0x40},
+        ApplyCase{"custom 2 both empty", Rule::kCustom2, {"90", "01", "", ""}, 2, 0x11, 0x22},
+        ApplyCase{"space padded byte", Rule::kCustom2, {"", "", " 9", ""}, 7, 0x09, 0x22},
+        ApplyCase{"native leaves the data bytes", Rule::kNative, {"90", "01", "B0", "7F"}, 0, 0x11, 0x22}),
+    test::NameFromWhat{});
+
+TEST_F(MidiMapPanelTest, ShownByteBelow16IsAppliedBackUnchanged) {
+  ControlMapping& mapping = Mapping();
+  mapping.MapType = 4;
+  mapping.DataA = 0x09;
+  panel_.ShowMidiMap(mapping);
+  ASSERT_EQ(panel_.Custom1Status()->text(), " 9");
+  mapping.DataA = 0x55;  // proves Apply writes the box's byte
+
+  panel_.ApplyMapping();
+  EXPECT_EQ(mapping.MapType.load(), 4);
+  EXPECT_EQ(mapping.DataA.load(), 0x09);
+}
+
+struct RefusalCase {
+  const char* what;
+  bool withKeyset;
+  bool withSelection;
+  const char* message;
+};
+
+class MidiMapPanelRefusals : public MidiMapPanelTest, public ::testing::WithParamInterface<RefusalCase> {};
+
+TEST_P(MidiMapPanelRefusals, StoreNothing) {
+  const RefusalCase& c = GetParam();
+  if (!c.withKeyset) target_.keyset = nullptr;
+  if (!c.withSelection) target_.selected = nullptr;
+  panel_.Custom1Button()->click();
+  SetBoxes({"B0", "07", "", ""});
+
+  panel_.ApplyMapping();
+  EXPECT_EQ(messages_.Texts(), Messages{c.message});
+  EXPECT_EQ(keyset_.Count(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, MidiMapPanelRefusals,
+    ::testing::Values(RefusalCase{"no Keyset", false, true, "Select a Keyset first"},
+                      RefusalCase{"no control", true, false, "Select a map for this key first"},
+                      RefusalCase{"no mapping", true, true, "Select a map for this key first"}),
+    test::NameFromWhat{});
+
+// Typing, editing and pasting into one byte box.
+class HexByteEditTest : public ::testing::Test {
+ protected:
+  void Type(const QString& keys) {
+    for (QChar ch : keys) {
+      QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(ch));
+      QApplication::sendEvent(&box_, &press);
+    }
+  }
+  void PressKey(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QKeyEvent press(QEvent::KeyPress, key, modifiers, key == Qt::Key_Backspace ? QStringLiteral("\b") : QString());
+    QApplication::sendEvent(&box_, &press);
+  }
+
+  QApplication& app_ = test::OffscreenApp();
+  HexByteEdit box_;
+};
+
+TEST_F(HexByteEditTest, TypingLetsThroughOnlyTwoHexDigits) {
+  Type("g-x 1");
+  EXPECT_EQ(box_.text(), "1");
+  Type("zf3");
+  EXPECT_EQ(box_.text(), "1f") << "the third digit is refused";
+  PressKey(Qt::Key_Backspace);
+  EXPECT_EQ(box_.text(), "1");
+  Type("A");
+  EXPECT_EQ(box_.text(), "1A");
+}
+
+struct PasteCase {
+  const char* what;
+  const char* pasted;
+  const char* result;
+};
+
+class HexByteEditPaste : public HexByteEditTest, public ::testing::WithParamInterface<PasteCase> {};
+
+TEST_P(HexByteEditPaste, KeepsOnlyTheDigits) {
+  const PasteCase& c = GetParam();
+  QApplication::clipboard()->setText(c.pasted);
+  PressKey(Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(box_.text(), c.result);
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, HexByteEditPaste,
+                         ::testing::Values(PasteCase{"plain byte", "7f", "7f"},
+                                           PasteCase{"with prefix", "0x1F", "1F"},
+                                           PasteCase{"padded", "  B0\n", "B0"},
+                                           PasteCase{"junk between", "Z9;Q", "9"},
+                                           PasteCase{"too long", "12345", "12"},
+                                           PasteCase{"nothing usable", "xyz!", ""}),
+                         test::NameFromWhat{});
+
+TEST_F(HexByteEditTest, TextSetByTheProgramStaysAndEditingDropsTheSpace) {
+  box_.setText(" 9");
+  EXPECT_EQ(box_.text(), " 9");
+  box_.setCursorPosition(2);
+  PressKey(Qt::Key_Backspace);  // leaves " ", which is no digit
+  EXPECT_EQ(box_.text(), "");
+}
+
+}  // namespace
+}  // namespace orvo
