@@ -9,6 +9,7 @@
 #include "editor/application_chooser.h"
 #include "editor/editor_dialog.h"
 #include "editor/key_map_panel.h"
+#include "editor/keyset_listing_dialog.h"
 #include "editor/new_keyset.h"
 #include "editor/port_settings_dialog.h"
 #include "mapping/engine_context.h"
@@ -112,7 +113,8 @@ bool EditorDialog::HasAppsItem(const Keyset& keyset) const {
 }
 
 void EditorDialog::ShowKeysetListing() {
-  // Completed by the listing dialog.
+  KeysetListingDialog listing(shown_, this);
+  listing.exec();
 }
 
 // The ports and mode of a Keyset; the dialog applies what it changes itself.
