@@ -30,7 +30,9 @@ KeyMapPanel::KeyMapPanel(EditorTarget& target, MessageService& messages, QWidget
     : QWidget(parent),
       target_(target),
       messages_(messages),
-      heldModifiers_([] { return QGuiApplication::queryKeyboardModifiers(); }),
+      // The modifiers as they were when the key went down, not when the event is handled:
+      // keys typed faster than the editor handles them keep their own combination.
+      heldModifiers_([] { return QGuiApplication::keyboardModifiers(); }),
       selectedName_(new QLabel(QStringLiteral("<Selected Ctrl>"), this)),
       labelBox_(new QLineEdit(this)),
       keyBox_(new KeyCaptureEdit(this)),

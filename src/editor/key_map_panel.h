@@ -18,7 +18,7 @@ class EditorTarget;
 class KeyCaptureEdit;
 class MessageService;
 
-// Which of Shift, Ctrl and Alt are held down now.
+// Which of Shift, Ctrl and Alt were held down as the key being captured went down.
 using ModifierQuery = std::function<Qt::KeyboardModifiers()>;
 
 class KeyMapPanel : public QWidget {

@@ -1,18 +1,21 @@
 // The editor in the running driver: opened at start over a surface on a pty, it comes to
-// the front, and a control touched on the surface is selected there: its lamp lights on
-// the surface and its new mapping is saved when the driver exits.
+// the front; a control touched on the surface is selected there and its lamp lights; a
+// keystroke pressed in the editor is saved with the control and typed by the driver into
+// the focused application as the same combination.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <thread>
 
+#include "platform/linux/xtest_injector.h"
 #include "protocol/device_modes.h"
 #include "sim_surface/sim_surface.h"
 #include "support/driver_process.h"
-#include "support/temp_dir.h"
 #include "support/focus_client_process.h"
+#include "support/temp_dir.h"
 
 namespace orvo {
 namespace {
@@ -21,46 +24,105 @@ using Bytes = std::vector<uint8_t>;
 using namespace std::chrono_literals;
 
 constexpr auto kPatience = 15s;
+// Channel 1's first button; Host mode starts in the layer where it is ARM 1.
+const Bytes kArmOnePress{0xBD, 0x00, 0x7F};
+const Bytes kArmOneRelease{0xBD, 0x00, 0x00};
+const std::size_t kHostModeBytes = 5 + DarkLampBuffer().size();
 
 bool Contains(const Bytes& haystack, const Bytes& needle) {
   return std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end()) != haystack.end();
 }
 
-TEST(EditorEndToEnd, TouchingAControlSelectsItInTheEditorAndLightsItsLamp) {
-  ORVO_SKIP_WITHOUT_DISPLAY();
-  test::TempDir runtimeDir;
-  test::TempDir settingsDir;
-  chmod(runtimeDir.Path().c_str(), 0700);
-  sim::SimSurface surface((runtimeDir.Path() / "surface").string());
-  ASSERT_TRUE(surface.Plugged()) << surface.Error();
+class EditorEndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ORVO_SKIP_WITHOUT_DISPLAY();
+    chmod(runtimeDir.Path().c_str(), 0700);
+    surface = std::make_unique<sim::SimSurface>((runtimeDir.Path() / "surface").string());
+    ASSERT_TRUE(surface->Plugged()) << surface->Error();
+  }
 
-  test::DriverProcess driver(ORVO_BINARY,
-                             {"--editor", "--device", surface.LinkPath(), "--settings-dir",
-                              settingsDir.Path().string()},
-                             {"XDG_RUNTIME_DIR=" + runtimeDir.Path().string()});
-  ASSERT_GT(driver.Pid(), 0);
-  const std::size_t hostMode = 5 + DarkLampBuffer().size();
-  ASSERT_TRUE(surface.WaitForReceived(hostMode, kPatience)) << driver.Transcript();
+  void StartDriver(std::vector<std::string> args) {
+    args.insert(args.end(), {"--device", surface->LinkPath(), "--settings-dir", settingsDir.Path().string()});
+    surface->ClearReceived();
+    driver = std::make_unique<test::DriverProcess>(ORVO_BINARY, args,
+                                                   std::vector<std::string>{"XDG_RUNTIME_DIR=" + runtimeDir.Path().string()});
+    ASSERT_GT(driver->Pid(), 0);
+    ASSERT_TRUE(surface->WaitForReceived(kHostModeBytes, kPatience)) << driver->Transcript();
+  }
 
   // The focus finder notices the editor in front within its poll; until then a touch
-  // goes nowhere. Touch channel 1's first button until its lamp comes back; in the layer
-  // that Host mode starts in, it is ARM 1.
-  const Bytes armOneLamp{0xBD, 0x00, 0x7F};
-  bool lit = false;
-  for (auto until = std::chrono::steady_clock::now() + kPatience; !lit && std::chrono::steady_clock::now() < until;) {
-    surface.Send({0xBD, 0x00, 0x7F});
-    surface.Send({0xBD, 0x00, 0x00});
-    std::this_thread::sleep_for(300ms);
-    const Bytes got = surface.Received();
-    lit = Contains(Bytes(got.begin() + static_cast<std::ptrdiff_t>(hostMode), got.end()), armOneLamp);
+  // goes nowhere. Touches ARM 1 until the editor has lit its lamp.
+  bool TouchUntilTheEditorLightsArmOne() {
+    for (auto until = std::chrono::steady_clock::now() + kPatience; std::chrono::steady_clock::now() < until;) {
+      surface->Send(kArmOnePress);
+      surface->Send(kArmOneRelease);
+      std::this_thread::sleep_for(300ms);
+      const Bytes got = surface->Received();
+      if (Contains(Bytes(got.begin() + static_cast<std::ptrdiff_t>(kHostModeBytes), got.end()), kArmOnePress))
+        return true;
+    }
+    return false;
   }
-  EXPECT_TRUE(lit) << "the editor never lit the lamp of the control touched\n" << driver.Transcript();
 
-  const std::optional<int> status = driver.SignalAndWait(SIGTERM, kPatience);
-  ASSERT_TRUE(status.has_value()) << driver.Transcript();
-  EXPECT_EQ(*status, 0) << driver.Transcript();
+  void StopDriver() {
+    const std::optional<int> status = driver->SignalAndWait(SIGTERM, kPatience);
+    ASSERT_TRUE(status.has_value()) << driver->Transcript();
+    EXPECT_EQ(*status, 0) << driver->Transcript();
+  }
+
+  test::TempDir runtimeDir;
+  test::TempDir settingsDir;
+  std::unique_ptr<sim::SimSurface> surface;
+  std::unique_ptr<test::DriverProcess> driver;
+};
+
+TEST_F(EditorEndToEnd, TouchingAControlSelectsItInTheEditorAndLightsItsLamp) {
+  StartDriver({"--editor"});
+  EXPECT_TRUE(TouchUntilTheEditorLightsArmOne()) << "the editor never lit the lamp of the control touched\n"
+                                                 << driver->Transcript();
+  StopDriver();
   // The touch gave ARM 1 a blank mapping in DEFAULT; closing the editor saved it.
   EXPECT_NE(settingsDir.Read("DEFAULT.orvo").find("1032:"), std::string::npos) << settingsDir.Read("DEFAULT.orvo");
+}
+
+KeyboardInput Down(uint16_t virtualKey, uint16_t scanCode = 0) { return KeyboardInput{virtualKey, scanCode, 0, 0, 0}; }
+KeyboardInput Up(uint16_t virtualKey, uint16_t scanCode = 0) {
+  return KeyboardInput{virtualKey, scanCode, kKeyEventKeyUp, 0, 0};
+}
+
+TEST_F(EditorEndToEnd, AKeystrokeCapturedInTheEditorIsTypedIntoTheApplication) {
+  StartDriver({"--editor"});
+  ASSERT_TRUE(TouchUntilTheEditorLightsArmOne()) << driver->Transcript();
+  // The selection gave the key box the focus: press Ctrl+Shift+A there, as a user would.
+  XTestInjector keyboard;
+  ASSERT_TRUE(keyboard.Available()) << keyboard.Why();
+  const std::vector<KeyboardInput> ctrlShiftA{Down(0x11, 0x1D), Down(0x10, 0x2A), Down(0x41, 0x1E),
+                                              Up(0x41, 0x1E),   Up(0x10, 0x2A),   Up(0x11, 0x1D)};
+  keyboard.SendInput(ctrlShiftA.data(), static_cast<uint32_t>(ctrlShiftA.size()));
+  std::this_thread::sleep_for(500ms);
+  StopDriver();
+  // Virtual key 0x41; Ctrl (1) + Shift (4) and the A key's scan code 0x1E above them.
+  const std::string saved = settingsDir.Read("DEFAULT.orvo");
+  ASSERT_NE(saved.find("1032:65:" + std::to_string(0x1E0005) + ":"), std::string::npos) << saved;
+
+  // The driver again, with an application in front that has no Keyset of its own.
+  test::FocusClientProcess application("notepad", "notepad");
+  ASSERT_TRUE(application.WaitReady(kPatience));
+  StartDriver({"--headless"});
+  ASSERT_TRUE(driver->WaitForText("Keyset DEFAULT (", kPatience).has_value()) << driver->Transcript();
+  surface->Send(kArmOnePress);
+  surface->Send(kArmOneRelease);
+  EXPECT_EQ(application.KeyLinesUntilQuiet(1s), (std::vector<std::string>{
+                                                    "press keycode=37 keysym=Control_L state=none",
+                                                    "press keycode=50 keysym=Shift_L state=Control",
+                                                    "press keycode=38 keysym=a state=Shift+Control",
+                                                    "release keycode=38 keysym=a state=Shift+Control",
+                                                    "release keycode=50 keysym=Shift_L state=Shift+Control",
+                                                    "release keycode=37 keysym=Control_L state=Control",
+                                                }))
+      << driver->Transcript();
+  StopDriver();
 }
 
 }  // namespace
