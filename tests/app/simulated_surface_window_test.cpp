@@ -24,23 +24,13 @@
 #include "protocol/device_modes.h"
 #include "sim_surface/sim_surface.h"
 #include "support/case_names.h"
+#include "support/offscreen_app.h"
 
 namespace orvo {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 using namespace std::chrono_literals;
-
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "simulated_surface_window_test";
-  static char* argv[] = {name, nullptr};
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  // Left alive at exit: the pointing device a synthesised click creates must not be torn
-  // down by static destructors after the platform is gone.
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
-}
 
 // The driver's end of the pty.
 class HostEnd {
@@ -122,7 +112,7 @@ class SimulatedSurfaceWindowTest : public ::testing::Test {
     QApplication::sendEvent(&Picture(), &event);
   }
 
-  QApplication& app = App();  // before any widget
+  QApplication& app = test::OffscreenApp();  // before any widget
   sim::SimSurface surface;
   HostEnd host;
   SimulatedSurfaceWindow window{surface};
@@ -381,7 +371,7 @@ TEST_F(SimulatedSurfaceWindowTest, PlayingAnUnpluggedSurfaceSaysSo) {
 
 // Host bytes keep arriving while windows come and go: none may reach a window that is gone.
 TEST(SimulatedSurfaceWindowLifetime, WindowsComeAndGoWhileTheHostWrites) {
-  App();
+  test::OffscreenApp();
   sim::SimSurface surface;
   HostEnd host(surface.DevicePath());
   ASSERT_TRUE(host.Open());
@@ -403,7 +393,7 @@ TEST(SimulatedSurfaceWindowLifetime, WindowsComeAndGoWhileTheHostWrites) {
 
 // The --simulate session: the window beside the commands on standard input.
 TEST(SimulatedSurfaceSessionWindow, CommandsAndTheWindowPlayTheSameSurface) {
-  App();
+  test::OffscreenApp();
   std::vector<std::string> said;
   SimulatedSurfaceSession session([&said](const std::string& line) { said.push_back(line); });
   ASSERT_TRUE(session.Plugged());

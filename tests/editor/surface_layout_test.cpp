@@ -13,6 +13,7 @@
 #include "editor/surface_picture.h"
 #include "protocol/control_table.h"
 #include "support/case_names.h"
+#include "support/offscreen_app.h"
 
 namespace orvo {
 namespace {
@@ -144,17 +145,6 @@ TEST(SurfaceLayout, DefaultScaleGivesAPictureAbout1200PixelsWide) {
   EXPECT_DOUBLE_EQ(size.width() / size.height(), 621.0 / 447.0);
 }
 
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "surface_layout_test";
-  static char* argv[] = {name, nullptr};
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  // Left alive at exit: the pointing device a synthesised click creates must not be torn
-  // down by static destructors after the platform is gone.
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
-}
-
 std::vector<ControlId> ClicksAt(SurfacePicture& picture, QPointF canvasPoint) {
   std::vector<ControlId> clicked;
   QObject::connect(&picture, &SurfacePicture::controlClicked, [&clicked](ControlId id) { clicked.push_back(id); });
@@ -166,21 +156,21 @@ std::vector<ControlId> ClicksAt(SurfacePicture& picture, QPointF canvasPoint) {
 }
 
 TEST(SurfacePicture, ClickOnPlayEmitsItsControl) {
-  App();
+  test::OffscreenApp();
   SurfacePicture picture;
   picture.resize(picture.sizeHint());
   EXPECT_EQ(ClicksAt(picture, LayoutOf(1204)->rect.center()), std::vector<ControlId>{1204});
 }
 
 TEST(SurfacePicture, ClickHitsTheSameControlWhenStretchedOutOfAspect) {
-  App();
+  test::OffscreenApp();
   SurfacePicture picture;
   picture.resize(1600, 500);  // letterboxed left and right
   EXPECT_EQ(ClicksAt(picture, LayoutOf(1259)->rect.center()), std::vector<ControlId>{1259});
 }
 
 TEST(SurfacePicture, BankAndShiftAnswerOnlyWhenShown) {
-  App();
+  test::OffscreenApp();
   SurfacePicture editorPicture(false);
   editorPicture.resize(editorPicture.sizeHint());
   EXPECT_TRUE(ClicksAt(editorPicture, LayoutOf(kBankButton)->rect.center()).empty());
@@ -190,7 +180,7 @@ TEST(SurfacePicture, BankAndShiftAnswerOnlyWhenShown) {
 }
 
 TEST(SurfacePicture, KeepsPressedAndLampStatePerControl) {
-  App();
+  test::OffscreenApp();
   SurfacePicture picture;
   picture.SetPressed(1204, true);
   picture.SetLamp(1000, true);
@@ -204,7 +194,7 @@ TEST(SurfacePicture, KeepsPressedAndLampStatePerControl) {
 }
 
 TEST(SurfacePicture, PlacesFaderCapsOnlyOnFaders) {
-  App();
+  test::OffscreenApp();
   SurfacePicture picture;
   EXPECT_EQ(picture.FaderLevel(1226), std::nullopt);  // at rest until placed
   picture.SetFaderLevel(1226, 0x40);

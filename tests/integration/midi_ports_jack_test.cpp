@@ -6,13 +6,9 @@
 #include <chrono>
 #include <thread>
 
-#include "midi/midi_ports.h"
-#include "platform/fake/queued_main_thread.h"
-#include "platform/fake/recording_messages.h"
-#include "platform/linux/rtmidi_system.h"
+#include "support/jack_ports_rig.h"
 #include "support/jack_test_app.h"
 #include "support/midi_rig.h"
-#include "support/recording_device.h"
 
 namespace orvo {
 namespace {
@@ -21,61 +17,20 @@ using test::JackTestApp;
 using Bytes = std::vector<uint8_t>;
 using namespace std::chrono_literals;
 
-class MidiPortsJackTest : public ::testing::Test {
+class MidiPortsJackTest : public ::testing::Test, public test::JackPortsRig {
  public:
   void SetUp() override {
     if (std::string why = JackTestApp::SkipReason(); !why.empty()) GTEST_SKIP() << why;
-    app = JackTestApp::Open("orvo-test-seq");
-    ASSERT_TRUE(app);
-    RtMidiOptions options;
-    options.api = MidiApiChoice::kJack;
-    midi = RtMidiSystem::Create(options, &messages);
-    pool = SysExPool::Create();
-    ports = std::make_unique<MidiPorts>(MidiServices{*midi, messages, surface, editor, mainThread, pool.get()});
+    ASSERT_TRUE(Open("orvo-test-seq"));
   }
-  void TearDown() override {
-    if (ports) {
-      ports->CloseAllMidiPorts(mapper);
-      mainThread.RunPending();
-      EXPECT_EQ(pool->Count(), 2000u) << "every buffer is back in the pool";
-    }
-  }
-  // Runs the main thread until `done` or a time-out.
-  template <class Done>
-  bool RunMainThreadUntil(Done done, std::chrono::milliseconds timeout = 3s) {
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    while (!done()) {
-      if (std::chrono::steady_clock::now() > end) return false;
-      mainThread.RunPending();
-      std::this_thread::sleep_for(1ms);
-    }
-    mainThread.RunPending();
-    return true;
-  }
-  // The application sends a note until the surface has written something new.
-  bool AwaitSurfaceWrite() {
-    for (int attempt = 0; attempt < 50; ++attempt) {
-      const int before = surface.Writes();
-      app->Send({0xB0, 0x01, 0x02});
-      if (RunMainThreadUntil([&] { return surface.Writes() > before; }, 100ms)) return true;
-    }
-    return false;
-  }
+  void TearDown() override { Close(); }
+  bool AwaitSurfaceWrite() { return SurfaceHearsFrom(*app); }
   std::vector<Bytes> SurfaceWrites() const {
     std::vector<Bytes> writes;
     for (const auto& event : surface.Events()) writes.push_back(event.bytes);
     return writes;
   }
 
-  RecordingMessages messages;
-  test::RecordingDevice surface;
-  test::RecordingEditor editor;
-  QueuedMainThread mainThread;
-  std::unique_ptr<JackTestApp> app;
-  std::unique_ptr<RtMidiSystem> midi;
-  std::unique_ptr<SysExPool> pool;
-  Mapper mapper;
-  std::unique_ptr<MidiPorts> ports;
 };
 
 TEST_F(MidiPortsJackTest, StoredNamesOpenIgnoringCaseAndUnknownNamesShowNothing) {

@@ -9,14 +9,9 @@
 #include "editor/list_search.h"
 #include "editor/port_list_box.h"
 #include "editor/port_settings_dialog.h"
-#include "midi/midi_ports.h"
-#include "platform/fake/queued_main_thread.h"
-#include "platform/fake/recording_messages.h"
-#include "platform/linux/rtmidi_system.h"
+#include "support/jack_ports_rig.h"
 #include "support/jack_test_app.h"
 #include "support/offscreen_app.h"
-#include "support/recording_device.h"
-#include "support/recording_editor.h"
 
 namespace orvo {
 namespace {
@@ -30,26 +25,16 @@ QStringList Entries(const QListWidget& list) {
   return entries;
 }
 
-class PortSettingsJackTest : public ::testing::Test {
+class PortSettingsJackTest : public ::testing::Test, public test::JackPortsRig {
  protected:
   void SetUp() override {
     if (std::string why = JackTestApp::SkipReason(); !why.empty()) GTEST_SKIP() << why;
     test::OffscreenApp();
-    app = JackTestApp::Open("orvo-test-ports-seq");
+    ASSERT_TRUE(Open("orvo-test-ports-seq"));
     other = JackTestApp::Open("orvo-test-ports-other");
-    ASSERT_TRUE(app && other);
-    RtMidiOptions options;
-    options.api = MidiApiChoice::kJack;
-    midi = RtMidiSystem::Create(options, &messages);
-    pool = SysExPool::Create();
-    ports = std::make_unique<MidiPorts>(MidiServices{*midi, messages, surface, editor, mainThread, pool.get()});
+    ASSERT_TRUE(other);
   }
-  void TearDown() override {
-    if (!ports) return;
-    ports->CloseAllMidiPorts(mapper);
-    mainThread.RunPending();
-    EXPECT_EQ(pool->Count(), 2000u);
-  }
+  void TearDown() override { Close(); }
 
   // Runs the dialog's "Select" on `keyset` with the two ports chosen (empty: leave as shown).
   void ChooseInDialog(Keyset& keyset, const QString& receive, const QString& send, QStringList* receiveEntries = nullptr,
@@ -66,34 +51,11 @@ class PortSettingsJackTest : public ::testing::Test {
     dialog.Select();
   }
 
-  // The application sends a controller until the surface has written something new.
-  bool SurfaceHearsFrom(JackTestApp& sender) {
-    for (int attempt = 0; attempt < 50; ++attempt) {
-      const int before = surface.Writes();
-      sender.Send({0xB0, 0x01, 0x02});
-      const auto end = std::chrono::steady_clock::now() + 100ms;
-      while (std::chrono::steady_clock::now() < end) {
-        mainThread.RunPending();
-        if (surface.Writes() > before) return true;
-        std::this_thread::sleep_for(1ms);
-      }
-    }
-    return false;
-  }
   bool ApplicationHears(JackTestApp& receiver, const Keyset& keyset) {
     return receiver.AwaitLink([&] { midi->OutShortMessage(keyset.MidiOutHandle, 0x7F4090); });
   }
 
-  RecordingMessages messages;
-  test::RecordingDevice surface;
-  test::RecordingEditor editor;
-  QueuedMainThread mainThread;
-  std::unique_ptr<JackTestApp> app;
   std::unique_ptr<JackTestApp> other;
-  std::unique_ptr<RtMidiSystem> midi;
-  std::unique_ptr<SysExPool> pool;
-  Mapper mapper;
-  std::unique_ptr<MidiPorts> ports;
 };
 
 TEST_F(PortSettingsJackTest, ChosenPortsConnectTheKeysetAtOnceAndAChangeMovesOnlyThatSide) {

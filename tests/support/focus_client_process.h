@@ -16,6 +16,14 @@
 
 namespace orvo::test {
 
+// What the client prints when Ctrl+Shift+A is typed as the dispatch types it: the
+// modifiers first, the key, then everything released in the reverse order.
+inline const std::vector<std::string> kCtrlShiftATyped{
+    "press keycode=37 keysym=Control_L state=none",      "press keycode=50 keysym=Shift_L state=Control",
+    "press keycode=38 keysym=a state=Shift+Control",     "release keycode=38 keysym=a state=Shift+Control",
+    "release keycode=50 keysym=Shift_L state=Shift+Control", "release keycode=37 keysym=Control_L state=Control",
+};
+
 // Skips the test when no X display is there to talk to.
 #define ORVO_SKIP_WITHOUT_DISPLAY()                                                      \
   do {                                                                                   \
