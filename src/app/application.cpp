@@ -73,6 +73,10 @@ bool Application::Start() {
     terminal_ = std::make_unique<TerminalNotifier>();
   } else {
     TrayWindow::Commands commands{[this] { StartEditor(); }, [this] { Exit(); }, [this] { CheckConnection(); }};
+    if (options_.simulate)
+      commands.showSimulatedSurface = [this] {
+        if (simulation_) simulation_->ShowWindow();
+      };
     tray_ = std::make_unique<TrayWindow>(std::move(commands), QSystemTrayIcon::isSystemTrayAvailable());
   }
 

@@ -67,11 +67,15 @@ bool EditorSession::eventFilter(QObject* watched, QEvent* event) {
   return QObject::eventFilter(watched, event);
 }
 
+// A call queued before the editor closed finds it saved and on its way out: it must not
+// light lamps or make mappings that nothing will save or darken any more.
+bool EditorSession::Open() const { return dialog_ && running_.load(); }
+
 // Read thread: the editor has the focus; the surface waits until the editor has handled it.
 void EditorSession::SendControlEvent(const ControlDescriptor* row, uint32_t message) {
   if (!running_.load()) return;
   gui_.CallAndWait([this, row, message] {
-    if (dialog_) dialog_->EditorShortMessage(row, nullptr, message);
+    if (Open()) dialog_->EditorShortMessage(row, nullptr, message);
   });
 }
 
@@ -79,7 +83,7 @@ void EditorSession::SendControlEvent(const ControlDescriptor* row, uint32_t mess
 void EditorSession::PostControlEvent(const ControlDescriptor* row, uint32_t message) {
   if (!running_.load()) return;
   gui_.Post([this, row, message] {
-    if (dialog_) dialog_->EditorShortMessage(row, nullptr, message);
+    if (Open()) dialog_->EditorShortMessage(row, nullptr, message);
   });
 }
 
@@ -87,7 +91,7 @@ void EditorSession::PostControlEvent(const ControlDescriptor* row, uint32_t mess
 void EditorSession::PostInputMessage(const Keyset* keyset, uint32_t message) {
   if (!running_.load()) return;
   gui_.Post([this, keyset, message] {
-    if (dialog_) dialog_->EditorShortMessage(nullptr, keyset, message);
+    if (Open()) dialog_->EditorShortMessage(nullptr, keyset, message);
   });
 }
 
@@ -95,7 +99,7 @@ void EditorSession::PostInputMessage(const Keyset* keyset, uint32_t message) {
 void EditorSession::PostLongMessage(const Keyset* keyset, std::span<const uint8_t> bytes, uint32_t flags) {
   if (!running_.load()) return;
   gui_.Post([this, keyset, copy = std::vector<uint8_t>(bytes.begin(), bytes.end()), flags] {
-    if (dialog_) dialog_->EditorLongMessage(keyset, copy, flags);
+    if (Open()) dialog_->EditorLongMessage(keyset, copy, flags);
   });
 }
 
@@ -104,7 +108,7 @@ void EditorSession::PostLongMessage(const Keyset* keyset, std::span<const uint8_
 void EditorSession::ShowKeyset(const Keyset* keyset) {
   if (!running_.load()) return;
   gui_.Post([this, keyset] {
-    if (!dialog_) return;
+    if (!Open()) return;
     if (keyset)
       dialog_->ShowKeyset(services_.engine.Mapper.Lookup(keyset->Name));
     else

@@ -45,6 +45,7 @@ class EditorSession : public QObject, public EditorNotifier {
 
  private:
   bool BelongsToEditor(const QObject* object) const;
+  bool Open() const;  // GUI thread
 
   EditorServices services_;
   GuiThreadCalls& gui_;

@@ -73,6 +73,7 @@ void SimulatedSurfaceSession::ReadStandardInput() {
 void SimulatedSurfaceSession::ShowWindow() {
   if (!window_) window_ = std::make_unique<SimulatedSurfaceWindow>(*surface_);
   window_->show();
+  window_->raise();
 }
 
 void SimulatedSurfaceSession::OnInput() {

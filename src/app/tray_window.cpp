@@ -39,6 +39,8 @@ void TrayWindow::BuildMenu() {
   connect(menu_->addAction("&Start Editor"), &QAction::triggered, this, [this] {
     if (commands_.startEditor) commands_.startEditor();
   });
+  if (commands_.showSimulatedSurface)
+    connect(menu_->addAction("Simulated &Surface"), &QAction::triggered, this, [this] { commands_.showSimulatedSurface(); });
   menu_->addSeparator();
   connect(menu_->addAction("&About"), &QAction::triggered, this, [this] { ShowAbout(); });
   menu_->addSeparator();

@@ -29,6 +29,8 @@ class TrayWindow : public QObject {
     std::function<void()> startEditor;      // "&Start Editor"
     std::function<void()> exit;             // "&Exit"
     std::function<void()> checkConnection;  // on device changes
+    // "Simulated &Surface": shows the simulated surface's window again; unset, no item.
+    std::function<void()> showSimulatedSurface = nullptr;
   };
   // `useTray`: the desktop offers a tray; otherwise the small window is shown.
   TrayWindow(Commands commands, bool useTray);

@@ -101,8 +101,11 @@ void EditorDialog::NewKeyset() {
                                                      : ChooseApplicationFile(this, lastApplication_);
   if (chosen.isEmpty()) return;
   lastApplication_ = chosen;
+  // The program a link leads to: the running process is known by it, not by the link.
+  const QString resolved = QFileInfo(chosen).canonicalFilePath();
+  const QString program = resolved.isEmpty() ? chosen : resolved;
   const orvo::NewKeyset made =
-      CreateKeysetForApplication(services_.engine.Mapper, services_.messages, chosen.toLocal8Bit().toStdString());
+      CreateKeysetForApplication(services_.engine.Mapper, services_.messages, program.toLocal8Bit().toStdString());
   if (!made.keyset) return;
   if (!made.existed || !HasAppsItem(*made.keyset)) AppendToAppsMenu(*made.keyset);
   ShowKeyset(made.keyset);

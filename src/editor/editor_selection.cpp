@@ -56,12 +56,13 @@ int EditorDialog::SelectControl(ControlId id, uint32_t flags) {
 }
 
 // Lamps exist on the per-channel buttons, REC and the wheel; others have none to light.
+// The lamp's address is the row's wire code: the latest message received for the row
+// (which the reader keeps) is the wheel's turn, not its lamp.
 void EditorDialog::SetControlLamp(ControlId id, bool on) {
   if (!(InRange(id, 1000, 1192) || id == 1207 || id == 1269 || id == 1270)) return;
   const ControlDescriptor* row = services_.engine.Protocol.Controls.LookupControlById(id);
   if (!row) return;
-  const uint32_t message = row->message.load(std::memory_order_relaxed);
-  const uint8_t bytes[3] = {static_cast<uint8_t>(message), static_cast<uint8_t>(message >> 8),
+  const uint8_t bytes[3] = {static_cast<uint8_t>(row->wireCode), static_cast<uint8_t>(row->wireCode >> 8),
                             static_cast<uint8_t>(on ? 0x7F : 0x00)};
   services_.device.WriteDevice(bytes, 3);
 }

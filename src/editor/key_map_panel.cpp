@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTimer>
 
 #include "editor/editor_messages.h"
 #include "editor/editor_target.h"
@@ -66,9 +67,10 @@ KeyMapPanel::KeyMapPanel(EditorTarget& target, MessageService& messages, QWidget
 
   connect(keyBox_, &KeyCaptureEdit::keyDown, this, &KeyMapPanel::CaptureKey);
   // After the box has toggled, its key goes down in the key box.
-  connect(shiftBox_, &QCheckBox::clicked, this, [this] { CaptureKey(kShiftKey, 0, 0); });
-  connect(altBox_, &QCheckBox::clicked, this, [this] { CaptureKey(kAltKey, 0, 0); });
-  connect(ctrlBox_, &QCheckBox::clicked, this, [this] { CaptureKey(kCtrlKey, 0, 0); });
+  // A ticked box gives the keyboard back to the key box, where the next key is meant to go.
+  connect(shiftBox_, &QCheckBox::clicked, this, [this] { ModifierBoxClicked(kShiftKey); });
+  connect(altBox_, &QCheckBox::clicked, this, [this] { ModifierBoxClicked(kAltKey); });
+  connect(ctrlBox_, &QCheckBox::clicked, this, [this] { ModifierBoxClicked(kCtrlKey); });
   labelBox_->installEventFilter(this);
 }
 
@@ -149,6 +151,11 @@ void KeyMapPanel::ApplyMapping() {
   }
 }
 
+void KeyMapPanel::ModifierBoxClicked(int virtualKey) {
+  CaptureKey(virtualKey, 0, 0);
+  FocusKeyCapture();
+}
+
 // The label box losing the focus to another widget of the window with no control
 // selected: its text could belong to nothing. Its own context menu and leaving the
 // window do not count.
@@ -157,8 +164,13 @@ bool KeyMapPanel::eventFilter(QObject* watched, QEvent* event) {
     const auto reason = static_cast<QFocusEvent*>(event)->reason();
     if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason &&
         target_.SelectedControl() == nullptr) {
-      Tell(kSelectControlFirstMessage);
-      labelBox_->clear();
+      // Told once the focus has settled: a box opened inside a focus change (a tab
+      // switch hiding this panel) would run the editor's events in the middle of it.
+      QTimer::singleShot(0, this, [this] {
+        if (target_.SelectedControl()) return;
+        Tell(kSelectControlFirstMessage);
+        labelBox_->clear();
+      });
     }
   }
   return QWidget::eventFilter(watched, event);

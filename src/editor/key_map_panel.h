@@ -58,6 +58,7 @@ class KeyMapPanel : public QWidget {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  void ModifierBoxClicked(int virtualKey);
   void Tell(const char* text);
 
   EditorTarget& target_;

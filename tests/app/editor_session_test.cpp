@@ -79,6 +79,17 @@ TEST(EditorSession, ClosingTheWindowEndsTheSession) {
   EXPECT_TRUE(rig.dir.Exists("DEFAULT.orvo"));
 }
 
+TEST(EditorSession, EventsQueuedBeforeTheEditorClosedChangeNothingAfterItsSave) {
+  SessionRig rig;
+  rig.session.Start();
+  std::thread readThread([&] { rig.session.PostControlEvent(rig.Row(1000), 0xF07F00BD); });
+  readThread.join();
+  rig.session.Dialog()->close();  // saves, before the queued event runs
+  QCoreApplication::processEvents();
+  EXPECT_EQ(rig.device.Writes(), 0);
+  EXPECT_EQ(rig.engine.Mapper.DefaultKeyset()->LookupMapping(1000), nullptr);
+}
+
 TEST(EditorSession, NotificationsWithoutAnEditorGoNowhere) {
   SessionRig rig;
   std::thread other([&] {

@@ -51,6 +51,18 @@ TEST(TrayWindow, StartsDisconnectedThenChecksTheConnection) {
   EXPECT_EQ(calls.checks, 2);
 }
 
+TEST(TrayWindow, WithASimulatedSurfaceTheMenuCanShowItsWindowAgain) {
+  App();
+  Calls calls;
+  int shown = 0;
+  TrayWindow::Commands commands = calls.Commands();
+  commands.showSimulatedSurface = [&shown] { ++shown; };
+  TrayWindow tray(std::move(commands), false);
+  EXPECT_EQ(MenuTexts(tray.Menu()), (QStringList{"&Start Editor", "Simulated &Surface", "-", "&About", "-", "&Exit"}));
+  tray.Menu()->actions()[1]->trigger();
+  EXPECT_EQ(shown, 1);
+}
+
 TEST(TrayWindow, MenuHoldsTheThreeCommands) {
   App();
   Calls calls;

@@ -140,6 +140,17 @@ TEST(EditorDialog, AFailedBankWriteKeepsTheLayerButStillSelects) {
   EXPECT_EQ(rig.Open().SelectedControl()->id, 1000);
 }
 
+// The reader keeps the latest message of a row: for the wheel that is its turn, while its
+// lamp has an address of its own.
+TEST(EditorDialog, TurningTheWheelLightsTheWheelsLamp) {
+  EditorRig rig;
+  EditorDialog& dialog = rig.Open();
+  ControlDescriptor& wheel = *rig.engine.Protocol.Controls.LookupControlById(1270);
+  wheel.message.store(0x0160BF);
+  dialog.EditorShortMessage(&wheel, nullptr, Message(0xBF, 0x60, 0x01, kTagEditorFocus));
+  EXPECT_EQ(WritesOf(rig.device), (std::vector<Bytes>{{0xBE, 0x58, 0x7F}}));
+}
+
 TEST(EditorDialog, HostModeNotificationPrintsAndSelectsWithoutLampOrMapping) {
   EditorRig rig;
   EditorDialog& dialog = rig.Open();
@@ -381,6 +392,17 @@ INSTANTIATE_TEST_SUITE_P(
                       NewKeysetCase{"default refused", "/tmp/default.exe", "DEFAULT", 2, kModeHost,
                                     "Can not create a map for an app with name:default"}),
     test::NameFromWhat{});
+
+TEST(EditorDialog, ANewKeysetForALinkIsNamedAfterTheProgramItLeadsTo) {
+  test::TempDir programs;
+  programs.Write("vim.basic", "");
+  std::filesystem::create_symlink(programs.Path() / "vim.basic", programs.Path() / "vi");
+  EditorRig rig;
+  rig.chosenApplication = QString::fromStdString((programs.Path() / "vi").string());
+  EditorDialog& dialog = rig.Open();
+  dialog.Command(kCmdNewKeyset)->trigger();
+  EXPECT_EQ(dialog.ShownKeyset()->Name, "VIM");
+}
 
 TEST(EditorDialog, ANewKeysetReachesItsFileWhenTheEditorCloses) {
   EditorRig rig;

@@ -127,6 +127,14 @@ TEST_F(KeyMapPanelTest, TickedBoxesAndHeldKeysCombine) {
   EXPECT_EQ(mapping.KeyFlags.load(), kModCtrl | kModAlt | kModShift | kAFlags);
 }
 
+TEST_F(KeyMapPanelTest, ClickingAModifierBoxHandsTheKeyboardBackToTheKeyBox) {
+  Mapping();
+  test::ShowActive(panel_);
+  panel_.CtrlBox()->setFocus();  // as the mouse click on it does
+  panel_.CtrlBox()->click();
+  EXPECT_TRUE(panel_.KeyBox()->hasFocus());
+}
+
 TEST_F(KeyMapPanelTest, ExtendedArrowKeepsItsFlagAndNameApartFromTheKeypadKey) {
   ControlMapping& mapping = Mapping();
   Press(Qt::Key_Right, 106);
@@ -256,6 +264,7 @@ TEST_F(KeyMapPanelTest, LabelBoxLosingTheFocusWithNoControlSaysSo) {
   panel_.SetLabel("Vol");
   target_.selected = nullptr;
   panel_.FocusKeyCapture();
+  QCoreApplication::processEvents();  // told once the focus has settled
   EXPECT_EQ(messages_.Texts(), Messages{"Select a control first"});
   EXPECT_TRUE(panel_.Label().isEmpty());
 }
@@ -265,6 +274,7 @@ TEST_F(KeyMapPanelTest, LabelBoxLosingTheFocusWithAControlKeepsItsText) {
   panel_.LabelBox()->setFocus();
   panel_.SetLabel("Vol");
   panel_.FocusKeyCapture();
+  QCoreApplication::processEvents();
   EXPECT_TRUE(panel_.KeyBox()->hasFocus());
   EXPECT_TRUE(messages_.Texts().empty());
   EXPECT_EQ(panel_.Label(), "Vol");
