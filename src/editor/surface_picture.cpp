@@ -10,6 +10,21 @@
 #include "editor/surface_painter.h"
 
 namespace orvo {
+namespace {
+
+// Where a control's drawing may reach, in dialog units: its labels and outlines go a
+// little past its rectangle, and a pot or wheel half is drawn as part of the whole knob.
+QRectF PaintedArea(const ControlLayout& layout) {
+  constexpr double kReach = 6;
+  QRectF area = layout.rect;
+  ControlId partner = 0;
+  if (layout.family == SurfaceFamily::PotHalf) partner = layout.id < 1262 ? layout.id + 6 : layout.id - 6;
+  if (layout.family == SurfaceFamily::WheelHalf) partner = layout.id == 1269 ? 1270 : 1269;
+  if (const ControlLayout* other = partner ? LayoutOf(partner) : nullptr) area = area.united(other->rect);
+  return area.adjusted(-kReach, -kReach, kReach, kReach);
+}
+
+}  // namespace
 
 SurfacePicture::SurfacePicture(bool showLayerButtons, double scale, QWidget* parent)
     : QWidget(parent), showLayerButtons_(showLayerButtons), scale_(scale) {
@@ -24,13 +39,13 @@ std::size_t SurfacePicture::Slot(ControlId id) { return static_cast<std::size_t>
 void SurfacePicture::SetPressed(ControlId id, bool pressed) {
   if (!InRange(id) || pressed_.test(Slot(id)) == pressed) return;
   pressed_.set(Slot(id), pressed);
-  update();
+  UpdateControl(id);
 }
 
 void SurfacePicture::SetLamp(ControlId id, bool lit) {
   if (!InRange(id) || lamps_.test(Slot(id)) == lit) return;
   lamps_.set(Slot(id), lit);
-  update();
+  UpdateControl(id);
 }
 
 void SurfacePicture::SetFaderLevel(ControlId fader, int value) {
@@ -39,7 +54,7 @@ void SurfacePicture::SetFaderLevel(ControlId fader, int value) {
   int& level = faderLevels_[static_cast<std::size_t>(fader - kFirstFader)];
   if (level == value) return;
   level = value;
-  update();
+  UpdateControl(fader);
 }
 
 std::optional<int> SurfacePicture::FaderLevel(ControlId fader) const {
@@ -68,15 +83,40 @@ QSize SurfacePicture::sizeHint() const { return SurfacePixelSize(scale_).toSize(
 
 QSize SurfacePicture::minimumSizeHint() const { return SurfacePixelSize(1.0).toSize(); }
 
-void SurfacePicture::paintEvent(QPaintEvent*) {
+// Only what a change touches is painted again: a selection or a lamp must not cost the
+// whole surface, since the read thread may be waiting for the editor meanwhile.
+void SurfacePicture::UpdateControl(ControlId id) {
+  if (const ControlLayout* layout = LayoutOf(id)) update(CanvasToWidget().mapRect(PaintedArea(*layout)).toAlignedRect());
+}
+
+// The panels do not change: drawn once for each size, then copied.
+const QPixmap& SurfacePicture::Background() {
+  const qreal ratio = devicePixelRatioF();
+  const QSize pixels = (QSizeF(size()) * ratio).toSize();
+  if (background_.size() != pixels) {
+    background_ = QPixmap(pixels);
+    background_.setDevicePixelRatio(ratio);
+    background_.fill(QColor(0x12, 0x12, 0x14));
+    QPainter painter(&background_);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.setTransform(CanvasToWidget());
+    PaintSurfacePanels(painter, showLayerButtons_);
+  }
+  return background_;
+}
+
+void SurfacePicture::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
+  painter.drawPixmap(0, 0, Background());
   painter.setRenderHint(QPainter::Antialiasing);
   painter.setRenderHint(QPainter::TextAntialiasing);
-  painter.fillRect(rect(), QColor(0x12, 0x12, 0x14));
-  painter.setTransform(CanvasToWidget());
-  PaintSurfacePanels(painter, showLayerButtons_);
+  const QTransform toWidget = CanvasToWidget();
+  const QRectF exposed = toWidget.inverted().mapRect(QRectF(event->rect()));
+  painter.setTransform(toWidget);
   for (const ControlLayout& layout : SurfaceLayout()) {
     if (!layout.mappable && !showLayerButtons_) continue;
+    if (!PaintedArea(layout).intersects(exposed)) continue;
     PaintSurfaceControl(painter, layout, IsPressed(layout.id), IsLampLit(layout.id) && HasLamp(layout),
                         FaderLevel(layout.id));
   }

@@ -2,6 +2,7 @@
 // The picture of the surface: every control drawn released or pressed, lamps lit or dark,
 // scaled to the widget with its aspect kept. A mouse press on a control emits
 // controlClicked. Shared by the editor and the simulated-surface window.
+#include <QPixmap>
 #include <QWidget>
 
 #include <array>
@@ -44,6 +45,8 @@ class SurfacePicture : public QWidget {
   void mousePressEvent(QMouseEvent* event) override;
 
  private:
+  void UpdateControl(ControlId id);
+  const QPixmap& Background();
   static std::size_t Slot(ControlId id);
   static bool InRange(ControlId id);
   static constexpr ControlId kFirstFader = 1224;
@@ -55,6 +58,7 @@ class SurfacePicture : public QWidget {
   std::bitset<kLastControlId - kFirstControlId + 1> pressed_;
   std::bitset<kLastControlId - kFirstControlId + 1> lamps_;
   std::array<int, kFaderCount> faderLevels_;  // -1: at rest
+  QPixmap background_;  // the panels at the current size
 };
 
 }  // namespace orvo
