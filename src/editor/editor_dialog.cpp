@@ -136,7 +136,6 @@ void EditorDialog::BuildPanel() {
   keyMap_ = new KeyMapPanel(*this, services_.messages, panel_);
   midiMap_ = new MidiMapPanel(*this, services_.messages, panel_);
   monitor_ = new MonitorEdit(panel_);
-  monitor_->setMaximumBlockCount(0);
   grid->addWidget(keyMap_, 1, 0);
   grid->addWidget(midiMap_, 1, 0);
   grid->addWidget(monitor_, 1, 0);

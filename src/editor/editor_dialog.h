@@ -10,7 +10,6 @@
 #include <functional>
 #include <map>
 #include <span>
-#include <vector>
 
 #include "editor/editor_target.h"
 #include "protocol/control_table.h"

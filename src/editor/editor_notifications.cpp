@@ -10,13 +10,9 @@
 namespace orvo {
 namespace {
 
-bool InRange(ControlId id, ControlId first, ControlId last) { return id >= first && id <= last; }
-
 // The layer a per-channel button belongs to is hidden when Bank shows the other one.
 bool LayerHidden(ControlId id, uint8_t bankLayer) {
-  const bool upper = InRange(id, 1032, 1063) || InRange(id, 1096, 1127) || InRange(id, 1160, 1191);
-  const bool lower = InRange(id, 1000, 1031) || InRange(id, 1064, 1095) || InRange(id, 1128, 1159);
-  return (upper && bankLayer == 1) || (lower && bankLayer == 0);
+  return (InArmLocateSelectLayer(id) && bankLayer == 1) || (InMuteSoloPanLayer(id) && bankLayer == 0);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include "editor/editor_dialog.h"
 #include "editor/key_map_panel.h"
 #include "editor/midi_map_panel.h"
+#include "editor/surface_layout.h"
 #include "editor/surface_picture.h"
 #include "mapping/editor_notifier.h"
 #include "mapping/engine_context.h"
@@ -13,16 +14,10 @@ namespace {
 
 bool InRange(ControlId id, ControlId first, ControlId last) { return id >= first && id <= last; }
 
-// Arm, Locate and Select share their buttons with Mute, Solo and Pan: Bank chooses.
-bool IsUpperLayerButton(ControlId id) {
-  return InRange(id, 1032, 1063) || InRange(id, 1096, 1127) || InRange(id, 1160, 1191);
-}
-bool IsLowerLayerButton(ControlId id) {
-  return InRange(id, 1000, 1031) || InRange(id, 1064, 1095) || InRange(id, 1128, 1159);
-}
+// Bank and Shift are drawn only on the simulated surface; 1223 is no control.
 bool HasPictureButton(ControlId id) {
-  return InRange(id, kFirstControlId, kLastControlId) && id != kBankButton && id != kShiftButton &&
-         id != kNoControlId;
+  const ControlLayout* layout = LayoutOf(id);
+  return layout && layout->mappable;
 }
 
 }  // namespace
@@ -55,11 +50,12 @@ int EditorDialog::SelectControl(ControlId id, uint32_t flags) {
   return 1;
 }
 
-// Lamps exist on the per-channel buttons, REC and the wheel; others have none to light.
-// The lamp's address is the row's wire code: the latest message received for the row
-// (which the reader keeps) is the wheel's turn, not its lamp.
+// Lamps exist on the per-channel buttons, Bank, REC and the wheel; others have none to
+// light. The lamp's address is the row's wire code: the latest message received for the
+// row (which the reader keeps) is the wheel's turn, not its lamp.
 void EditorDialog::SetControlLamp(ControlId id, bool on) {
-  if (!(InRange(id, 1000, 1192) || id == 1207 || id == 1269 || id == 1270)) return;
+  const ControlLayout* layout = LayoutOf(id);
+  if (!layout || !HasLamp(*layout)) return;
   const ControlDescriptor* row = services_.engine.Protocol.Controls.LookupControlById(id);
   if (!row) return;
   const uint8_t bytes[3] = {static_cast<uint8_t>(row->wireCode), static_cast<uint8_t>(row->wireCode >> 8),
@@ -71,10 +67,10 @@ void EditorDialog::SetControlLamp(ControlId id, bool on) {
 // two: switch the surface to the picked control's layer so that touching it there means it.
 void EditorDialog::ShowLayerOf(ControlId id) {
   ProtocolState& protocol = services_.engine.Protocol;
-  if (IsUpperLayerButton(id) && protocol.BankLayer.load() == 1) {
+  if (InArmLocateSelectLayer(id) && protocol.BankLayer.load() == 1) {
     static constexpr uint8_t kBankLampOff[3] = {0xBE, 0x40, 0x00};
     if (services_.device.WriteDevice(kBankLampOff, 3)) protocol.BankLayer.store(0);
-  } else if (IsLowerLayerButton(id) && protocol.BankLayer.load() == 0) {
+  } else if (InMuteSoloPanLayer(id) && protocol.BankLayer.load() == 0) {
     static constexpr uint8_t kBankLampOn[3] = {0xBE, 0x40, 0x7F};
     if (services_.device.WriteDevice(kBankLampOn, 3)) protocol.BankLayer.store(1);
   } else if (InRange(id, 1214, 1222)) {

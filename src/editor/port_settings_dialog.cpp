@@ -9,36 +9,35 @@
 
 #include "editor/list_search.h"
 #include "editor/port_list_box.h"
+#include "editor/surface_layout.h"
 #include "protocol/protocol_state.h"
 
 namespace orvo {
 namespace {
 
-// Pixels per dialog unit; the arrangement is kept in dialog units as it was designed.
-constexpr double kPixelsPerUnit = 1.9;
-
+// The arrangement is kept in dialog units as it was designed, at the editor's scale.
 QRect Units(int x, int y, int width, int height) {
-  const auto px = [](int units) { return static_cast<int>(std::lround(units * kPixelsPerUnit)); };
+  const auto px = [](int units) { return static_cast<int>(std::lround(units * kDefaultSurfaceScale)); };
   return QRect(px(x), px(y), px(width), px(height));
 }
 
 QString FromLocal(const std::string& text) { return QString::fromLocal8Bit(text.c_str()); }
 std::string ToLocal(const QString& text) { return text.toLocal8Bit().toStdString(); }
 
-struct ModeButtonSpec {
+struct ModeChoice {
   int32_t mode;
   const char* text;
   QRect rect;
 };
 
-const std::array<ModeButtonSpec, 4>& ModeButtonSpecs() {
-  static const std::array<ModeButtonSpec, 4> specs{{
+const std::array<ModeChoice, 4>& ModeChoices() {
+  static const std::array<ModeChoice, 4> choices{{
       {kModeStandard, "Standard", Units(280, 81, 45, 10)},
       {kModeHost, "Host", Units(280, 102, 31, 10)},
       {kModeKelo, "Kelo", Units(280, 122, 33, 10)},
       {kModeEnhanced, "Enhanced", Units(280, 142, 49, 10)},
   }};
-  return specs;
+  return choices;
 }
 
 bool AskWithMessageBox(QWidget* parent, const QString& text, QMessageBox::Icon icon) {
@@ -100,9 +99,9 @@ void PortSettingsDialog::BuildControls() {
 
   // Siblings of one parent: checking one unchecks the others.
   for (std::size_t i = 0; i < modeButtons_.size(); ++i) {
-    const ModeButtonSpec& spec = ModeButtonSpecs()[i];
-    modeButtons_[i] = new QRadioButton(spec.text, this);
-    modeButtons_[i]->setGeometry(spec.rect);
+    const ModeChoice& choice = ModeChoices()[i];
+    modeButtons_[i] = new QRadioButton(choice.text, this);
+    modeButtons_[i]->setGeometry(choice.rect);
   }
   ModeButton(kModeEnhanced)->setEnabled(false);  // shown when stored, never chosen
 }
@@ -143,7 +142,7 @@ void PortSettingsDialog::CheckModeButton(int32_t mode) {
 
 int32_t PortSettingsDialog::CheckedMode() const {
   for (std::size_t i = 0; i < modeButtons_.size(); ++i)
-    if (modeButtons_[i]->isChecked()) return ModeButtonSpecs()[i].mode;
+    if (modeButtons_[i]->isChecked()) return ModeChoices()[i].mode;
   return kModeNone;
 }
 

@@ -61,4 +61,13 @@ constexpr bool IsContinuousControl(ControlId id) {
   return id >= 1224 && id <= 1270 && id != kFootSwitch;
 }
 
+// The per-channel buttons come in two layers that Bank switches between: Mute, Solo and
+// Pan show while BankLayer is 1, Arm, Locate and Select while it is 0.
+constexpr bool InMuteSoloPanLayer(ControlId id) {
+  return (id >= 1000 && id <= 1031) || (id >= 1064 && id <= 1095) || (id >= 1128 && id <= 1159);
+}
+constexpr bool InArmLocateSelectLayer(ControlId id) {
+  return (id >= 1032 && id <= 1063) || (id >= 1096 && id <= 1127) || (id >= 1160 && id <= 1191);
+}
+
 }  // namespace orvo
