@@ -8,13 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "link/device_link.h"
 #include "mapping/dispatch.h"
 #include "mapping/engine_context.h"
 #include "mapping/keyset_file.h"
-#include "platform/fake/fake_bridge.h"
-#include "protocol/message_reader.h"
-#include "support/output_only_midi.h"
+#include "protocol/message_decoder.h"
+#include "os/fake/output_only_midi.h"
 
 namespace orvo {
 namespace {
@@ -97,10 +95,8 @@ void BM_ReaderAndDispatch(benchmark::State& state) {
   NullMidiOut midi;
   NullEditor editor;
   Dispatch dispatch(context.FocusState, keys, midi, editor);
-  FakeBridge bridge;
-  DeviceLink link;
   NullDevice device;
-  MessageReader reader(bridge, link, context.Protocol, pool.get(), dispatch, device);
+  MessageDecoder reader(context.Protocol, pool.get(), dispatch, device);
   const auto chunk = Traffic();
   for (auto _ : state) {
     reader.Store(chunk.data(), chunk.size());

@@ -19,9 +19,9 @@
 #include "app/gui_thread_calls.h"
 #include "editor/monitor_edit.h"
 #include "mapping/dispatch.h"
-#include "support/editor_rig.h"
-#include "support/recording_midi_out.h"
-#include "platform/fake/recording_key_injector.h"
+#include "harness/editor_rig.h"
+#include "os/fake/recording_midi_out.h"
+#include "os/fake/recording_key_injector.h"
 
 namespace {
 

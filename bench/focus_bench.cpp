@@ -12,11 +12,11 @@
 
 #include "mapping/focus_finder.h"
 #include "mapping/keyset.h"
-#include "platform/fake/recording_messages.h"
-#include "platform/linux/x11_foreground.h"
-#include "support/focus_client_process.h"
-#include "support/recording_device.h"
-#include "support/recording_editor.h"
+#include "os/fake/recording_messages.h"
+#include "os/x11/focus.h"
+#include "harness/focus_client_process.h"
+#include "os/fake/recording_device.h"
+#include "os/fake/recording_editor.h"
 
 namespace orvo {
 namespace {

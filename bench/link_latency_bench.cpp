@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "support/pty_link_rig.h"
+#include "harness/pty_link_rig.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <chrono>
 #include <vector>
 
-#include "platform/linux/rtmidi_system.h"
-#include "support/jack_test_app.h"
+#include "os/linux/midi.h"
+#include "harness/jack_test_app.h"
 
 namespace orvo {
 namespace {

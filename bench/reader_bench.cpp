@@ -5,9 +5,10 @@
 #include <vector>
 
 #include "link/device_link.h"
-#include "midi/sysex_pool.h"
-#include "platform/fake/fake_bridge.h"
-#include "protocol/message_reader.h"
+#include "protocol/sysex_pool.h"
+#include "os/fake/fake_bridge.h"
+#include "link/read_loop.h"
+#include "protocol/message_decoder.h"
 
 namespace orvo {
 namespace {
@@ -39,14 +40,12 @@ std::vector<uint8_t> Traffic(std::size_t bytes) {
 }
 
 void BM_ReaderStoreAndParse(benchmark::State& state) {
-  FakeBridge bridge;
-  DeviceLink link;
   ProtocolState protocol;
   protocol.CurrentDeviceMode = state.range(0);
   auto pool = SysExPool::Create();
   TakeAll dispatch;
   NullDevice device;
-  MessageReader reader(bridge, link, protocol, pool.get(), dispatch, device);
+  MessageDecoder reader(protocol, pool.get(), dispatch, device);
   const auto chunk = Traffic(960);
   for (auto _ : state) {
     reader.Store(chunk.data(), chunk.size());
@@ -67,7 +66,8 @@ void BM_ReaderPassThroughBridge(benchmark::State& state) {
   auto pool = SysExPool::Create();
   TakeAll dispatch;
   NullDevice device;
-  MessageReader reader(bridge, link, protocol, pool.get(), dispatch, device);
+  MessageDecoder decoder(protocol, pool.get(), dispatch, device);
+  ReadLoop reader(bridge, link, decoder);
   ManualResetEvent connected(true);
   std::atomic<bool> stop{false};
   const auto chunk = Traffic(960);

@@ -7,9 +7,10 @@
 #include <vector>
 
 #include "link/device_link.h"
-#include "midi/sysex_pool.h"
-#include "platform/fake/fake_bridge.h"
-#include "protocol/message_reader.h"
+#include "protocol/sysex_pool.h"
+#include "os/fake/fake_bridge.h"
+#include "link/read_loop.h"
+#include "protocol/message_decoder.h"
 
 namespace {
 
@@ -54,7 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FickleDispatch dispatch;
   dispatch.seed = data[1];
   CountingDevice device;
-  MessageReader reader(bridge, link, state, pool.get(), dispatch, device);
+  MessageDecoder decoder(state, pool.get(), dispatch, device);
+  ReadLoop reader(bridge, link, decoder);
   ManualResetEvent connected(true);
   std::atomic<bool> stop{false};
 

@@ -9,10 +9,11 @@
 #include <vector>
 
 #include "link/device_link.h"
-#include "midi/sysex_pool.h"
-#include "platform/fake/fake_bridge.h"
+#include "protocol/sysex_pool.h"
+#include "os/fake/fake_bridge.h"
 #include "protocol/device_modes.h"
-#include "protocol/message_reader.h"
+#include "link/read_loop.h"
+#include "protocol/message_decoder.h"
 #include "protocol/monitor_lines.h"
 
 namespace {
@@ -100,7 +101,8 @@ int main(int argc, char** argv) {
   auto pool = SysExPool::Create();
   PrintingDispatch dispatch;
   LampPrinter device;
-  MessageReader reader(bridge, link, state, pool.get(), dispatch, device);
+  MessageDecoder decoder(state, pool.get(), dispatch, device);
+  ReadLoop reader(bridge, link, decoder);
   ManualResetEvent connected(true);
   std::atomic<bool> stop{false};
 
@@ -115,6 +117,6 @@ int main(int argc, char** argv) {
     reader.RunPass(connected, stop);
     at += piece;
   }
-  if (reader.Unparsed() != 0) std::cout << "(" << reader.Unparsed() << " bytes of an unfinished message left)\n";
+  if (decoder.Unparsed() != 0) std::cout << "(" << decoder.Unparsed() << " bytes of an unfinished message left)\n";
   return 0;
 }

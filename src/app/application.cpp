@@ -20,13 +20,14 @@
 #include "mapping/focus_finder.h"
 #include "mapping/keyset_file.h"
 #include "midi/midi_ports.h"
-#include "midi/sysex_pool.h"
-#include "platform/linux/rtmidi_system.h"
-#include "platform/linux/tty_bridge.h"
-#include "platform/linux/udev_monitor.h"
-#include "platform/linux/x11_foreground.h"
-#include "platform/linux/xtest_injector.h"
-#include "protocol/message_reader.h"
+#include "protocol/sysex_pool.h"
+#include "os/linux/midi.h"
+#include "os/linux/serial.h"
+#include "os/linux/hotplug.h"
+#include "os/x11/focus.h"
+#include "os/x11/keys.h"
+#include "link/read_loop.h"
+#include "protocol/message_decoder.h"
 
 namespace orvo {
 namespace {
@@ -106,7 +107,8 @@ bool Application::Start() {
   }
   EditorNotifier& editor = terminal_ ? static_cast<EditorNotifier&>(*terminal_) : *editor_;
   dispatch_ = std::make_unique<Dispatch>(engine_->FocusState, *keys_, *midi_, editor);
-  reader_ = std::make_unique<MessageReader>(*bridge_, link_->Link(), engine_->Protocol, pool_.get(), *dispatch_, *link_);
+  decoder_ = std::make_unique<MessageDecoder>(engine_->Protocol, pool_.get(), *dispatch_, *link_);
+  reader_ = std::make_unique<ReadLoop>(*bridge_, link_->Link(), *decoder_);
 
   // The read thread, running at once: it waits for a connection.
   try {
@@ -245,6 +247,7 @@ void Application::Shutdown() {
   if (ports_ && engine_) ports_->CloseAllMidiPorts(engine_->Mapper);
   ports_.reset();
   reader_.reset();
+  decoder_.reset();
   dispatch_.reset();
   editor_.reset();
   if (pool_ && pool_->Count() != pool_->Capacity())

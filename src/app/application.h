@@ -26,7 +26,8 @@ class ForegroundQuery;
 class GuiThreadCalls;
 class KeyInjector;
 class KeysetFiles;
-class MessageReader;
+class MessageDecoder;
+class ReadLoop;
 class MessageService;
 class MidiPorts;
 class MidiSystem;
@@ -95,7 +96,8 @@ class Application : public QObject, public LinkHooks, public MainThreadPoster {
   std::unique_ptr<SerialLink> link_;
   std::unique_ptr<EditorSession> editor_;  // after the link it writes lamps to; before dispatch
   std::unique_ptr<Dispatch> dispatch_;
-  std::unique_ptr<MessageReader> reader_;
+  std::unique_ptr<MessageDecoder> decoder_;
+  std::unique_ptr<ReadLoop> reader_;
   std::atomic<bool> readStop_{false};
   std::thread readThread_;
   std::unique_ptr<FocusFinder> focusFinder_;

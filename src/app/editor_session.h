@@ -9,7 +9,7 @@
 #include <functional>
 
 #include "editor/editor_dialog.h"
-#include "mapping/editor_notifier.h"
+#include "protocol/editor_notifier.h"
 
 namespace orvo {
 

@@ -5,7 +5,7 @@
 
 #include <cmath>
 
-#include "sim_surface/surface_events.h"
+#include "sim/surface_events.h"
 
 namespace orvo {
 namespace {

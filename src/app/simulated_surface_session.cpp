@@ -7,8 +7,8 @@
 #include <variant>
 
 #include "app/simulated_surface_window.h"
-#include "sim_surface/sim_commands.h"
-#include "sim_surface/sim_surface.h"
+#include "sim/sim_commands.h"
+#include "sim/sim_surface.h"
 
 namespace orvo {
 namespace {

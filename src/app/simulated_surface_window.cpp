@@ -8,8 +8,8 @@
 
 #include "app/simulated_surface_picture.h"
 #include "protocol/device_modes.h"
-#include "sim_surface/host_output_decoder.h"
-#include "sim_surface/sim_surface.h"
+#include "sim/host_output_decoder.h"
+#include "sim/sim_surface.h"
 
 namespace orvo {
 namespace {

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "protocol/control_table.h"
-#include "sim_surface/host_message_splitter.h"
+#include "sim/host_message_splitter.h"
 
 class QPlainTextEdit;
 

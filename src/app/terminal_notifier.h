@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <mutex>
 
-#include "mapping/editor_notifier.h"
+#include "protocol/editor_notifier.h"
 
 namespace orvo {
 

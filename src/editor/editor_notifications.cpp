@@ -3,7 +3,7 @@
 // (the engine's threads reach it through queued calls).
 #include "editor/editor_dialog.h"
 #include "editor/monitor_edit.h"
-#include "mapping/editor_notifier.h"
+#include "protocol/editor_notifier.h"
 #include "mapping/engine_context.h"
 #include "protocol/monitor_lines.h"
 

@@ -5,7 +5,7 @@
 #include "editor/midi_map_panel.h"
 #include "editor/surface_layout.h"
 #include "editor/surface_picture.h"
-#include "mapping/editor_notifier.h"
+#include "protocol/editor_notifier.h"
 #include "mapping/engine_context.h"
 #include "protocol/device_writer.h"
 

@@ -1,6 +1,6 @@
 #include "editor/new_keyset.h"
 
-#include "mapping/application_name.h"
+#include "platform/application_name.h"
 #include "protocol/protocol_state.h"
 
 namespace orvo {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <span>
 
-#include "midi/sysex_pool.h"
+#include "protocol/sysex_pool.h"
 #include "protocol/protocol_state.h"
 #include "protocol/short_message.h"
 

@@ -9,7 +9,7 @@
 #include <array>
 #include <cstdint>
 
-#include "mapping/editor_notifier.h"
+#include "protocol/editor_notifier.h"
 #include "mapping/focus_state.h"
 #include "mapping/keyset.h"
 #include "platform/key_injector.h"

@@ -15,7 +15,7 @@
 #include <string>
 #include <thread>
 
-#include "mapping/editor_notifier.h"
+#include "protocol/editor_notifier.h"
 #include "mapping/engine_context.h"
 #include "platform/foreground_query.h"
 #include "platform/message_service.h"

@@ -8,9 +8,9 @@
 #include <memory>
 #include <mutex>
 
-#include "mapping/editor_notifier.h"
+#include "protocol/editor_notifier.h"
 #include "mapping/keyset.h"
-#include "midi/sysex_pool.h"
+#include "protocol/sysex_pool.h"
 #include "platform/main_thread_poster.h"
 #include "platform/message_service.h"
 #include "platform/midi_system.h"

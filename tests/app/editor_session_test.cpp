@@ -14,9 +14,10 @@
 #include "editor/key_map_panel.h"
 #include "editor/monitor_edit.h"
 #include "mapping/dispatch.h"
-#include "platform/fake/recording_key_injector.h"
-#include "support/editor_rig.h"
-#include "support/recording_midi_out.h"
+#include "os/fake/recording_key_injector.h"
+#include "harness/editor_rig.h"
+#include "support/offscreen_app.h"
+#include "os/fake/recording_midi_out.h"
 
 namespace orvo {
 namespace {

@@ -22,7 +22,7 @@
 #include "app/simulated_surface_picture.h"
 #include "app/simulated_surface_session.h"
 #include "protocol/device_modes.h"
-#include "sim_surface/sim_surface.h"
+#include "sim/sim_surface.h"
 #include "support/case_names.h"
 #include "support/offscreen_app.h"
 

@@ -12,9 +12,10 @@
 #include "editor/key_map_panel.h"
 #include "editor/midi_map_panel.h"
 #include "editor/monitor_edit.h"
-#include "mapping/editor_notifier.h"
+#include "protocol/editor_notifier.h"
 #include "support/case_names.h"
-#include "support/editor_rig.h"
+#include "harness/editor_rig.h"
+#include "support/offscreen_app.h"
 
 namespace orvo {
 namespace {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "editor/key_capture_edit.h"
-#include "platform/fake/recording_messages.h"
+#include "os/fake/recording_messages.h"
 #include "platform/key_map.h"
 #include "support/case_names.h"
 #include "support/key_events.h"

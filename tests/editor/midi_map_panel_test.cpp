@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "editor/hex_byte_edit.h"
-#include "platform/fake/recording_messages.h"
+#include "os/fake/recording_messages.h"
 #include "support/case_names.h"
 #include "support/offscreen_app.h"
 #include "support/panel_test_target.h"

@@ -11,11 +11,11 @@
 #include <thread>
 
 #include "protocol/device_modes.h"
-#include "sim_surface/sim_surface.h"
-#include "support/driver_process.h"
-#include "support/focus_client_process.h"
-#include "support/jack_test_app.h"
-#include "support/temp_dir.h"
+#include "sim/sim_surface.h"
+#include "harness/driver_process.h"
+#include "harness/focus_client_process.h"
+#include "harness/jack_test_app.h"
+#include "harness/temp_dir.h"
 
 namespace orvo {
 namespace {

@@ -10,12 +10,12 @@
 #include <csignal>
 #include <thread>
 
-#include "platform/linux/xtest_injector.h"
+#include "os/x11/keys.h"
 #include "protocol/device_modes.h"
-#include "sim_surface/sim_surface.h"
-#include "support/driver_process.h"
-#include "support/focus_client_process.h"
-#include "support/temp_dir.h"
+#include "sim/sim_surface.h"
+#include "harness/driver_process.h"
+#include "harness/focus_client_process.h"
+#include "harness/temp_dir.h"
 
 namespace orvo {
 namespace {

@@ -8,7 +8,7 @@
 #include "protocol/short_message.h"
 #include "support/fake_sysfs.h"
 #include "protocol/device_modes.h"
-#include "support/pty_link_rig.h"
+#include "harness/pty_link_rig.h"
 
 namespace orvo {
 namespace {

@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "support/jack_ports_rig.h"
-#include "support/jack_test_app.h"
+#include "harness/jack_test_app.h"
 #include "support/midi_rig.h"
 
 namespace orvo {

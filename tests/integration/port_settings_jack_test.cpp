@@ -10,7 +10,7 @@
 #include "editor/port_list_box.h"
 #include "editor/port_settings_dialog.h"
 #include "support/jack_ports_rig.h"
-#include "support/jack_test_app.h"
+#include "harness/jack_test_app.h"
 #include "support/offscreen_app.h"
 
 namespace orvo {

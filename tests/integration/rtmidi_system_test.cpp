@@ -8,10 +8,10 @@
 #include <mutex>
 #include <thread>
 
-#include "platform/fake/recording_messages.h"
-#include "platform/linux/rtmidi_system.h"
+#include "os/fake/recording_messages.h"
+#include "os/linux/midi.h"
 #include "support/case_names.h"
-#include "support/jack_test_app.h"
+#include "harness/jack_test_app.h"
 
 namespace orvo {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/linux/x11_foreground.h"
+#include "os/x11/focus.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "support/case_names.h"
-#include "support/focus_client_process.h"
+#include "harness/focus_client_process.h"
 #include "support/x11_test_window.h"
 
 namespace orvo {

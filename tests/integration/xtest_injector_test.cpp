@@ -1,4 +1,4 @@
-#include "platform/linux/xtest_injector.h"
+#include "os/x11/keys.h"
 
 #include <gtest/gtest.h>
 // Xlib after gtest: its macros (None, Bool) clash with gtest's names.
@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "support/case_names.h"
-#include "support/focus_client_process.h"
+#include "harness/focus_client_process.h"
 
 namespace orvo {
 namespace {

@@ -8,10 +8,10 @@
 #include <future>
 #include <thread>
 
-#include "platform/fake/fake_bridge.h"
-#include "platform/fake/recording_messages.h"
+#include "os/fake/fake_bridge.h"
+#include "os/fake/recording_messages.h"
 #include "support/case_names.h"
-#include "support/recording_link_hooks.h"
+#include "os/fake/recording_link_hooks.h"
 
 namespace orvo {
 namespace {

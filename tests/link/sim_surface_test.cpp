@@ -5,8 +5,8 @@
 
 #include <variant>
 
-#include "sim_surface/host_output_decoder.h"
-#include "sim_surface/sim_commands.h"
+#include "sim/host_output_decoder.h"
+#include "sim/sim_commands.h"
 #include "support/case_names.h"
 
 namespace orvo::sim {

@@ -1,6 +1,6 @@
 // The tty bridge over a real pty: discovery through a fake sysfs tree, the last open
 // error, exclusive use, the line settings, the overlapped pattern and hang-ups.
-#include "platform/linux/tty_bridge.h"
+#include "os/linux/serial.h"
 
 #include <gtest/gtest.h>
 #include <termios.h>
@@ -10,9 +10,9 @@
 #include <chrono>
 #include <thread>
 
-#include "sim_surface/sim_surface.h"
+#include "sim/sim_surface.h"
 #include "support/fake_sysfs.h"
-#include "support/pty_link_rig.h"
+#include "harness/pty_link_rig.h"
 
 namespace orvo {
 namespace {

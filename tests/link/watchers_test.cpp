@@ -9,10 +9,10 @@
 #include <fstream>
 #include <thread>
 
-#include "platform/linux/fd_watch_thread.h"
-#include "platform/linux/path_watcher.h"
-#include "platform/linux/udev_monitor.h"
-#include "support/pty_link_rig.h"
+#include "os/linux/fd_watch_thread.h"
+#include "os/linux/path_watcher.h"
+#include "os/linux/hotplug.h"
+#include "harness/pty_link_rig.h"
 
 namespace orvo {
 namespace {

@@ -8,13 +8,11 @@
 #include <cstdlib>
 #include <new>
 
-#include "link/device_link.h"
 #include "mapping/dispatch.h"
 #include "mapping/engine_context.h"
-#include "platform/fake/fake_bridge.h"
-#include "protocol/message_reader.h"
+#include "protocol/message_decoder.h"
 #include "support/counting_sinks.h"
-#include "support/recording_device.h"
+#include "os/fake/recording_device.h"
 
 
 namespace orvo {
@@ -40,10 +38,8 @@ TEST(DispatchAllocation, NoHeapAllocationPerEvent) {
   test::CountingMidiOut midi;
   test::CountingEditor editor;
   Dispatch dispatch(context.FocusState, keys, midi, editor);
-  FakeBridge bridge;
-  DeviceLink link;
   test::RecordingDevice device;
-  MessageReader reader(bridge, link, context.Protocol, pool.get(), dispatch, device);
+  MessageDecoder reader(context.Protocol, pool.get(), dispatch, device);
 
   // Buttons pressed and released, a fader, a pot, the wheel and a system-exclusive message.
   const uint8_t stream[] = {0xBE, 0x4C, 0x7F, 0xBE, 0x4C, 0x00, 0xBF, 0x03, 0x40, 0xBD, 0x05, 0x7F,

@@ -1,7 +1,7 @@
 // Stable device names and the filter that hides the program's own ports.
 #include <gtest/gtest.h>
 
-#include "platform/linux/midi_port_names.h"
+#include "os/linux/midi_port_names.h"
 #include "support/case_names.h"
 
 namespace orvo {

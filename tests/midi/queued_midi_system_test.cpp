@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/fake/fake_midi_system.h"
+#include "os/fake/fake_midi_system.h"
 
 namespace orvo {
 namespace {

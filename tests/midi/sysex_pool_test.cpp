@@ -1,4 +1,4 @@
-#include "midi/sysex_pool.h"
+#include "protocol/sysex_pool.h"
 
 #include <gtest/gtest.h>
 

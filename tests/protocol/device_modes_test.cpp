@@ -4,7 +4,7 @@
 
 #include "support/case_names.h"
 
-#include "support/recording_device.h"
+#include "os/fake/recording_device.h"
 
 namespace orvo {
 namespace {

@@ -1,4 +1,4 @@
-#include "protocol/message_reader.h"
+#include "protocol/message_decoder.h"
 
 #include <gtest/gtest.h>
 
@@ -73,11 +73,11 @@ TEST(MessageReader, BurstLargerThanTheRingLosesNothing) {
 TEST(MessageReader, StoreIsBoundedToTheFreeSpace) {
   ReaderRig rig;
   Bytes many(2000, 0x01);
-  EXPECT_EQ(rig.reader.Store(many.data(), many.size()), 1023u);
-  EXPECT_EQ(rig.reader.FreeSpace(), 0u);
-  EXPECT_EQ(rig.reader.Store(many.data(), 1), 0u);
-  rig.reader.Parse();  // all stray data bytes
-  EXPECT_EQ(rig.reader.Unparsed(), 0u);
+  EXPECT_EQ(rig.decoder.Store(many.data(), many.size()), 1023u);
+  EXPECT_EQ(rig.decoder.FreeSpace(), 0u);
+  EXPECT_EQ(rig.decoder.Store(many.data(), 1), 0u);
+  rig.decoder.Parse();  // all stray data bytes
+  EXPECT_EQ(rig.decoder.Unparsed(), 0u);
   EXPECT_TRUE(rig.dispatch.taken.empty());
 }
 
@@ -162,7 +162,8 @@ TEST(MessageReader, LampWriteIsRetriedWithTheRefusedMessage) {
     }
     int DispatchLongMessage(MidiHeader* b) override { return inner.DispatchLongMessage(b); }
   } flip(rig.dispatch, rig.device);
-  MessageReader reader(rig.bridge, rig.link, rig.state, rig.pool.get(), flip, rig.device);
+  MessageDecoder decoder(rig.state, rig.pool.get(), flip, rig.device);
+  ReadLoop reader(rig.bridge, rig.link, decoder);
   reader.RunPass(rig.connected, rig.stop);
   EXPECT_EQ(rig.device.Writes(), 2);
   EXPECT_EQ(rig.state.BankLayer, 1);
@@ -281,7 +282,7 @@ TEST(MessageReader, LongMessageTheOutputKeepsRefusingIsDropped) {
   ReaderRig rig(3);
   rig.dispatch.refuseLong = {2, 2, 2, 2};
   rig.Receive({0xF0, 0x01, 0xF7, 0xBF, 0x01, 0x02});
-  EXPECT_EQ(rig.dispatch.longOffers.load(), MessageReader::kMaxOutputRefusals);
+  EXPECT_EQ(rig.dispatch.longOffers.load(), MessageDecoder::kMaxOutputRefusals);
   EXPECT_TRUE(rig.dispatch.longMessages.empty());
   EXPECT_EQ(rig.Messages(), (std::vector<uint32_t>{Msg(0xBF, 0x01, 0x02)}));
   EXPECT_EQ(rig.pool->Count(), 3u);
@@ -291,14 +292,14 @@ TEST(MessageReader, SysExWaitsForAFreeBuffer) {
   ReaderRig rig(1);
   MidiHeader* held = rig.pool->Take();
   rig.Receive({0xF0, 0x01, 0xF7, 0xBF, 0x01, 0x02});
-  EXPECT_TRUE(rig.reader.StalledOnPool());
+  EXPECT_TRUE(rig.decoder.StalledOnPool());
   EXPECT_EQ(rig.dispatch.longOffers.load(), 0);
   EXPECT_TRUE(rig.dispatch.taken.empty());  // everything after it waits too
   rig.pool->GiveBack(held);
   rig.reader.RunPass(rig.connected, rig.stop);  // looks again without new bytes
   EXPECT_EQ(rig.dispatch.longMessages.size(), 1u);
   EXPECT_EQ(rig.dispatch.taken.size(), 1u);
-  EXPECT_FALSE(rig.reader.StalledOnPool());
+  EXPECT_FALSE(rig.decoder.StalledOnPool());
 }
 
 TEST(MessageReader, PassEndsQuietlyWhenTheHandleIsInvalid) {

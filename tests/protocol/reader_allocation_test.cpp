@@ -35,7 +35,7 @@ TEST(ReaderAllocation, NoHeapAllocationPerMessage) {
   test::ReaderRig rig;
   NullDispatch dispatch;
   NullDevice device;
-  MessageReader reader(rig.bridge, rig.link, rig.state, rig.pool.get(), dispatch, device);
+  MessageDecoder reader(rig.state, rig.pool.get(), dispatch, device);
   rig.state.CurrentDeviceMode = kModeHost;
   const uint8_t stream[] = {0xBE, 0x40, 0x7F, 0xBF, 0x03, 0x40, 0xBD, 0x05, 0x7F, 0xF0,
                             0x15, 0x29, 0x01, 0xF7, 0xBF, 0x60, 0x41, 0xBE, 0x56, 0x7F};

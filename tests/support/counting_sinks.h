@@ -5,10 +5,10 @@
 #include <atomic>
 #include <span>
 
-#include "mapping/editor_notifier.h"
-#include "midi/sysex_pool.h"
+#include "protocol/editor_notifier.h"
+#include "protocol/sysex_pool.h"
 #include "platform/key_injector.h"
-#include "support/recording_midi_out.h"
+#include "os/fake/recording_midi_out.h"
 
 namespace orvo::test {
 

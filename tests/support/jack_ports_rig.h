@@ -10,13 +10,13 @@
 
 #include "mapping/keyset.h"
 #include "midi/midi_ports.h"
-#include "midi/sysex_pool.h"
-#include "platform/fake/queued_main_thread.h"
-#include "platform/fake/recording_messages.h"
-#include "platform/linux/rtmidi_system.h"
-#include "support/jack_test_app.h"
-#include "support/recording_device.h"
-#include "support/recording_editor.h"
+#include "protocol/sysex_pool.h"
+#include "os/fake/queued_main_thread.h"
+#include "os/fake/recording_messages.h"
+#include "os/linux/midi.h"
+#include "harness/jack_test_app.h"
+#include "os/fake/recording_device.h"
+#include "os/fake/recording_editor.h"
 
 namespace orvo::test {
 

@@ -5,11 +5,11 @@
 #include <vector>
 
 #include "midi/midi_ports.h"
-#include "platform/fake/fake_midi_system.h"
-#include "platform/fake/queued_main_thread.h"
-#include "platform/fake/recording_messages.h"
-#include "support/recording_device.h"
-#include "support/recording_editor.h"
+#include "os/fake/fake_midi_system.h"
+#include "os/fake/queued_main_thread.h"
+#include "os/fake/recording_messages.h"
+#include "os/fake/recording_device.h"
+#include "os/fake/recording_editor.h"
 
 namespace orvo::test {
 

@@ -1,6 +1,6 @@
 #pragma once
-// The one QApplication of a widget test, on Qt's offscreen platform, and a helper that
-// handles the next modal dialog of a kind once it is up (for dialogs run with exec()).
+// Ends the widget tests' application after the last test, and a helper that handles the
+// next modal dialog of a kind once it is up (for dialogs run with exec()).
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -10,12 +10,9 @@
 #include <functional>
 #include <memory>
 
-namespace orvo::test {
+#include "harness/offscreen_app.h"
 
-inline std::unique_ptr<QApplication>& OffscreenAppSlot() {
-  static std::unique_ptr<QApplication> app;
-  return app;
-}
+namespace orvo::test {
 
 // Ends the application after the last test, while Qt's own statics still live: left to
 // the static destructors, the input devices it made would outlive their registry, and
@@ -26,17 +23,6 @@ class OffscreenAppEnvironment : public ::testing::Environment {
 };
 inline ::testing::Environment* const kOffscreenAppEnvironment =
     ::testing::AddGlobalTestEnvironment(new OffscreenAppEnvironment);
-
-inline QApplication& OffscreenApp() {
-  static int argc = 1;
-  static char name[] = "orvo_widget_test";
-  static char* argv[] = {name, nullptr};
-  if (!OffscreenAppSlot()) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    OffscreenAppSlot() = std::make_unique<QApplication>(argc, argv);
-  }
-  return *OffscreenAppSlot();
-}
 
 // Calls `handle` with the first modal `Dialog` that comes up while the caller's event
 // loop runs; gives up after `timeoutMs`.

@@ -1,23 +1,25 @@
 #pragma once
-// A reader wired to an in-memory bridge, a recording dispatch and a recording device,
+// The read loop and decoder wired to an in-memory bridge, a recording dispatch and a recording device,
 // connected, with a pool of `poolSize` buffers.
 #include <atomic>
 #include <memory>
 #include <vector>
 
 #include "link/device_link.h"
-#include "midi/sysex_pool.h"
-#include "platform/fake/fake_bridge.h"
-#include "protocol/message_reader.h"
-#include "support/recording_device.h"
-#include "support/recording_dispatch.h"
+#include "protocol/sysex_pool.h"
+#include "os/fake/fake_bridge.h"
+#include "link/read_loop.h"
+#include "protocol/message_decoder.h"
+#include "os/fake/recording_device.h"
+#include "os/fake/recording_dispatch.h"
 
 namespace orvo::test {
 
 struct ReaderRig {
   explicit ReaderRig(uint32_t poolSize = SysExPool::kDefaultCount)
       : pool(SysExPool::Create(poolSize)),
-        reader(bridge, link, state, pool.get(), dispatch, device) {
+        decoder(state, pool.get(), dispatch, device),
+        reader(bridge, link, decoder) {
     bridge.AddDevice("Orvo Tablan");
     link.Handle = bridge.OpenByDescription("Orvo Tablan");
     connected.Set();
@@ -44,7 +46,8 @@ struct ReaderRig {
   RecordingDevice device;
   ManualResetEvent connected;
   std::atomic<bool> stop{false};
-  MessageReader reader;
+  MessageDecoder decoder;
+  ReadLoop reader;
 };
 
 }  // namespace orvo::test

@@ -1,0 +1,53 @@
+#pragma once
+// A DispatchTarget that records what it takes and refuses on request: `refuseShort` /
+// `refuseLong` hold the results to give before taking (consumed front first).
+#include <atomic>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "protocol/sysex_pool.h"
+#include "protocol/dispatch_target.h"
+
+namespace orvo::test {
+
+class RecordingDispatch : public DispatchTarget {
+ public:
+  struct Short {
+    const ControlDescriptor* row;
+    uint32_t message;
+  };
+
+  int DispatchShortMessage(const ControlDescriptor* row, uint32_t message) override {
+    ++shortOffers;
+    if (!refuseShort.empty()) {
+      const int result = refuseShort.front();
+      refuseShort.pop_front();
+      return result;
+    }
+    taken.push_back({row, message});
+    return 0;
+  }
+  int DispatchLongMessage(MidiHeader* buffer) override {
+    ++longOffers;
+    if (!refuseLong.empty()) {
+      const int result = refuseLong.front();
+      refuseLong.pop_front();
+      return result;
+    }
+    longMessages.emplace_back(buffer->lpData, buffer->lpData + buffer->dwBytesRecorded);
+    lengths.push_back(buffer->dwBufferLength);
+    SysExPool::GiveBackToOwner(buffer);  // as if sent and completed
+    return 0;
+  }
+
+  std::vector<Short> taken;
+  std::vector<std::vector<uint8_t>> longMessages;
+  std::vector<uint32_t> lengths;
+  std::deque<int> refuseShort;
+  std::deque<int> refuseLong;
+  std::atomic<int> shortOffers{0};
+  std::atomic<int> longOffers{0};
+};
+
+}  // namespace orvo::test

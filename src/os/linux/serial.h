@@ -1,0 +1,89 @@
+#pragma once
+// The bridge on Linux: the surface's USB-to-serial bridge as a tty. A description is
+// looked up as the USB product string of a tty's device in sysfs; or, with a device path
+// set (--device), every description stands for that one path, so that any tty can serve:
+// a pty of the simulated surface, a USB-MIDI adapter's tty, a udev symlink.
+//
+// The line is used exclusively (an advisory lock plus TIOCEXCL), so a second open of the
+// connected device fails as busy. An FTDI bridge's latency is lowered to 1 ms where the
+// driver allows it. Handles are never reused, so a stale handle cannot reach a new tty.
+//
+// Last open error: 0 when no device of the description is present (none found, or its
+// node has gone or hung up), otherwise the errno that kept it from opening (EBUSY,
+// EACCES, ...). Like the thread's last-error value, it is kept per thread.
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "platform/bridge.h"
+#include "os/linux/path_watcher.h"
+#include "os/linux/tty_port.h"
+
+namespace orvo {
+
+struct TtyBridgeOptions {
+  std::string sysfsRoot = "/sys";
+  std::string devRoot = "/dev";
+};
+
+class TtyBridge : public Bridge {
+ public:
+  explicit TtyBridge(TtyBridgeOptions options = {});
+  ~TtyBridge() override;  // closes every open port
+  TtyBridge(const TtyBridge&) = delete;
+  TtyBridge& operator=(const TtyBridge&) = delete;
+
+  // Called when an open tty hangs up and, with a device path, whenever that path appears,
+  // goes or changes. Runs on a bridge thread (a port's watcher or the path watcher): it
+  // must only post the connection check to the main thread and return. Set it before
+  // opening anything or setting a device path.
+  void SetDeviceChangeCallback(std::function<void()> callback);
+  // Every description opens `path` from now on (empty: back to discovery), and the path
+  // is watched for appearing and going.
+  void SetDevicePath(const std::string& path);
+  // Whether the device path's directory is watched (false without a path).
+  bool WatchingDevicePath() const;
+
+  // Number of open handles (for checks against leaks).
+  int OpenHandles() const;
+
+  // Bridge.
+  BridgeHandle OpenByDescription(const char* description) override;
+  uint32_t LastOpenError() override;
+  bool SetTimeouts(BridgeHandle h, const CommTimeouts& timeouts) override;
+  bool ResetDevice(BridgeHandle h) override;
+  bool GetState(BridgeHandle h, DeviceControlBlock& dcb) override;
+  bool SetState(BridgeHandle h, const DeviceControlBlock& dcb) override;
+  bool SetEventMask(BridgeHandle h, uint32_t mask) override;
+  uint32_t LastError(BridgeHandle h) override;
+  bool WaitEvent(BridgeHandle h, uint32_t& events, Overlapped& ov) override;
+  bool QueueStatus(BridgeHandle h, uint32_t& pending) override;
+  bool Read(BridgeHandle h, uint8_t* buffer, uint32_t count, uint32_t& read, Overlapped& ov) override;
+  bool Write(BridgeHandle h, const uint8_t* bytes, uint32_t count, uint32_t& written,
+             Overlapped& ov) override;
+  bool OverlappedResult(BridgeHandle h, Overlapped& ov, uint32_t& transferred) override;
+  bool Purge(BridgeHandle h, uint32_t flags) override;
+  bool Close(BridgeHandle h) override;
+
+ private:
+  std::shared_ptr<TtyPort> Find(BridgeHandle h) const;
+  // Opens `path` for exclusive use; the fd, or -errno.
+  int OpenTty(const std::string& path) const;
+  void LowerLatency(int fd, const std::string& path) const;
+  void NotifyDeviceChange();  // bridge threads
+
+  const TtyBridgeOptions options_;
+
+  mutable std::mutex mutex_;
+  std::map<BridgeHandle, std::shared_ptr<TtyPort>> ports_;
+  BridgeHandle nextHandle_ = 1;
+  std::string devicePath_;
+  std::unique_ptr<PathWatcher> pathWatcher_;
+  // Apart from mutex_, so that a watcher being joined under mutex_ can still report.
+  mutable std::mutex callbackMutex_;
+  std::function<void()> onDeviceChange_;
+};
+
+}  // namespace orvo
