@@ -34,6 +34,9 @@ run_ctest() {  # run_ctest NAME DIR [ctest options...]
   count_ctest "$dir/ctest.log"
 }
 
+orvo_say "layers"
+scripts/check_layers.sh || failed+=(layers)
+
 orvo_say "build: plain"
 orvo_build build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVO_WERROR=ON
 run_ctest plain build/test

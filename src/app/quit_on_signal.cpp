@@ -8,21 +8,21 @@
 namespace orvo {
 namespace {
 
-int g_pipe[2] = {-1, -1};
+int gPipe[2] = {-1, -1};
 
 extern "C" void OnSignal(int) {
   const char byte = 1;
-  (void)!::write(g_pipe[1], &byte, 1);  // async-signal-safe; a full pipe means one is pending
+  (void)!::write(gPipe[1], &byte, 1);  // async-signal-safe; a full pipe means one is pending
 }
 
 }  // namespace
 
 QuitOnSignal::QuitOnSignal(std::function<void()> quit) : quit_(std::move(quit)) {
-  if (::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
-  notifier_ = std::make_unique<QSocketNotifier>(g_pipe[0], QSocketNotifier::Read);
+  if (::pipe2(gPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+  notifier_ = std::make_unique<QSocketNotifier>(gPipe[0], QSocketNotifier::Read);
   connect(notifier_.get(), &QSocketNotifier::activated, this, [this] {
     char bytes[16];
-    while (::read(g_pipe[0], bytes, sizeof bytes) > 0) {
+    while (::read(gPipe[0], bytes, sizeof bytes) > 0) {
     }
     if (quit_) quit_();
   });
@@ -38,7 +38,7 @@ QuitOnSignal::~QuitOnSignal() {
   ::signal(SIGINT, SIG_DFL);
   ::signal(SIGTERM, SIG_DFL);
   notifier_.reset();
-  for (int& fd : g_pipe) {
+  for (int& fd : gPipe) {
     if (fd >= 0) ::close(fd);
     fd = -1;
   }

@@ -9,9 +9,9 @@ namespace orvo {
 namespace {
 
 // Set once, before the first connection is opened, so no Xlib call races with it.
-XErrorHandler g_previousHandler = nullptr;
-std::once_flag g_installOnce;
-thread_local X11ErrorTrap* t_innermostTrap = nullptr;
+XErrorHandler gPreviousHandler = nullptr;
+std::once_flag gInstallOnce;
+thread_local X11ErrorTrap* tInnermostTrap = nullptr;
 
 // Errors on a trapped connection are recorded; others go where they went before.
 int HandleError(Display* display, XErrorEvent* event) {
@@ -19,7 +19,7 @@ int HandleError(Display* display, XErrorEvent* event) {
     trap->Record(event->error_code);
     return 0;
   }
-  return g_previousHandler ? g_previousHandler(display, event) : 0;
+  return gPreviousHandler ? gPreviousHandler(display, event) : 0;
 }
 
 }  // namespace
@@ -34,9 +34,9 @@ X11Connection::X11Connection(const char* displayName) {
     return;
   }
   name_ = wanted;
-  std::call_once(g_installOnce, [] {
+  std::call_once(gInstallOnce, [] {
     XInitThreads();
-    g_previousHandler = XSetErrorHandler(&HandleError);
+    gPreviousHandler = XSetErrorHandler(&HandleError);
   });
   display_ = XOpenDisplay(wanted);
   if (!display_) why_ = "Cannot open the X11 display \"" + name_ + "\"";
@@ -48,11 +48,11 @@ X11Connection::~X11Connection() {
   XCloseDisplay(display_);
 }
 
-X11ErrorTrap::X11ErrorTrap(Display* display) : display_(display), outer_(t_innermostTrap) {
-  t_innermostTrap = this;
+X11ErrorTrap::X11ErrorTrap(Display* display) : display_(display), outer_(tInnermostTrap) {
+  tInnermostTrap = this;
 }
 
-X11ErrorTrap::~X11ErrorTrap() { t_innermostTrap = outer_; }
+X11ErrorTrap::~X11ErrorTrap() { tInnermostTrap = outer_; }
 
 int X11ErrorTrap::Error(bool sync) {
   if (sync && display_) XSync(display_, False);
@@ -60,7 +60,7 @@ int X11ErrorTrap::Error(bool sync) {
 }
 
 X11ErrorTrap* X11ErrorTrap::InnermostFor(Display* display) {
-  for (X11ErrorTrap* trap = t_innermostTrap; trap; trap = trap->outer_)
+  for (X11ErrorTrap* trap = tInnermostTrap; trap; trap = trap->outer_)
     if (trap->display_ == display) return trap;
   return nullptr;
 }

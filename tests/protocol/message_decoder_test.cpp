@@ -17,7 +17,7 @@ using Bytes = std::vector<uint8_t>;
 
 constexpr uint32_t Msg(uint8_t s, uint8_t d1, uint8_t d2) { return PackShortMessage(s, d1, d2); }
 
-TEST(MessageReader, MessageSplitAcrossReadsIsParsedOnceComplete) {
+TEST(MessageDecoder, MessageSplitAcrossReadsIsParsedOnceComplete) {
   ReaderRig rig;
   rig.Receive({0xBF, 0x03});
   EXPECT_TRUE(rig.dispatch.taken.empty());
@@ -27,7 +27,7 @@ TEST(MessageReader, MessageSplitAcrossReadsIsParsedOnceComplete) {
 }
 
 // Every split of the same stream gives the same messages.
-TEST(MessageReader, AnySplitGivesTheSameMessages) {
+TEST(MessageDecoder, AnySplitGivesTheSameMessages) {
   const Bytes stream = {0xBF, 0x00, 0x10, 0xF0, 0x01, 0x02, 0xF7, 0xBE, 0x4C, 0x7F, 0x05,
                         0xBD, 0x00, 0x7F, 0xF0, 0x7E, 0xF7, 0xBF, 0x60, 0x41};
   for (std::size_t cut1 = 0; cut1 <= stream.size(); ++cut1) {
@@ -46,7 +46,7 @@ TEST(MessageReader, AnySplitGivesTheSameMessages) {
   }
 }
 
-TEST(MessageReader, MessageStraddlingTheRingWrapIsParsed) {
+TEST(MessageDecoder, MessageStraddlingTheRingWrapIsParsed) {
   ReaderRig rig;
   Bytes fill;
   for (int i = 0; i < 340; ++i) fill.insert(fill.end(), {0xBF, 0x01, static_cast<uint8_t>(i & 0x7F)});
@@ -60,7 +60,7 @@ TEST(MessageReader, MessageStraddlingTheRingWrapIsParsed) {
 }
 
 // A burst larger than the ring is read in ring-sized pieces: nothing unparsed is overwritten.
-TEST(MessageReader, BurstLargerThanTheRingLosesNothing) {
+TEST(MessageDecoder, BurstLargerThanTheRingLosesNothing) {
   ReaderRig rig;
   Bytes burst;
   for (int i = 0; i < 1000; ++i) burst.insert(burst.end(), {0xBF, static_cast<uint8_t>(i % 32), static_cast<uint8_t>(i & 0x7F)});
@@ -70,7 +70,7 @@ TEST(MessageReader, BurstLargerThanTheRingLosesNothing) {
     ASSERT_EQ(rig.dispatch.taken[i].message, Msg(0xBF, i % 32, i & 0x7F)) << i;
 }
 
-TEST(MessageReader, StoreIsBoundedToTheFreeSpace) {
+TEST(MessageDecoder, StoreIsBoundedToTheFreeSpace) {
   ReaderRig rig;
   Bytes many(2000, 0x01);
   EXPECT_EQ(rig.decoder.Store(many.data(), many.size()), 1023u);
@@ -81,7 +81,7 @@ TEST(MessageReader, StoreIsBoundedToTheFreeSpace) {
   EXPECT_TRUE(rig.dispatch.taken.empty());
 }
 
-TEST(MessageReader, HostBankPressEchoesTheLampAndSwitchesTheLayer) {
+TEST(MessageDecoder, HostBankPressEchoesTheLampAndSwitchesTheLayer) {
   ReaderRig rig;
   rig.state.CurrentDeviceMode = kModeHost;
   rig.Receive({0xBE, 0x40, 0x7F});
@@ -102,7 +102,7 @@ TEST(MessageReader, HostBankPressEchoesTheLampAndSwitchesTheLayer) {
   EXPECT_EQ(rig.state.BankLayer, 0);
 }
 
-TEST(MessageReader, HostBankLayerChoosesTheRow) {
+TEST(MessageDecoder, HostBankLayerChoosesTheRow) {
   ReaderRig rig;
   rig.state.CurrentDeviceMode = kModeHost;
   rig.Receive({0xBD, 0x05, 0x7F, 0xBE, 0x40, 0x7F, 0xBD, 0x05, 0x7F});
@@ -112,7 +112,7 @@ TEST(MessageReader, HostBankLayerChoosesTheRow) {
   EXPECT_EQ(rig.state.Controls.LookupControlById(1005)->message, Msg(0xBD, 0x05, 0x7F));
 }
 
-TEST(MessageReader, HostShiftTogglesOnPressAndRelease) {
+TEST(MessageDecoder, HostShiftTogglesOnPressAndRelease) {
   ReaderRig rig;
   rig.state.CurrentDeviceMode = kModeHost;
   rig.Receive({0xBE, 0x41, 0x7F});
@@ -124,7 +124,7 @@ TEST(MessageReader, HostShiftTogglesOnPressAndRelease) {
   EXPECT_EQ(rig.dispatch.taken[0].row->id, 1193);
 }
 
-TEST(MessageReader, FailedBankLampWriteKeepsTheLayer) {
+TEST(MessageDecoder, FailedBankLampWriteKeepsTheLayer) {
   ReaderRig rig;
   rig.state.CurrentDeviceMode = kModeHost;
   rig.device.FailWrites(true);
@@ -133,7 +133,7 @@ TEST(MessageReader, FailedBankLampWriteKeepsTheLayer) {
   EXPECT_EQ(rig.dispatch.taken.size(), 1u);  // still dispatched
 }
 
-TEST(MessageReader, RefusedBankPressTogglesOnceAndWritesTheLampOnce) {
+TEST(MessageDecoder, RefusedBankPressTogglesOnceAndWritesTheLampOnce) {
   ReaderRig rig;
   rig.state.CurrentDeviceMode = kModeHost;
   rig.dispatch.refuseShort = {1, 1};
@@ -145,7 +145,7 @@ TEST(MessageReader, RefusedBankPressTogglesOnceAndWritesTheLampOnce) {
 }
 
 // A failed lamp write is tried again when the refused message is offered again.
-TEST(MessageReader, LampWriteIsRetriedWithTheRefusedMessage) {
+TEST(MessageDecoder, LampWriteIsRetriedWithTheRefusedMessage) {
   ReaderRig rig;
   rig.state.CurrentDeviceMode = kModeHost;
   rig.device.FailWrites(true);
@@ -169,7 +169,7 @@ TEST(MessageReader, LampWriteIsRetriedWithTheRefusedMessage) {
   EXPECT_EQ(rig.state.BankLayer, 1);
 }
 
-TEST(MessageReader, HostFootswitchUnderBeIsDispatchedAsBf) {
+TEST(MessageDecoder, HostFootswitchUnderBeIsDispatchedAsBf) {
   ReaderRig rig;
   rig.state.CurrentDeviceMode = kModeHost;
   rig.Receive({0xBE, 0x56, 0x7F});
@@ -179,7 +179,7 @@ TEST(MessageReader, HostFootswitchUnderBeIsDispatchedAsBf) {
   EXPECT_EQ(rig.state.Controls.LookupControlById(1268)->message, Msg(0xBF, 0x56, 0x7F));
 }
 
-TEST(MessageReader, OutsideHostNothingIsResolvedOrHandled) {
+TEST(MessageDecoder, OutsideHostNothingIsResolvedOrHandled) {
   ReaderRig rig;
   rig.state.CurrentDeviceMode = kModeStandard;
   rig.Receive({0xBE, 0x56, 0x7F, 0xBE, 0x40, 0x7F, 0xBE, 0x41, 0x7F});
@@ -193,7 +193,7 @@ TEST(MessageReader, OutsideHostNothingIsResolvedOrHandled) {
   EXPECT_EQ(rig.state.LastHostControl, nullptr);
 }
 
-TEST(MessageReader, HostUnknownStatusHasNoRowAndStoresNothing) {
+TEST(MessageDecoder, HostUnknownStatusHasNoRowAndStoresNothing) {
   ReaderRig rig;
   rig.state.CurrentDeviceMode = kModeHost;
   rig.state.LastHostControl = rig.state.Controls.LookupControlById(1204);
@@ -204,7 +204,7 @@ TEST(MessageReader, HostUnknownStatusHasNoRowAndStoresNothing) {
   for (const auto& row : rig.state.Controls.Rows()) ASSERT_EQ(row.message.load(), row.wireCode);
 }
 
-TEST(MessageReader, SysExInTwoReadsIsDispatchedOnceAndKeepsThePoolWhole) {
+TEST(MessageDecoder, SysExInTwoReadsIsDispatchedOnceAndKeepsThePoolWhole) {
   ReaderRig rig;
   rig.Receive({0xF0, 0x15, 0x29});
   EXPECT_EQ(rig.dispatch.longOffers.load(), 0);
@@ -243,7 +243,7 @@ Bytes Concat(std::initializer_list<Bytes> parts) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    MessageReader, BadInput,
+    MessageDecoder, BadInput,
     ::testing::Values(
         BadInputCase{"stray data bytes", {0x01, 0x7F, 0xBF, 0x02, 0x40, 0x33}, {Msg(0xBF, 0x02, 0x40)}, {}},
         BadInputCase{"sysex of exactly sixteen bytes",
@@ -269,7 +269,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadInputCase{"empty sysex", {0xF0, 0xF7, 0xBF, 0x01, 0x02}, {Msg(0xBF, 0x01, 0x02)}, {{0xF0, 0xF7}}}),
     test::NameFromWhat());
 
-TEST(MessageReader, RefusedLongMessageIsOfferedAgainWithAFreshBuffer) {
+TEST(MessageDecoder, RefusedLongMessageIsOfferedAgainWithAFreshBuffer) {
   ReaderRig rig(3);
   rig.dispatch.refuseLong = {1, 1};
   rig.Receive({0xF0, 0x01, 0xF7});
@@ -278,7 +278,7 @@ TEST(MessageReader, RefusedLongMessageIsOfferedAgainWithAFreshBuffer) {
   EXPECT_EQ(rig.pool->Count(), 3u);
 }
 
-TEST(MessageReader, LongMessageTheOutputKeepsRefusingIsDropped) {
+TEST(MessageDecoder, LongMessageTheOutputKeepsRefusingIsDropped) {
   ReaderRig rig(3);
   rig.dispatch.refuseLong = {2, 2, 2, 2};
   rig.Receive({0xF0, 0x01, 0xF7, 0xBF, 0x01, 0x02});
@@ -288,7 +288,7 @@ TEST(MessageReader, LongMessageTheOutputKeepsRefusingIsDropped) {
   EXPECT_EQ(rig.pool->Count(), 3u);
 }
 
-TEST(MessageReader, SysExWaitsForAFreeBuffer) {
+TEST(MessageDecoder, SysExWaitsForAFreeBuffer) {
   ReaderRig rig(1);
   MidiHeader* held = rig.pool->Take();
   rig.Receive({0xF0, 0x01, 0xF7, 0xBF, 0x01, 0x02});
@@ -302,7 +302,7 @@ TEST(MessageReader, SysExWaitsForAFreeBuffer) {
   EXPECT_FALSE(rig.decoder.StalledOnPool());
 }
 
-TEST(MessageReader, PassEndsQuietlyWhenTheHandleIsInvalid) {
+TEST(MessageDecoder, PassEndsQuietlyWhenTheHandleIsInvalid) {
   ReaderRig rig;
   rig.bridge.Feed({0xBF, 0x01, 0x02});
   rig.link.Handle = kInvalidBridgeHandle;
@@ -311,7 +311,7 @@ TEST(MessageReader, PassEndsQuietlyWhenTheHandleIsInvalid) {
 }
 
 // The thread body waits for the connection and for bytes, and stops when asked.
-TEST(MessageReader, ThreadReadsWhatArrivesAndStops) {
+TEST(MessageDecoder, ThreadReadsWhatArrivesAndStops) {
   ReaderRig rig;
   rig.connected.Reset();
   std::thread thread([&] { rig.reader.Run(rig.connected, rig.stop); });
