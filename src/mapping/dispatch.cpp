@@ -45,39 +45,39 @@ uint32_t RewriteMessage(uint32_t message, uint8_t mapType, uint8_t dataA, uint8_
 Dispatch::Dispatch(FocusStateHolder& focus, KeyInjector& keys, MidiSystem& midi, EditorNotifier& editor)
     : focus_(focus), keys_(keys), midi_(midi), editor_(editor) {}
 
-int Dispatch::DispatchShortMessage(const ControlDescriptor* row, uint32_t message) {
+DispatchResult Dispatch::DispatchShortMessage(const ControlDescriptor* row, uint32_t message) {
   FocusSnapshot now;
   {
     const auto record = focus_.Current();
-    if (!record) return 0;  // disconnected: nobody to deliver to
-    if (!record->TryRead(now)) return 1;
+    if (!record) return DispatchResult::kTaken;  // disconnected: nobody to deliver to
+    if (!record->TryRead(now)) return DispatchResult::kBusy;
   }
 
   if (now.ProcessId == focus_.OwnProcessId()) {
     // Our own windows: only the editor gets events, and it handles them before we go on.
     if (now.ThreadId == kOwnerEditor && editor_.IsRunning())
       editor_.SendControlEvent(row, Tagged(message, kTagEditorFocus));
-    return 0;
+    return DispatchResult::kTaken;
   }
   Keyset* keyset = now.ActiveKeyset;
-  if (!keyset) return 0;
+  if (!keyset) return DispatchResult::kTaken;
 
   const MidiOutHandle out = keyset->MidiOutHandle.load(std::memory_order_acquire);
   switch (keyset->DeviceMode.load(std::memory_order_relaxed)) {
     case kModeStandard:
     case kModeKelo:
       if (out != kNoMidiHandle) midi_.OutShortMessage(out, message);
-      return 0;
+      return DispatchResult::kTaken;
     case kModeHost:
       break;
     default:
-      return 0;
+      return DispatchResult::kTaken;
   }
 
-  if (!row) return 0;
+  if (!row) return DispatchResult::kTaken;
   const ControlId id = row->id;
   // The surface's layer buttons are handled by the reader; they do nothing else.
-  if (id == kBankButton || id == kShiftButton) return 0;
+  if (id == kBankButton || id == kShiftButton) return DispatchResult::kTaken;
 
   const ControlMapping* mapping = keyset->LookupMapping(id);
   uint32_t sent = message;
@@ -93,14 +93,14 @@ int Dispatch::DispatchShortMessage(const ControlDescriptor* row, uint32_t messag
   if (out != kNoMidiHandle) midi_.OutShortMessage(out, sent);
   if (mapping && editor_.IsRunning())
     editor_.PostControlEvent(row, Tagged(out != kNoMidiHandle ? sent : message, kTagHostMode));
-  return 0;
+  return DispatchResult::kTaken;
 }
 
-int Dispatch::DispatchLongMessage(MidiHeader* buffer) {
+DispatchResult Dispatch::DispatchLongMessage(MidiHeader* buffer) {
   FocusSnapshot now;
   {
     const auto record = focus_.Current();
-    if (record && !record->TryRead(now)) return 1;
+    if (record && !record->TryRead(now)) return DispatchResult::kBusy;
     if (!record) now.ProcessId = focus_.OwnProcessId();  // disconnected: nobody to deliver to
   }
 
@@ -108,7 +108,7 @@ int Dispatch::DispatchLongMessage(MidiHeader* buffer) {
   const MidiOutHandle out = keyset ? keyset->MidiOutHandle.load(std::memory_order_acquire) : kNoMidiHandle;
   if (out == kNoMidiHandle) {
     SysExPool::GiveBackToOwner(buffer);
-    return 0;
+    return DispatchResult::kTaken;
   }
 
   // Once sent, the buffer belongs to the output, which may give it back to the pool at
@@ -121,10 +121,10 @@ int Dispatch::DispatchLongMessage(MidiHeader* buffer) {
 
   if (midi_.OutPrepareHeader(out, buffer) != kMidiNoError || midi_.OutLongMessage(out, buffer) != kMidiNoError) {
     midi_.OutUnprepareHeader(out, buffer);
-    return 2;
+    return DispatchResult::kRefused;
   }
   if (tellEditor) editor_.PostLongMessage(keyset, std::span<const uint8_t>(copy.data(), length), headerFlags);
-  return 0;
+  return DispatchResult::kTaken;
 }
 
 void Dispatch::InjectKeystroke(int32_t keyCode, uint32_t keyFlags) {

@@ -27,11 +27,11 @@ class Dispatch : public DispatchTarget {
  public:
   Dispatch(FocusStateHolder& focus, KeyInjector& keys, MidiSystem& midi, EditorNotifier& editor);
 
-  // Read thread. 0: taken; 1: the focus record was busy, nothing done, offer it again.
-  int DispatchShortMessage(const ControlDescriptor* row, uint32_t message) override;
-  // Read thread. 0: taken (sent, or given back to its pool); 1: busy; 2: the output
-  // refused it (unprepared again). On 1 and 2 the buffer is still the caller's.
-  int DispatchLongMessage(MidiHeader* buffer) override;
+  // Read thread. Taken, or busy: the focus record was busy, nothing done.
+  DispatchResult DispatchShortMessage(const ControlDescriptor* row, uint32_t message) override;
+  // Read thread. Taken (sent, or given back to its pool), busy, or refused by the
+  // output (unprepared again). Unless taken the buffer is still the caller's.
+  DispatchResult DispatchLongMessage(MidiHeader* buffer) override;
 
  private:
   // Types the mapping's key with its modifiers: Ctrl, Alt, Shift down, key down, key up,

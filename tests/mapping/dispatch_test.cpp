@@ -85,7 +85,7 @@ TEST_P(KeystrokeTest, TypesTheModifiersAroundTheKeyInOneCall) {
   DispatchRig rig;
   rig.Map(1204, kA, c.keyFlags | (30u << 16));
   // Twice: the second keystroke must not carry anything over from the first.
-  for (int i = 0; i < 2; ++i) ASSERT_EQ(rig.dispatch.DispatchShortMessage(rig.Row(1204), kPlayPress), 0);
+  for (int i = 0; i < 2; ++i) ASSERT_EQ(rig.dispatch.DispatchShortMessage(rig.Row(1204), kPlayPress), DispatchResult::kTaken);
   const auto calls = rig.keys.Calls();
   ASSERT_EQ(calls.size(), 2u);
   for (const auto& call : calls) {
@@ -118,8 +118,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Dispatch, CtrlShiftButtonTypesOnPressAndStillSendsTheRelease) {
   DispatchRig rig;
   rig.Map(1204, kA, kModCtrl | kModShift | (30u << 16), 4, 0xB1);
-  EXPECT_EQ(rig.dispatch.DispatchShortMessage(rig.Row(1204), kPlayPress), 0);
-  EXPECT_EQ(rig.dispatch.DispatchShortMessage(rig.Row(1204), kPlayRelease), 0);
+  EXPECT_EQ(rig.dispatch.DispatchShortMessage(rig.Row(1204), kPlayPress), DispatchResult::kTaken);
+  EXPECT_EQ(rig.dispatch.DispatchShortMessage(rig.Row(1204), kPlayRelease), DispatchResult::kTaken);
   EXPECT_EQ(rig.keys.Calls().size(), 1u);  // the release types nothing
   const auto sent = rig.midi.Shorts();
   ASSERT_EQ(sent.size(), 2u);
@@ -156,7 +156,7 @@ TEST_P(DispatchEventTest, ActsAsTheKeysetSays) {
   rig.keyset->DeviceMode = c.mode;
   if (!c.output) rig.keyset->MidiOutHandle = kNoMidiHandle;
   if (c.mapped) rig.Map(c.id, kA, c.keyFlags, 4, 0xB1);
-  EXPECT_EQ(rig.dispatch.DispatchShortMessage(c.id ? rig.Row(c.id) : nullptr, c.message), 0);
+  EXPECT_EQ(rig.dispatch.DispatchShortMessage(c.id ? rig.Row(c.id) : nullptr, c.message), DispatchResult::kTaken);
   EXPECT_EQ(static_cast<int>(rig.keys.Calls().size()), c.keystrokes);
   std::vector<uint32_t> sent, posted;
   for (const auto& s : rig.midi.Shorts()) {
@@ -221,7 +221,7 @@ TEST(Dispatch, EditorNotRunningIsNotNotified) {
 
 // ---- The focus record
 
-TEST(Dispatch, BusyFocusRecordReturnsOneAndDoesNothing) {
+TEST(Dispatch, BusyFocusRecordReturnsBusyAndDoesNothing) {
   DispatchRig rig;
   rig.Map(1204, kA, kModCtrl);
   auto record = rig.context.FocusState.Current();
@@ -230,7 +230,7 @@ TEST(Dispatch, BusyFocusRecordReturnsOneAndDoesNothing) {
   const auto results = std::async(std::launch::async, [&] {
     return std::pair(rig.dispatch.DispatchShortMessage(rig.Row(1204), kPlayPress), rig.dispatch.DispatchLongMessage(buffer));
   }).get();
-  EXPECT_EQ(results, std::pair(1, 1));
+  EXPECT_EQ(results, std::pair(DispatchResult::kBusy, DispatchResult::kBusy));
   EXPECT_TRUE(rig.keys.Calls().empty());
   EXPECT_TRUE(rig.midi.Shorts().empty());
   EXPECT_TRUE(rig.midi.Longs().empty());
@@ -242,8 +242,8 @@ TEST(Dispatch, EditorFocusedGetsEveryEventAndNothingElseDoes) {
   DispatchRig rig;
   rig.Map(1204, kA, kModCtrl);
   rig.FocusOwnWindow(kOwnerEditor);
-  EXPECT_EQ(rig.dispatch.DispatchShortMessage(rig.Row(1204), kPlayPress), 0);
-  EXPECT_EQ(rig.dispatch.DispatchShortMessage(nullptr, kFader), 0);
+  EXPECT_EQ(rig.dispatch.DispatchShortMessage(rig.Row(1204), kPlayPress), DispatchResult::kTaken);
+  EXPECT_EQ(rig.dispatch.DispatchShortMessage(nullptr, kFader), DispatchResult::kTaken);
   const auto notes = rig.editor.Notes();
   ASSERT_EQ(notes.size(), 2u);
   EXPECT_EQ(notes[0].kind, Kind::kSend);
@@ -260,7 +260,7 @@ TEST(Dispatch, OwnWindowsOtherThanTheEditorDropEverything) {
     DispatchRig rig;  // also: right after a connection, before the first poll (kOwnerMain)
     rig.Map(1204, kA, kModCtrl);
     rig.FocusOwnWindow(owner);
-    EXPECT_EQ(rig.dispatch.DispatchShortMessage(rig.Row(1204), kPlayPress), 0);
+    EXPECT_EQ(rig.dispatch.DispatchShortMessage(rig.Row(1204), kPlayPress), DispatchResult::kTaken);
     EXPECT_TRUE(rig.editor.Notes().empty());
     EXPECT_TRUE(rig.keys.Calls().empty());
     EXPECT_TRUE(rig.midi.Shorts().empty());
@@ -268,15 +268,15 @@ TEST(Dispatch, OwnWindowsOtherThanTheEditorDropEverything) {
   DispatchRig stopped;  // the editor's owner id, but the editor has ended
   stopped.editor.running = false;
   stopped.FocusOwnWindow(kOwnerEditor);
-  EXPECT_EQ(stopped.dispatch.DispatchShortMessage(stopped.Row(1204), kPlayPress), 0);
+  EXPECT_EQ(stopped.dispatch.DispatchShortMessage(stopped.Row(1204), kPlayPress), DispatchResult::kTaken);
   EXPECT_TRUE(stopped.editor.Notes().empty());
 }
 
 TEST(Dispatch, JustConnectedDropsShortEventsAndReturnsLongMessages) {
   DispatchRig rig;
   rig.context.FocusState.CreateFocusState();  // a fresh record, as on connection
-  EXPECT_EQ(rig.dispatch.DispatchShortMessage(rig.Row(1204), kPlayPress), 0);
-  EXPECT_EQ(rig.dispatch.DispatchLongMessage(rig.LongMessage({0xF0, 0x01, 0xF7})), 0);
+  EXPECT_EQ(rig.dispatch.DispatchShortMessage(rig.Row(1204), kPlayPress), DispatchResult::kTaken);
+  EXPECT_EQ(rig.dispatch.DispatchLongMessage(rig.LongMessage({0xF0, 0x01, 0xF7})), DispatchResult::kTaken);
   EXPECT_EQ(rig.pool->Count(), rig.pool->Capacity());
   EXPECT_TRUE(rig.midi.Shorts().empty());
   EXPECT_TRUE(rig.midi.Longs().empty());
@@ -285,8 +285,8 @@ TEST(Dispatch, JustConnectedDropsShortEventsAndReturnsLongMessages) {
 TEST(Dispatch, NoFocusRecordDropsEverything) {
   DispatchRig rig;
   rig.context.FocusState.DestroyFocusState();
-  EXPECT_EQ(rig.dispatch.DispatchShortMessage(rig.Row(1204), kPlayPress), 0);
-  EXPECT_EQ(rig.dispatch.DispatchLongMessage(rig.LongMessage({0xF0, 0x01, 0xF7})), 0);
+  EXPECT_EQ(rig.dispatch.DispatchShortMessage(rig.Row(1204), kPlayPress), DispatchResult::kTaken);
+  EXPECT_EQ(rig.dispatch.DispatchLongMessage(rig.LongMessage({0xF0, 0x01, 0xF7})), DispatchResult::kTaken);
   EXPECT_EQ(rig.pool->Count(), rig.pool->Capacity());
   EXPECT_TRUE(rig.midi.Shorts().empty());
 }
@@ -298,7 +298,7 @@ TEST(Dispatch, LongMessageGoesOutInEveryModeAndTheEditorGetsACopy) {
     DispatchRig rig;
     rig.keyset->DeviceMode = mode;
     MidiHeader* buffer = rig.LongMessage({0xF0, 0x15, 0x29, 0xF7});
-    ASSERT_EQ(rig.dispatch.DispatchLongMessage(buffer), 0);
+    ASSERT_EQ(rig.dispatch.DispatchLongMessage(buffer), DispatchResult::kTaken);
     const auto longs = rig.midi.Longs();
     ASSERT_EQ(longs.size(), 1u);
     EXPECT_EQ(longs[0].handle, kOutHandle);
@@ -320,7 +320,7 @@ TEST(Dispatch, LongMessageGoesOutInEveryModeAndTheEditorGetsACopy) {
 TEST(Dispatch, LongMessageWhileTheEditorHasTheFocusGoesBackToThePool) {
   DispatchRig rig;
   rig.FocusOwnWindow(kOwnerEditor);
-  EXPECT_EQ(rig.dispatch.DispatchLongMessage(rig.LongMessage({0xF0, 0x01, 0xF7})), 0);
+  EXPECT_EQ(rig.dispatch.DispatchLongMessage(rig.LongMessage({0xF0, 0x01, 0xF7})), DispatchResult::kTaken);
   EXPECT_EQ(rig.pool->Count(), rig.pool->Capacity());
   EXPECT_TRUE(rig.midi.Longs().empty());
   EXPECT_EQ(rig.midi.Prepares(), 0);
@@ -330,7 +330,7 @@ TEST(Dispatch, LongMessageWhileTheEditorHasTheFocusGoesBackToThePool) {
 TEST(Dispatch, LongMessageWithoutOutputGoesBackToThePool) {
   DispatchRig rig;
   rig.keyset->MidiOutHandle = kNoMidiHandle;
-  EXPECT_EQ(rig.dispatch.DispatchLongMessage(rig.LongMessage({0xF0, 0x01, 0xF7})), 0);
+  EXPECT_EQ(rig.dispatch.DispatchLongMessage(rig.LongMessage({0xF0, 0x01, 0xF7})), DispatchResult::kTaken);
   EXPECT_EQ(rig.pool->Count(), rig.pool->Capacity());
   EXPECT_TRUE(rig.editor.Notes().empty());
 }
@@ -341,7 +341,7 @@ TEST(Dispatch, RefusedLongMessageIsUnpreparedAndStaysTheCallers) {
     rig.midi.FailPrepare(failPrepare);
     rig.midi.FailLongMessage(!failPrepare);
     MidiHeader* buffer = rig.LongMessage({0xF0, 0x01, 0xF7});
-    EXPECT_EQ(rig.dispatch.DispatchLongMessage(buffer), 2);
+    EXPECT_EQ(rig.dispatch.DispatchLongMessage(buffer), DispatchResult::kRefused);
     EXPECT_EQ(rig.midi.Unprepares(), 1);
     EXPECT_EQ(buffer->dwFlags & kMidiHeaderPrepared, 0u);
     EXPECT_EQ(rig.pool->Count(), rig.pool->Capacity() - 1);
@@ -380,7 +380,7 @@ TEST(Dispatch, FocusRecordComesAndGoesDuringDispatch) {
       rig.dispatch.DispatchShortMessage(rig.Row(1204), kPlayPress);
       MidiHeader* buffer = rig.LongMessage({0xF0, 0x01, 0xF7});
       const std::size_t sentBefore = rig.midi.LongCount();
-      if (rig.dispatch.DispatchLongMessage(buffer) == 0) {
+      if (rig.dispatch.DispatchLongMessage(buffer) == DispatchResult::kTaken) {
         if (rig.midi.LongCount() > sentBefore) SysExPool::GiveBackToOwner(buffer);  // as on completion
       } else {
         rig.pool->GiveBack(buffer);
