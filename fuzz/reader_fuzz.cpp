@@ -27,9 +27,9 @@ struct FickleDispatch : DispatchTarget {
     return Refuse() ? DispatchResult::kBusy : DispatchResult::kTaken;
   }
   DispatchResult DispatchLongMessage(MidiHeader* buffer) override {
-    const uint32_t n = buffer->dwBytesRecorded;
-    if (n < 2 || n > 16 || n != buffer->dwBufferLength) std::abort();
-    if (buffer->lpData[0] != 0xF0 || buffer->lpData[n - 1] != 0xF7) std::abort();
+    const uint32_t n = buffer->bytesRecorded;
+    if (n < 2 || n > 16 || n != buffer->bufferLength) std::abort();
+    if (buffer->data[0] != 0xF0 || buffer->data[n - 1] != 0xF7) std::abort();
     if (Refuse()) return (seed & 1) ? DispatchResult::kBusy : DispatchResult::kRefused;
     SysExPool::GiveBackToOwner(buffer);
     return DispatchResult::kTaken;

@@ -26,7 +26,7 @@ struct PrintingDispatch : DispatchTarget {
     return DispatchResult::kTaken;
   }
   DispatchResult DispatchLongMessage(MidiHeader* buffer) override {
-    std::cout << FormatLongMessageLine(buffer->lpData, buffer->dwBytesRecorded, buffer->dwFlags, "DEFAULT")
+    std::cout << FormatLongMessageLine(buffer->data, buffer->bytesRecorded, buffer->flags, "DEFAULT")
               << '\n';
     SysExPool::GiveBackToOwner(buffer);
     return DispatchResult::kTaken;

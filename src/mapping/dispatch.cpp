@@ -26,18 +26,18 @@ constexpr std::size_t kMaxEditorCopy = 256;
 
 }  // namespace
 
-uint32_t RewriteMessage(uint32_t message, uint8_t mapType, uint8_t dataA, uint8_t dataB) {
+uint32_t RewriteMessage(uint32_t message, MapType mapType, uint8_t dataA, uint8_t dataB) {
   const uint8_t s = StatusOf(message);
   const uint8_t d1 = Data1Of(message);
   const uint8_t d2 = Data2Of(message);
   const uint32_t flags = message & ~kLow24;
   switch (mapType) {
-    case 3: return flags | PackShortMessage(dataA, dataB, d2);
-    case 4: return flags | PackShortMessage(dataA, d1, d2);
-    case 5: return flags | PackShortMessage(s, dataB, d2);
-    case 6: return flags | PackShortMessage(dataA, d2, dataB);
-    case 7: return flags | PackShortMessage(dataA, d2, d1);
-    case 8: return flags | PackShortMessage(s, d2, dataB);
+    case MapType::kCustom1StatusData: return flags | PackShortMessage(dataA, dataB, d2);
+    case MapType::kCustom1Status: return flags | PackShortMessage(dataA, d1, d2);
+    case MapType::kCustom1Data: return flags | PackShortMessage(s, dataB, d2);
+    case MapType::kCustom2StatusData: return flags | PackShortMessage(dataA, d2, dataB);
+    case MapType::kCustom2Status: return flags | PackShortMessage(dataA, d2, d1);
+    case MapType::kCustom2Data: return flags | PackShortMessage(s, d2, dataB);
     default: return message;
   }
 }
@@ -115,9 +115,9 @@ DispatchResult Dispatch::DispatchLongMessage(MidiHeader* buffer) {
   // any moment: the editor gets a copy taken before.
   const bool tellEditor = editor_.IsRunning();
   std::array<uint8_t, kMaxEditorCopy> copy;
-  const std::size_t length = tellEditor ? std::min<std::size_t>(buffer->dwBytesRecorded, copy.size()) : 0;
-  const uint32_t headerFlags = buffer->dwFlags;
-  if (length) std::copy_n(buffer->lpData, length, copy.begin());
+  const std::size_t length = tellEditor ? std::min<std::size_t>(buffer->bytesRecorded, copy.size()) : 0;
+  const uint32_t headerFlags = buffer->flags;
+  if (length) std::copy_n(buffer->data, length, copy.begin());
 
   if (midi_.OutPrepareHeader(out, buffer) != kMidiNoError || midi_.OutLongMessage(out, buffer) != kMidiNoError) {
     midi_.OutUnprepareHeader(out, buffer);
@@ -130,14 +130,14 @@ DispatchResult Dispatch::DispatchLongMessage(MidiHeader* buffer) {
 void Dispatch::InjectKeystroke(int32_t keyCode, uint32_t keyFlags) {
   const auto virtualKey = static_cast<uint16_t>(keyCode);
   const uint16_t scanCode = ScanCodeOf(keyFlags);
-  KeystrokeInputs[3] = {virtualKey, scanCode, (keyFlags & kKeyFlagsExtended) ? kKeyEventExtendedKey : 0, 0, 0};
-  KeystrokeInputs[4] = {virtualKey, scanCode, kKeyEventKeyUp, 0, 0};
+  KeystrokeInputs[3] = {virtualKey, scanCode, (keyFlags & kKeyFlagsExtended) ? kKeyEventExtendedKey : 0};
+  KeystrokeInputs[4] = {virtualKey, scanCode, kKeyEventKeyUp};
   uint32_t n = 0;
   for (const Modifier& modifier : kModifiers) {
     if (!(keyFlags & modifier.bit)) continue;
     ++n;
-    KeystrokeInputs[3 - n] = {modifier.virtualKey, 0, 0, 0, 0};
-    KeystrokeInputs[4 + n] = {modifier.virtualKey, 0, kKeyEventKeyUp, 0, 0};
+    KeystrokeInputs[3 - n] = {modifier.virtualKey, 0, 0};
+    KeystrokeInputs[4 + n] = {modifier.virtualKey, 0, kKeyEventKeyUp};
   }
   keys_.SendInput(&KeystrokeInputs[3 - n], 2 * (n + 1));
 }

@@ -18,10 +18,8 @@
 
 namespace orvo {
 
-// The message as the mapping's MapType sends it (bits 24-31 kept as they are):
-//   0-2, 9+: as it is    3: (A, B, D2)   4: (A, D1, D2)   5: (S, B, D2)
-//   6: (A, D2, B)        7: (A, D2, D1)  8: (S, D2, B)
-uint32_t RewriteMessage(uint32_t message, uint8_t mapType, uint8_t dataA, uint8_t dataB);
+// The message as the mapping's MapType sends it (bits 24-31 kept as they are).
+uint32_t RewriteMessage(uint32_t message, MapType mapType, uint8_t dataA, uint8_t dataB);
 
 class Dispatch : public DispatchTarget {
  public:

@@ -82,9 +82,9 @@ MessageDecoder::Step MessageDecoder::ParseSysEx() {
     return Step::kStop;
   }
   MidiHeader* buffer = pool_->Take();
-  for (std::size_t i = 0; i < length; ++i) buffer->lpData[i] = At(i);
-  buffer->dwBufferLength = static_cast<uint32_t>(length);
-  buffer->dwBytesRecorded = static_cast<uint32_t>(length);
+  for (std::size_t i = 0; i < length; ++i) buffer->data[i] = At(i);
+  buffer->bufferLength = static_cast<uint32_t>(length);
+  buffer->bytesRecorded = static_cast<uint32_t>(length);
 
   const DispatchResult result = dispatch_.DispatchLongMessage(buffer);
   if (result == DispatchResult::kTaken) {

@@ -35,8 +35,8 @@ class RecordingDispatch : public DispatchTarget {
       refuseLong.pop_front();
       return result;
     }
-    longMessages.emplace_back(buffer->lpData, buffer->lpData + buffer->dwBytesRecorded);
-    lengths.push_back(buffer->dwBufferLength);
+    longMessages.emplace_back(buffer->data, buffer->data + buffer->bytesRecorded);
+    lengths.push_back(buffer->bufferLength);
     SysExPool::GiveBackToOwner(buffer);  // as if sent and completed
     return DispatchResult::kTaken;
   }

@@ -27,7 +27,7 @@ class WaitingDispatch : public DispatchTarget {
   DispatchResult DispatchLongMessage(MidiHeader* buffer) override {
     {
       std::lock_guard lock(mutex_);
-      longMessages_.emplace_back(buffer->lpData, buffer->lpData + buffer->dwBytesRecorded);
+      longMessages_.emplace_back(buffer->data, buffer->data + buffer->bytesRecorded);
     }
     SysExPool::GiveBackToOwner(buffer);
     cv_.notify_all();
