@@ -66,7 +66,7 @@ void FillKeyset(Keyset& keyset, const ControlTable& table, uint32_t seed) {
       mapping->KeyCode = static_cast<int32_t>(0x30 + random() % 40);
       mapping->KeyFlags = static_cast<uint32_t>(random() % 8) | ((random() % 90) << 16);
     }
-    mapping->MapType = static_cast<uint8_t>(random() % 9);
+    mapping->MapType = static_cast<MapType>(random() % 9);
     mapping->DataA = static_cast<uint8_t>(0xB0 + random() % 16);
     mapping->DataB = static_cast<uint8_t>(random() % 128);
     mapping->Label.Set("Label " + std::to_string(row.id));

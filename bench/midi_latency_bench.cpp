@@ -49,7 +49,7 @@ void BM_ShortMessageToJackApplication(benchmark::State& state) {
   const uint32_t count = midi->OutDeviceCount();
   for (uint32_t i = 0; i < count; ++i) {
     std::string name;
-    if (midi->OutDeviceName(i, name) == kMidiNoError && name == receiver->InPort()) midi->OutOpen(out, i, nullptr, 0);
+    if (midi->OutDeviceName(i, name) == kMidiNoError && name == receiver->InPort()) midi->OutOpen(out, i, nullptr);
   }
   if (out == kNoMidiHandle) {
     state.SkipWithError("cannot open the receiver as an output");

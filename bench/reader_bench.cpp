@@ -14,14 +14,14 @@ namespace orvo {
 namespace {
 
 struct TakeAll : DispatchTarget {
-  int DispatchShortMessage(const ControlDescriptor* row, uint32_t message) override {
+  DispatchResult DispatchShortMessage(const ControlDescriptor* row, uint32_t message) override {
     benchmark::DoNotOptimize(row);
     benchmark::DoNotOptimize(message);
-    return 0;
+    return DispatchResult::kTaken;
   }
-  int DispatchLongMessage(MidiHeader* buffer) override {
+  DispatchResult DispatchLongMessage(MidiHeader* buffer) override {
     SysExPool::GiveBackToOwner(buffer);
-    return 0;
+    return DispatchResult::kTaken;
   }
 };
 struct NullDevice : DeviceWriter {

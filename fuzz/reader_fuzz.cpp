@@ -22,17 +22,17 @@ struct FickleDispatch : DispatchTarget {
     seed = seed * 1103515245 + 12345;
     return (seed >> 16) % 4 == 0;
   }
-  int DispatchShortMessage(const ControlDescriptor* row, uint32_t) override {
+  DispatchResult DispatchShortMessage(const ControlDescriptor* row, uint32_t) override {
     if (row && (row->id < kFirstControlId || row->id > kLastControlId)) std::abort();
-    return Refuse() ? 1 : 0;
+    return Refuse() ? DispatchResult::kBusy : DispatchResult::kTaken;
   }
-  int DispatchLongMessage(MidiHeader* buffer) override {
-    const uint32_t n = buffer->dwBytesRecorded;
-    if (n < 2 || n > 16 || n != buffer->dwBufferLength) std::abort();
-    if (buffer->lpData[0] != 0xF0 || buffer->lpData[n - 1] != 0xF7) std::abort();
-    if (Refuse()) return (seed & 1) ? 1 : 2;
+  DispatchResult DispatchLongMessage(MidiHeader* buffer) override {
+    const uint32_t n = buffer->bytesRecorded;
+    if (n < 2 || n > 16 || n != buffer->bufferLength) std::abort();
+    if (buffer->data[0] != 0xF0 || buffer->data[n - 1] != 0xF7) std::abort();
+    if (Refuse()) return (seed & 1) ? DispatchResult::kBusy : DispatchResult::kRefused;
     SysExPool::GiveBackToOwner(buffer);
-    return 0;
+    return DispatchResult::kTaken;
   }
 };
 

@@ -104,8 +104,8 @@ class PtyLinkRig {
     }
     return true;
   }
-  bool IsConnected() const { return hooks.ConnectionState() == kIconConnected; }
-  bool IsDisconnected() const { return hooks.ConnectionState() == kIconDisconnected; }
+  bool IsConnected() const { return hooks.ShownState() == ConnectionState::kConnected; }
+  bool IsDisconnected() const { return hooks.ShownState() == ConnectionState::kDisconnected; }
   int Changes() const {
     std::lock_guard lock(changeMutex_);
     return changes_;

@@ -21,15 +21,15 @@ namespace {
 using namespace orvo;
 
 struct PrintingDispatch : DispatchTarget {
-  int DispatchShortMessage(const ControlDescriptor* row, uint32_t message) override {
+  DispatchResult DispatchShortMessage(const ControlDescriptor* row, uint32_t message) override {
     std::cout << FormatControlLine(message, row ? row->name : nullptr) << '\n';
-    return 0;
+    return DispatchResult::kTaken;
   }
-  int DispatchLongMessage(MidiHeader* buffer) override {
-    std::cout << FormatLongMessageLine(buffer->lpData, buffer->dwBytesRecorded, buffer->dwFlags, "DEFAULT")
+  DispatchResult DispatchLongMessage(MidiHeader* buffer) override {
+    std::cout << FormatLongMessageLine(buffer->data, buffer->bytesRecorded, buffer->flags, "DEFAULT")
               << '\n';
     SysExPool::GiveBackToOwner(buffer);
-    return 0;
+    return DispatchResult::kTaken;
   }
 };
 

@@ -209,15 +209,16 @@ void Application::PauseFocusFinder() {
 void Application::RemoveTrayIcon() {
   if (tray_) tray_->RemoveTrayIcon();
 }
-void Application::ShowConnectionState(int icon) {
+void Application::ShowConnectionState(ConnectionState state) {
   if (tray_) {
-    tray_->ShowConnectionState(icon);
+    tray_->ShowConnectionState(state);
     return;
   }
-  headlessState_ = icon;
-  if (terminal_) terminal_->Say(icon == kIconConnected ? "Surface connected" : "Surface disconnected");
+  headlessState_ = state;
+  if (terminal_)
+    terminal_->Say(state == ConnectionState::kConnected ? "Surface connected" : "Surface disconnected");
 }
-int Application::ConnectionState() const { return tray_ ? tray_->ConnectionState() : headlessState_.load(); }
+ConnectionState Application::ShownState() const { return tray_ ? tray_->ShownState() : headlessState_.load(); }
 
 void Application::StopReadThread() {
   readStop_ = true;

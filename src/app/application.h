@@ -60,8 +60,8 @@ class Application : public QObject, public LinkHooks, public MainThreadPoster {
   void ResumeFocusFinder() override;
   void PauseFocusFinder() override;
   void RemoveTrayIcon() override;
-  void ShowConnectionState(int icon) override;
-  int ConnectionState() const override;
+  void ShowConnectionState(ConnectionState state) override;
+  ConnectionState ShownState() const override;
   // MainThreadPoster, any thread.
   void Post(std::function<void()> task) override;
 
@@ -103,7 +103,7 @@ class Application : public QObject, public LinkHooks, public MainThreadPoster {
   std::unique_ptr<FocusFinder> focusFinder_;
   std::unique_ptr<MidiPorts> ports_;
   std::unique_ptr<UdevMonitor> udev_;
-  std::atomic<int> headlessState_{kIconDisconnected};
+  std::atomic<ConnectionState> headlessState_{ConnectionState::kDisconnected};
   bool shutDown_ = false;
 };
 

@@ -15,7 +15,7 @@
 
 namespace orvo {
 namespace {
-const char* TipOf(int state) { return state == kStateConnected ? "Orvo" : "Orvo Disconnected"; }
+const char* TipOf(ConnectionState state) { return state == ConnectionState::kConnected ? "Orvo" : "Orvo Disconnected"; }
 }  // namespace
 
 TrayWindow::TrayWindow(Commands commands, bool useTray)
@@ -90,13 +90,13 @@ void TrayWindow::BuildStatusWindow() {
 }
 
 void TrayWindow::CreateTrayWindow() {
-  ShowConnectionState(kStateDisconnected);
+  ShowConnectionState(ConnectionState::kDisconnected);
   if (statusWindow_) statusWindow_->show();
   if (commands_.checkConnection) commands_.checkConnection();
 }
 
-void TrayWindow::ShowConnectionState(int state) {
-  const bool connected = state == kStateConnected;
+void TrayWindow::ShowConnectionState(ConnectionState state) {
+  const bool connected = state == ConnectionState::kConnected;
   const QIcon& icon = connected ? connectedIcon_ : disconnectedIcon_;
   if (tray_) {
     tray_->setIcon(icon);

@@ -17,10 +17,9 @@ class QMenu;
 class QSystemTrayIcon;
 class QWidget;
 
-namespace orvo {
+#include "link/link_hooks.h"
 
-inline constexpr int kStateConnected = 130;
-inline constexpr int kStateDisconnected = 131;
+namespace orvo {
 
 class TrayWindow : public QObject {
   Q_OBJECT
@@ -38,10 +37,10 @@ class TrayWindow : public QObject {
 
   // Shows the icon in the disconnected state, then runs the first connection check.
   void CreateTrayWindow();
-  // Shows the icon of `state` (130 or 131) and records it.
-  void ShowConnectionState(int state);
+  // Shows the icon of `state` and records it.
+  void ShowConnectionState(ConnectionState state);
   void RemoveTrayIcon();
-  int ConnectionState() const { return state_.load(); }
+  ConnectionState ShownState() const { return state_.load(); }
   // A device came or went: run the connection check.
   void OnDeviceChange();
   // The About box, modal (over `owner` when given); a second request brings the open one
@@ -58,7 +57,7 @@ class TrayWindow : public QObject {
   void BuildStatusWindow();
 
   Commands commands_;
-  std::atomic<int> state_{0};
+  std::atomic<ConnectionState> state_{ConnectionState::kDisconnected};
   QIcon connectedIcon_;
   QIcon disconnectedIcon_;
   std::unique_ptr<QMenu> menu_;

@@ -62,62 +62,63 @@ EditorDialog::EditorDialog(EditorServices services, QWidget* parent)
 
 EditorDialog::~EditorDialog() = default;
 
-QAction* EditorDialog::AddCommand(QMenu* menu, const char* text, int commandId, bool enabled) {
+QAction* EditorDialog::AddCommand(QMenu* menu, const char* text, EditorCommand command, bool enabled) {
   QAction* action = menu->addAction(text);
-  action->setData(commandId);
+  action->setData(static_cast<int>(command));
   action->setEnabled(enabled);
-  commands_[commandId] = action;
+  commands_[command] = action;
   return action;
 }
 
-QAction* EditorDialog::Command(int commandId) const {
-  auto found = commands_.find(commandId);
+QAction* EditorDialog::Command(EditorCommand command) const {
+  auto found = commands_.find(command);
   return found == commands_.end() ? nullptr : found->second;
 }
 
 void EditorDialog::BuildMenus() {
+  using Command = EditorCommand;
   QMenu* file = menuBar_->addMenu("&File");
-  connect(AddCommand(file, "&New Keyset", kCmdNewKeyset, true), &QAction::triggered, this, [this] { NewKeyset(); });
-  connect(AddCommand(file, "&Save Keyset", kCmdSaveKeyset, true), &QAction::triggered, this,
+  connect(AddCommand(file, "&New Keyset", Command::kNewKeyset, true), &QAction::triggered, this, [this] { NewKeyset(); });
+  connect(AddCommand(file, "&Save Keyset", Command::kSaveKeyset, true), &QAction::triggered, this,
           [this] { SaveShownKeyset(); });
-  connect(AddCommand(file, "Save &All Keysets", kCmdSaveAllKeysets, true), &QAction::triggered, this,
+  connect(AddCommand(file, "Save &All Keysets", Command::kSaveAllKeysets, true), &QAction::triggered, this,
           [this] { SaveAllKeysets(); });
   file->addSeparator();
-  connect(AddCommand(file, "E&xit", kCmdExit, true), &QAction::triggered, this, [this] { accept(); });
+  connect(AddCommand(file, "E&xit", Command::kExit, true), &QAction::triggered, this, [this] { accept(); });
 
   // The greyed items are there so the menu reads as it always has; they do nothing.
   QMenu* edit = menuBar_->addMenu("&Edit");
-  AddCommand(edit, "&Undo", 57643, false);
-  AddCommand(edit, "&Redo", 57644, false);
+  AddCommand(edit, "&Undo", Command::kUndo, false);
+  AddCommand(edit, "&Redo", Command::kRedo, false);
   edit->addSeparator();
-  AddCommand(edit, "Cu&t", 57635, false);
-  AddCommand(edit, "&Copy", 57634, false);
-  AddCommand(edit, "&Paste", 57637, false);
-  AddCommand(edit, "&Delete", 32787, false);
+  AddCommand(edit, "Cu&t", Command::kCut, false);
+  AddCommand(edit, "&Copy", Command::kCopy, false);
+  AddCommand(edit, "&Paste", Command::kPaste, false);
+  AddCommand(edit, "&Delete", Command::kDelete, false);
   edit->addSeparator();
-  AddCommand(edit, "Cut Keyset", 32788, false);
-  AddCommand(edit, "Copy Keyset", 32790, false);
-  AddCommand(edit, "Paste Keyset", 32791, false);
-  AddCommand(edit, "Delete Keyset", 32792, false);
+  AddCommand(edit, "Cut Keyset", Command::kCutKeyset, false);
+  AddCommand(edit, "Copy Keyset", Command::kCopyKeyset, false);
+  AddCommand(edit, "Paste Keyset", Command::kPasteKeyset, false);
+  AddCommand(edit, "Delete Keyset", Command::kDeleteKeyset, false);
   edit->addSeparator();
-  connect(AddCommand(edit, "Display Keyset", kCmdDisplayKeyset, true), &QAction::triggered, this,
+  connect(AddCommand(edit, "Display Keyset", Command::kDisplayKeyset, true), &QAction::triggered, this,
           [this] { ShowKeysetListing(); });
-  connect(AddCommand(edit, "MIDI Ports", kCmdMidiPorts, true), &QAction::triggered, this,
+  connect(AddCommand(edit, "MIDI Ports", Command::kMidiPorts, true), &QAction::triggered, this,
           [this] { ShowPortSettings(); });
   edit->addSeparator();
-  AddCommand(edit, "Preferences", 32794, false);
+  AddCommand(edit, "Preferences", Command::kPreferences, false);
 
   QMenu* help = menuBar_->addMenu("&Help");
-  AddCommand(help, "&Contents", kCmdContents, true);
-  connect(AddCommand(help, "&About Orvo Software", kCmdAbout, true), &QAction::triggered, this, [this] {
+  AddCommand(help, "&Contents", Command::kContents, true);
+  connect(AddCommand(help, "&About Orvo Software", Command::kAbout, true), &QAction::triggered, this, [this] {
     if (services_.about) services_.about(this);
   });
 
   QMenu* mode = menuBar_->addMenu("Orvo Mode");
-  AddCommand(mode, "Standard", 32800, false);
-  AddCommand(mode, "Host", 32801, false);
-  AddCommand(mode, "Kelo", 32802, false);
-  AddCommand(mode, "Enhanced", 32803, false);
+  AddCommand(mode, "Standard", Command::kStandardMode, false);
+  AddCommand(mode, "Host", Command::kHostMode, false);
+  AddCommand(mode, "Kelo", Command::kKeloMode, false);
+  AddCommand(mode, "Enhanced", Command::kEnhancedMode, false);
   mode->setEnabled(false);
 }
 

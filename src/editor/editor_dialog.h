@@ -9,8 +9,10 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <unordered_map>
 #include <span>
 
+#include "editor/editor_commands.h"
 #include "editor/editor_target.h"
 #include "protocol/control_table.h"
 
@@ -48,20 +50,6 @@ struct EditorServices {
   std::function<QString(QWidget* owner)> chooseApplication = nullptr;
 };
 
-// Menu command ids, kept from the menu resource so that items can be found by them.
-enum EditorCommand : int {
-  kCmdNewKeyset = 32775,
-  kCmdSaveKeyset = 32779,
-  kCmdSaveAllKeysets = 32799,
-  kCmdExit = 32789,
-  kCmdDisplayKeyset = 32793,
-  kCmdMidiPorts = 32797,
-  kCmdContents = 32795,
-  kCmdAbout = 32796,
-  kCmdFirstApp = 32901,
-  kCmdLastApp = 32999,
-};
-
 // The tabs, in their order.
 enum EditorTab : int { kTabKeyMap = 0, kTabMidiMap = 1, kTabSpecial = 2, kTabRawMsgs = 3 };
 
@@ -77,10 +65,10 @@ class EditorDialog : public QDialog, public EditorTarget {
 
   // A control event or a short message from an application's input: `message` holds the
   // three bytes and the flags in bits 24-31. `row` is the control (may be null); with
-  // kNotifyFromInput, `keyset` is the input port's Keyset (may be null). Returns 1.
-  int EditorShortMessage(const ControlDescriptor* row, const Keyset* keyset, uint32_t message);
+  // kNotifyFromInput, `keyset` is the input port's Keyset (may be null).
+  void EditorShortMessage(const ControlDescriptor* row, const Keyset* keyset, uint32_t message);
   // A long message of `keyset` (may be null): its bytes and the header's flags.
-  int EditorLongMessage(const Keyset* keyset, std::span<const uint8_t> bytes, uint32_t flags);
+  void EditorLongMessage(const Keyset* keyset, std::span<const uint8_t> bytes, uint32_t flags);
 
   // Makes `keyset` the one shown and edited; nullptr changes nothing.
   void ShowKeyset(Keyset* keyset);
@@ -105,7 +93,7 @@ class EditorDialog : public QDialog, public EditorTarget {
   void SaveAllKeysets();
 
   // For tests and the session.
-  QAction* Command(int commandId) const;
+  QAction* Command(EditorCommand command) const;
   QMenuBar* MenuBar() const { return menuBar_; }
   QMenu* AppsMenu() const { return appsMenu_; }
   SurfacePicture* Picture() const { return picture_; }
@@ -135,7 +123,8 @@ class EditorDialog : public QDialog, public EditorTarget {
   void ShowLayerOf(ControlId id);
   void SetControlLamp(ControlId id, bool on);
   void WriteMonitorLine(const std::string& line);
-  QAction* AddCommand(QMenu* menu, const char* text, int commandId, bool enabled);
+  QAction* AddCommand(QMenu* menu, const char* text, EditorCommand command, bool enabled);
+  void AddAppsItem(QMenu* apps, Keyset& keyset, int commandId);
 
   EditorServices services_;
   Keyset* shown_ = nullptr;
@@ -146,7 +135,8 @@ class EditorDialog : public QDialog, public EditorTarget {
   QMenuBar* menuBar_ = nullptr;
   QMenu* appsMenu_ = nullptr;
   QActionGroup* appsGroup_ = nullptr;
-  std::map<int, QAction*> commands_;
+  std::map<EditorCommand, QAction*> commands_;
+  std::unordered_map<const Keyset*, int> appsCommands_;  // each Keyset's "&Apps" item
   SurfacePicture* picture_ = nullptr;
   QWidget* panel_ = nullptr;
   QTabBar* tabs_ = nullptr;

@@ -37,16 +37,17 @@ void EditorDialog::BuildAppsMenu() {
   appsGroup_ = new QActionGroup(appsMenu_);
   appsGroup_->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
   connect(appsGroup_, &QActionGroup::triggered, this, [this](QAction* action) { OnAppsCommand(action); });
-  int id = kCmdFirstApp;
-  services_.engine.Mapper.ForEachKeyset([&](const std::string&, Keyset& keyset) {
-    QAction* action = appsMenu_->addAction(MenuText(keyset.Name));
-    action->setData(id);
-    action->setCheckable(true);
-    appsGroup_->addAction(action);
-    keyset.MenuCommandId.store(id);
-    ++id;
-  });
+  int id = kFirstAppsCommand;
+  services_.engine.Mapper.ForEachKeyset([&](const std::string&, Keyset& keyset) { AddAppsItem(appsMenu_, keyset, id++); });
   menuBar_->addMenu(appsMenu_);
+}
+
+void EditorDialog::AddAppsItem(QMenu* apps, Keyset& keyset, int commandId) {
+  QAction* action = apps->addAction(MenuText(keyset.Name));
+  action->setData(commandId);
+  action->setCheckable(true);
+  appsGroup_->addAction(action);
+  appsCommands_[&keyset] = commandId;
 }
 
 // The popup is found by its title, from the last menu towards the first.
@@ -59,12 +60,7 @@ void EditorDialog::AppendToAppsMenu(Keyset& keyset) {
     services_.messages.ShowMessage("Could not find menu item Apps", MessageIcon::kInformation);
     return;
   }
-  const int id = kCmdFirstApp + static_cast<int>(apps->actions().size());
-  QAction* action = apps->addAction(MenuText(keyset.Name));
-  action->setData(id);
-  action->setCheckable(true);
-  appsGroup_->addAction(action);
-  keyset.MenuCommandId.store(id);
+  AddAppsItem(apps, keyset, kFirstAppsCommand + static_cast<int>(apps->actions().size()));
 }
 
 QStringList EditorDialog::AppNames() const {
@@ -84,7 +80,9 @@ void EditorDialog::ShowKeyset(Keyset* keyset) {
   if (!keyset) return;
   shown_ = keyset;
   RefreshTitle();
-  const int id = keyset->MenuCommandId.load();
+  // A Keyset without an item marks none.
+  const auto item = appsCommands_.find(keyset);
+  const int id = item == appsCommands_.end() ? 0 : item->second;
   for (QAction* action : appsMenu_->actions())
     action->setChecked(action->data().toInt() == id);
   if (selected_) ShowControl(selected_->id, false);

@@ -19,7 +19,7 @@ bool LayerHidden(ControlId id, uint8_t bankLayer) {
 
 void EditorDialog::WriteMonitorLine(const std::string& line) { monitor_->WriteLine(QString::fromStdString(line)); }
 
-int EditorDialog::EditorShortMessage(const ControlDescriptor* row, const Keyset* keyset, uint32_t message) {
+void EditorDialog::EditorShortMessage(const ControlDescriptor* row, const Keyset* keyset, uint32_t message) {
   const uint32_t flags = message >> 24;
   const bool fromInput = (flags & kNotifyFromInput) != 0;
   if (flags & kNotifyMonitor) {
@@ -28,14 +28,14 @@ int EditorDialog::EditorShortMessage(const ControlDescriptor* row, const Keyset*
     else
       WriteMonitorLine(FormatControlLine(message, row ? row->name : nullptr));
   }
-  if (fromInput || !row) return 1;
+  if (fromInput || !row) return;
   ProtocolState& protocol = services_.engine.Protocol;
-  if (protocol.CurrentDeviceMode.load() != kModeHost) return 1;
+  if (protocol.CurrentDeviceMode.load() != kModeHost) return;
 
   const ControlId id = row->id;
   const uint8_t value = static_cast<uint8_t>(message >> 16);
   // Releases select nothing; a fader or pot moved to 0 still does.
-  if ((id <= kNoControlId || id == kFootSwitch) && value == 0) return 1;
+  if ((id <= kNoControlId || id == kFootSwitch) && value == 0) return;
 
   if (id == kBankButton) {
     // The press has just switched the layer: the lamp of the last button touched goes
@@ -44,16 +44,14 @@ int EditorDialog::EditorShortMessage(const ControlDescriptor* row, const Keyset*
       const ControlDescriptor* last = protocol.LastHostControl.load();
       if (last && LayerHidden(last->id, protocol.BankLayer.load())) SetControlLamp(last->id, false);
     }
-    return 1;
+    return;
   }
   if (flags & (kNotifyLamp | kNotifySelect)) SelectControl(id, flags);
-  return 1;
 }
 
-int EditorDialog::EditorLongMessage(const Keyset* keyset, std::span<const uint8_t> bytes, uint32_t flags) {
+void EditorDialog::EditorLongMessage(const Keyset* keyset, std::span<const uint8_t> bytes, uint32_t flags) {
   WriteMonitorLine(FormatLongMessageLine(bytes.data(), static_cast<uint32_t>(bytes.size()), flags,
                                          keyset ? keyset->Name.c_str() : nullptr));
-  return 0;
 }
 
 }  // namespace orvo

@@ -96,7 +96,7 @@ void MidiMapPanel::ShowMidiMap(const ControlMapping& mapping) {
     HexByteEdit* dataABox;
     HexByteEdit* dataBBox;
   };
-  const Shown byType[] = {
+  const Shown byType[] = {  // by MapType
       {native_, nullptr, nullptr},                // 0
       {custom1_, nullptr, nullptr},               // 1
       {custom2_, nullptr, nullptr},               // 2
@@ -107,7 +107,7 @@ void MidiMapPanel::ShowMidiMap(const ControlMapping& mapping) {
       {custom2_, custom2Status_, nullptr},        // 7
       {custom2_, nullptr, custom2Data_},          // 8
   };
-  const uint8_t mapType = mapping.MapType.load(std::memory_order_relaxed);
+  const auto mapType = static_cast<uint8_t>(mapping.MapType.load(std::memory_order_relaxed));
   // A rule the panel cannot express is sent as the surface made it: shown as "Native".
   const Shown& shown = mapType < std::size(byType) ? byType[mapType] : byType[0];
 
@@ -137,21 +137,23 @@ void MidiMapPanel::ApplyMapping() {
   struct Row {
     const HexByteEdit* dataABox;
     const HexByteEdit* dataBBox;
-    uint8_t types[4];
+    MapType types[4];
   };
   const Row* row = nullptr;
-  const Row custom1{custom1Status_, custom1Data_, {1, 3, 4, 5}};
-  const Row custom2{custom2Status_, custom2Data_, {2, 6, 7, 8}};
+  const Row custom1{custom1Status_, custom1Data_,
+                    {MapType::kCustom1, MapType::kCustom1StatusData, MapType::kCustom1Status, MapType::kCustom1Data}};
+  const Row custom2{custom2Status_, custom2Data_,
+                    {MapType::kCustom2, MapType::kCustom2StatusData, MapType::kCustom2Status, MapType::kCustom2Data}};
   if (custom1_->isChecked()) row = &custom1;
   else if (custom2_->isChecked()) row = &custom2;
   if (row == nullptr) {  // "Native": the data bytes are kept for a later custom rule
-    mapping->MapType.store(0, std::memory_order_relaxed);
+    mapping->MapType.store(MapType::kNative, std::memory_order_relaxed);
     return;
   }
 
   const bool hasA = HoldsByte(*row->dataABox);
   const bool hasB = HoldsByte(*row->dataBBox);
-  const uint8_t mapType = !hasA && !hasB ? row->types[0] : hasA && hasB ? row->types[1] : hasA ? row->types[2]
+  const MapType mapType = !hasA && !hasB ? row->types[0] : hasA && hasB ? row->types[1] : hasA ? row->types[2]
                                                                                               : row->types[3];
   // The bytes go in before the type that uses them: an event dispatched in between is
   // meant to go out by the old rule, not by the new rule with an old byte.

@@ -2,11 +2,12 @@
 // What a connection or disconnection of the surface does to the rest of the program: the
 // focus record, the focus finder thread and the tray icon. The application wires these to
 // the real pieces; tests record the calls. Every call runs on the main thread.
+#include <cstdint>
+
 namespace orvo {
 
-// Tray icons that show the connection state.
-inline constexpr int kIconConnected = 130;
-inline constexpr int kIconDisconnected = 131;
+// Whether the surface is connected, as the tray icon shows it.
+enum class ConnectionState : uint8_t { kDisconnected, kConnected };
 
 class LinkHooks {
  public:
@@ -17,10 +18,10 @@ class LinkHooks {
   virtual void PauseFocusFinder() = 0;
   // The icon is replaced in two steps: the old one goes, then the new one is shown.
   virtual void RemoveTrayIcon() = 0;
-  // Shows kIconConnected or kIconDisconnected; the tray records the state once shown.
-  virtual void ShowConnectionState(int icon) = 0;
-  // The state the tray shows now: kIconConnected or kIconDisconnected.
-  virtual int ConnectionState() const = 0;
+  // The tray records the state once shown.
+  virtual void ShowConnectionState(ConnectionState state) = 0;
+  // The state the tray shows now.
+  virtual ConnectionState ShownState() const = 0;
 };
 
 }  // namespace orvo

@@ -36,7 +36,7 @@ SerialLink::SerialLink(Bridge& bridge, ProtocolState& state, ManualResetEvent& u
       settleDelay_(settleDelay) {}
 
 void SerialLink::CheckConnection() {
-  const bool connected = hooks_.ConnectionState() == kIconConnected;
+  const bool connected = hooks_.ShownState() == ConnectionState::kConnected;
   for (int i = 0; i < static_cast<int>(kBridgeDescriptions.size()); ++i) {
     const BridgeHandle h = bridge_.OpenByDescription(kBridgeDescriptions[i]);
     const uint32_t openError = bridge_.LastOpenError();
@@ -65,7 +65,7 @@ void SerialLink::Connect(BridgeHandle h, int description) {
   hooks_.ResumeFocusFinder();
   unitConnection_.Set();
   hooks_.RemoveTrayIcon();
-  hooks_.ShowConnectionState(kIconConnected);
+  hooks_.ShowConnectionState(ConnectionState::kConnected);
 }
 
 void SerialLink::Disconnect() {
@@ -82,7 +82,7 @@ void SerialLink::Disconnect() {
   hooks_.PauseFocusFinder();
   hooks_.DestroyFocusState();
   hooks_.RemoveTrayIcon();
-  hooks_.ShowConnectionState(kIconDisconnected);
+  hooks_.ShowConnectionState(ConnectionState::kDisconnected);
 }
 
 void SerialLink::WakeWaiters() {

@@ -26,18 +26,18 @@ constexpr std::size_t kMaxEditorCopy = 256;
 
 }  // namespace
 
-uint32_t RewriteMessage(uint32_t message, uint8_t mapType, uint8_t dataA, uint8_t dataB) {
+uint32_t RewriteMessage(uint32_t message, MapType mapType, uint8_t dataA, uint8_t dataB) {
   const uint8_t s = StatusOf(message);
   const uint8_t d1 = Data1Of(message);
   const uint8_t d2 = Data2Of(message);
   const uint32_t flags = message & ~kLow24;
   switch (mapType) {
-    case 3: return flags | PackShortMessage(dataA, dataB, d2);
-    case 4: return flags | PackShortMessage(dataA, d1, d2);
-    case 5: return flags | PackShortMessage(s, dataB, d2);
-    case 6: return flags | PackShortMessage(dataA, d2, dataB);
-    case 7: return flags | PackShortMessage(dataA, d2, d1);
-    case 8: return flags | PackShortMessage(s, d2, dataB);
+    case MapType::kCustom1StatusData: return flags | PackShortMessage(dataA, dataB, d2);
+    case MapType::kCustom1Status: return flags | PackShortMessage(dataA, d1, d2);
+    case MapType::kCustom1Data: return flags | PackShortMessage(s, dataB, d2);
+    case MapType::kCustom2StatusData: return flags | PackShortMessage(dataA, d2, dataB);
+    case MapType::kCustom2Status: return flags | PackShortMessage(dataA, d2, d1);
+    case MapType::kCustom2Data: return flags | PackShortMessage(s, d2, dataB);
     default: return message;
   }
 }
@@ -45,39 +45,39 @@ uint32_t RewriteMessage(uint32_t message, uint8_t mapType, uint8_t dataA, uint8_
 Dispatch::Dispatch(FocusStateHolder& focus, KeyInjector& keys, MidiSystem& midi, EditorNotifier& editor)
     : focus_(focus), keys_(keys), midi_(midi), editor_(editor) {}
 
-int Dispatch::DispatchShortMessage(const ControlDescriptor* row, uint32_t message) {
+DispatchResult Dispatch::DispatchShortMessage(const ControlDescriptor* row, uint32_t message) {
   FocusSnapshot now;
   {
     const auto record = focus_.Current();
-    if (!record) return 0;  // disconnected: nobody to deliver to
-    if (!record->TryRead(now)) return 1;
+    if (!record) return DispatchResult::kTaken;  // disconnected: nobody to deliver to
+    if (!record->TryRead(now)) return DispatchResult::kBusy;
   }
 
   if (now.ProcessId == focus_.OwnProcessId()) {
     // Our own windows: only the editor gets events, and it handles them before we go on.
     if (now.ThreadId == kOwnerEditor && editor_.IsRunning())
       editor_.SendControlEvent(row, Tagged(message, kTagEditorFocus));
-    return 0;
+    return DispatchResult::kTaken;
   }
   Keyset* keyset = now.ActiveKeyset;
-  if (!keyset) return 0;
+  if (!keyset) return DispatchResult::kTaken;
 
   const MidiOutHandle out = keyset->MidiOutHandle.load(std::memory_order_acquire);
   switch (keyset->DeviceMode.load(std::memory_order_relaxed)) {
     case kModeStandard:
     case kModeKelo:
       if (out != kNoMidiHandle) midi_.OutShortMessage(out, message);
-      return 0;
+      return DispatchResult::kTaken;
     case kModeHost:
       break;
     default:
-      return 0;
+      return DispatchResult::kTaken;
   }
 
-  if (!row) return 0;
+  if (!row) return DispatchResult::kTaken;
   const ControlId id = row->id;
   // The surface's layer buttons are handled by the reader; they do nothing else.
-  if (id == kBankButton || id == kShiftButton) return 0;
+  if (id == kBankButton || id == kShiftButton) return DispatchResult::kTaken;
 
   const ControlMapping* mapping = keyset->LookupMapping(id);
   uint32_t sent = message;
@@ -93,14 +93,14 @@ int Dispatch::DispatchShortMessage(const ControlDescriptor* row, uint32_t messag
   if (out != kNoMidiHandle) midi_.OutShortMessage(out, sent);
   if (mapping && editor_.IsRunning())
     editor_.PostControlEvent(row, Tagged(out != kNoMidiHandle ? sent : message, kTagHostMode));
-  return 0;
+  return DispatchResult::kTaken;
 }
 
-int Dispatch::DispatchLongMessage(MidiHeader* buffer) {
+DispatchResult Dispatch::DispatchLongMessage(MidiHeader* buffer) {
   FocusSnapshot now;
   {
     const auto record = focus_.Current();
-    if (record && !record->TryRead(now)) return 1;
+    if (record && !record->TryRead(now)) return DispatchResult::kBusy;
     if (!record) now.ProcessId = focus_.OwnProcessId();  // disconnected: nobody to deliver to
   }
 
@@ -108,36 +108,36 @@ int Dispatch::DispatchLongMessage(MidiHeader* buffer) {
   const MidiOutHandle out = keyset ? keyset->MidiOutHandle.load(std::memory_order_acquire) : kNoMidiHandle;
   if (out == kNoMidiHandle) {
     SysExPool::GiveBackToOwner(buffer);
-    return 0;
+    return DispatchResult::kTaken;
   }
 
   // Once sent, the buffer belongs to the output, which may give it back to the pool at
   // any moment: the editor gets a copy taken before.
   const bool tellEditor = editor_.IsRunning();
   std::array<uint8_t, kMaxEditorCopy> copy;
-  const std::size_t length = tellEditor ? std::min<std::size_t>(buffer->dwBytesRecorded, copy.size()) : 0;
-  const uint32_t headerFlags = buffer->dwFlags;
-  if (length) std::copy_n(buffer->lpData, length, copy.begin());
+  const std::size_t length = tellEditor ? std::min<std::size_t>(buffer->bytesRecorded, copy.size()) : 0;
+  const uint32_t headerFlags = buffer->flags;
+  if (length) std::copy_n(buffer->data, length, copy.begin());
 
   if (midi_.OutPrepareHeader(out, buffer) != kMidiNoError || midi_.OutLongMessage(out, buffer) != kMidiNoError) {
     midi_.OutUnprepareHeader(out, buffer);
-    return 2;
+    return DispatchResult::kRefused;
   }
   if (tellEditor) editor_.PostLongMessage(keyset, std::span<const uint8_t>(copy.data(), length), headerFlags);
-  return 0;
+  return DispatchResult::kTaken;
 }
 
 void Dispatch::InjectKeystroke(int32_t keyCode, uint32_t keyFlags) {
   const auto virtualKey = static_cast<uint16_t>(keyCode);
   const uint16_t scanCode = ScanCodeOf(keyFlags);
-  KeystrokeInputs[3] = {virtualKey, scanCode, (keyFlags & kKeyFlagsExtended) ? kKeyEventExtendedKey : 0, 0, 0};
-  KeystrokeInputs[4] = {virtualKey, scanCode, kKeyEventKeyUp, 0, 0};
+  KeystrokeInputs[3] = {virtualKey, scanCode, (keyFlags & kKeyFlagsExtended) ? kKeyEventExtendedKey : 0};
+  KeystrokeInputs[4] = {virtualKey, scanCode, kKeyEventKeyUp};
   uint32_t n = 0;
   for (const Modifier& modifier : kModifiers) {
     if (!(keyFlags & modifier.bit)) continue;
     ++n;
-    KeystrokeInputs[3 - n] = {modifier.virtualKey, 0, 0, 0, 0};
-    KeystrokeInputs[4 + n] = {modifier.virtualKey, 0, kKeyEventKeyUp, 0, 0};
+    KeystrokeInputs[3 - n] = {modifier.virtualKey, 0, 0};
+    KeystrokeInputs[4 + n] = {modifier.virtualKey, 0, kKeyEventKeyUp};
   }
   keys_.SendInput(&KeystrokeInputs[3 - n], 2 * (n + 1));
 }

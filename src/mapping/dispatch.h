@@ -18,20 +18,18 @@
 
 namespace orvo {
 
-// The message as the mapping's MapType sends it (bits 24-31 kept as they are):
-//   0-2, 9+: as it is    3: (A, B, D2)   4: (A, D1, D2)   5: (S, B, D2)
-//   6: (A, D2, B)        7: (A, D2, D1)  8: (S, D2, B)
-uint32_t RewriteMessage(uint32_t message, uint8_t mapType, uint8_t dataA, uint8_t dataB);
+// The message as the mapping's MapType sends it (bits 24-31 kept as they are).
+uint32_t RewriteMessage(uint32_t message, MapType mapType, uint8_t dataA, uint8_t dataB);
 
 class Dispatch : public DispatchTarget {
  public:
   Dispatch(FocusStateHolder& focus, KeyInjector& keys, MidiSystem& midi, EditorNotifier& editor);
 
-  // Read thread. 0: taken; 1: the focus record was busy, nothing done, offer it again.
-  int DispatchShortMessage(const ControlDescriptor* row, uint32_t message) override;
-  // Read thread. 0: taken (sent, or given back to its pool); 1: busy; 2: the output
-  // refused it (unprepared again). On 1 and 2 the buffer is still the caller's.
-  int DispatchLongMessage(MidiHeader* buffer) override;
+  // Read thread. Taken, or busy: the focus record was busy, nothing done.
+  DispatchResult DispatchShortMessage(const ControlDescriptor* row, uint32_t message) override;
+  // Read thread. Taken (sent, or given back to its pool), busy, or refused by the
+  // output (unprepared again). Unless taken the buffer is still the caller's.
+  DispatchResult DispatchLongMessage(MidiHeader* buffer) override;
 
  private:
   // Types the mapping's key with its modifiers: Ctrl, Alt, Shift down, key down, key up,

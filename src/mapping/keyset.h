@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "mapping/bucket_table.h"
+#include "mapping/map_type.h"
 #include "mapping/shared_text.h"
 #include "platform/midi_system.h"
 #include "protocol/control_table.h"
@@ -32,8 +33,6 @@ inline constexpr uint32_t kKeyFlagsExtended = 1u << 24;
 constexpr bool HasKeystroke(uint32_t keyFlags) { return (keyFlags & 0xFFFF) != kNoKey; }
 constexpr uint16_t ScanCodeOf(uint32_t keyFlags) { return static_cast<uint16_t>((keyFlags >> 16) & 0xFF); }
 
-inline constexpr int32_t kFirstMenuCommandId = 32900;
-
 // What one control does in one Keyset.
 struct ControlMapping {
   // For the control of `row`, with no keystroke, no label and the native message.
@@ -46,9 +45,9 @@ struct ControlMapping {
   std::atomic<uint32_t> KeyFlags{kNoKey};
   std::atomic<int32_t> KeyCode{static_cast<int32_t>(kNoKey)};
   SharedText Label;
-  std::atomic<uint8_t> MapType{0};  // the rewrite rule, 0..8 (see RewriteMessage)
-  std::atomic<uint8_t> DataA{0};    // replacement status byte
-  std::atomic<uint8_t> DataB{0};    // replacement data byte
+  std::atomic<orvo::MapType> MapType{orvo::MapType::kNative};
+  std::atomic<uint8_t> DataA{0};  // replacement status byte
+  std::atomic<uint8_t> DataB{0};  // replacement data byte
 };
 
 struct ControlIdBucket {
@@ -65,13 +64,10 @@ class Keyset {
   Keyset& operator=(const Keyset&) = delete;
 
   const std::string Name;  // upper case; never changes
-  std::atomic<int32_t> MenuCommandId{kFirstMenuCommandId};
   std::atomic<int32_t> DeviceMode{kModeHost};
   SharedText MidiOutPort;
-  std::atomic<int32_t> MidiInDeviceIndex{-1};  // device number of the last input opened
   std::atomic<orvo::MidiInHandle> MidiInHandle{kNoMidiHandle};
   SharedText MidiInPort;
-  std::atomic<int32_t> MidiOutDeviceIndex{-1};  // device number of the last output opened
   std::atomic<orvo::MidiOutHandle> MidiOutHandle{kNoMidiHandle};
 
   // The mapping of `id`, or nullptr. Any thread, no lock.

@@ -122,7 +122,7 @@ std::unique_ptr<ControlMapping> ParseMappingLine(std::string_view line, const Co
   if (!mapTypeText.empty()) {
     const auto mapType = DecimalIn(mapTypeText, 0, kUintMax);
     if (!mapType) return nullptr;
-    mapping->MapType = static_cast<uint8_t>(*mapType & 0xFF);
+    mapping->MapType = static_cast<MapType>(*mapType & 0xFF);
   }
   if (!dataAText.empty()) {
     const auto dataA = DataByte(dataAText);

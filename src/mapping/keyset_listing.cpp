@@ -37,18 +37,18 @@ bool LessIgnoringCase(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-std::string FormatMidiRule(uint8_t mapType, uint8_t dataA, uint8_t dataB) {
+std::string FormatMidiRule(MapType mapType, uint8_t dataA, uint8_t dataB) {
   const std::string a = Hex(dataA), b = Hex(dataB);
   switch (mapType) {
-    case 0: return "Native";
-    case 1: return "Custom 1: midi msg = (Native, Native, Native)";
-    case 2: return "Custom 2: midi msg = (Native, Native, Native)";
-    case 3: return "Custom 1: midi msg = (" + a + ", " + b + ", Native)";
-    case 4: return "Custom 1: midi msg = (" + a + ", Native, Native)";
-    case 5: return "Custom 1: midi msg = (Native, " + b + ", Native)";
-    case 6: return "Custom 2: midi msg = (" + a + ", Native, " + b + ")";
-    case 7: return "Custom 2: midi msg = (" + a + ", Native, Native)";
-    case 8: return "Custom 2: midi msg = (Native, Native, " + b + ")";
+    case MapType::kNative: return "Native";
+    case MapType::kCustom1: return "Custom 1: midi msg = (Native, Native, Native)";
+    case MapType::kCustom2: return "Custom 2: midi msg = (Native, Native, Native)";
+    case MapType::kCustom1StatusData: return "Custom 1: midi msg = (" + a + ", " + b + ", Native)";
+    case MapType::kCustom1Status: return "Custom 1: midi msg = (" + a + ", Native, Native)";
+    case MapType::kCustom1Data: return "Custom 1: midi msg = (Native, " + b + ", Native)";
+    case MapType::kCustom2StatusData: return "Custom 2: midi msg = (" + a + ", Native, " + b + ")";
+    case MapType::kCustom2Status: return "Custom 2: midi msg = (" + a + ", Native, Native)";
+    case MapType::kCustom2Data: return "Custom 2: midi msg = (Native, Native, " + b + ")";
     default: return "<>";
   }
 }

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "mapping/map_type.h"
+
 namespace orvo {
 
 class Keyset;
@@ -12,7 +14,7 @@ struct ControlMapping;
 
 std::string FormatListingLine(const ControlMapping& mapping);
 // The MIDI part alone: "Native", "Custom 1: midi msg = (B0, Native, Native)", ...
-std::string FormatMidiRule(uint8_t mapType, uint8_t dataA, uint8_t dataB);
+std::string FormatMidiRule(MapType mapType, uint8_t dataA, uint8_t dataB);
 // Every mapping's line, sorted without regard to letter case.
 std::vector<std::string> KeysetListing(const Keyset& keyset);
 

@@ -38,10 +38,9 @@ std::size_t InputCompletions::Pending() const {
   return items_.size();
 }
 
-void KeysetMidiOutProc(std::uintptr_t handle, uint32_t message, std::uintptr_t instance,
-                       std::uintptr_t param1, std::uintptr_t /*param2*/) {
-  if (message != kMomDone || !instance || !param1) return;
-  auto& context = *reinterpret_cast<KeysetPortContext*>(instance);
+void KeysetOutputHandler::OnMidiMessage(std::uintptr_t handle, uint32_t message, std::uintptr_t param1) {
+  if (message != kMomDone || !param1) return;
+  KeysetPortContext& context = context_;
   MidiHeader* buffer = HeaderOf(param1);
   // The handle of the port that finished the buffer: valid for the whole callback, even
   // while the Keyset is closing that port.
@@ -49,10 +48,8 @@ void KeysetMidiOutProc(std::uintptr_t handle, uint32_t message, std::uintptr_t i
   SysExPool::GiveBackToOwner(buffer);
 }
 
-void KeysetMidiInProc(std::uintptr_t handle, uint32_t message, std::uintptr_t instance,
-                      std::uintptr_t param1, std::uintptr_t /*param2*/) {
-  if (!instance) return;
-  auto& context = *reinterpret_cast<KeysetPortContext*>(instance);
+void KeysetInputHandler::OnMidiMessage(std::uintptr_t handle, uint32_t message, std::uintptr_t param1) {
+  KeysetPortContext& context = context_;
   MidiServices& services = context.services;
   if (message == kMimData) {
     const auto shortMessage = static_cast<uint32_t>(param1);
@@ -67,14 +64,14 @@ void KeysetMidiInProc(std::uintptr_t handle, uint32_t message, std::uintptr_t in
   }
   if (message != kMimLongData || !param1) return;
   MidiHeader* buffer = HeaderOf(param1);
-  if (!(buffer->dwFlags & kMidiHeaderDone)) return;
-  const uint32_t recorded = buffer->dwBytesRecorded;
+  if (!(buffer->flags & kMidiHeaderDone)) return;
+  const uint32_t recorded = buffer->bytesRecorded;
   if (recorded) {
     // Buffers handed back empty by a reset carry nothing for the monitor or the surface.
     if (services.Editor.IsRunning())
-      services.Editor.PostLongMessage(&context.keyset, std::span<const uint8_t>(buffer->lpData, recorded),
-                                      buffer->dwFlags);
-    services.Surface.WriteDevice(buffer->lpData, recorded);
+      services.Editor.PostLongMessage(&context.keyset, std::span<const uint8_t>(buffer->data, recorded),
+                                      buffer->flags);
+    services.Surface.WriteDevice(buffer->data, recorded);
   }
   context.completions.Queue(context.keyset, handle, buffer);
 }
@@ -103,7 +100,7 @@ bool RecycleInputBuffer(MidiSystem& midi, Keyset& keyset, MidiHeader* buffer) {
 }
 
 void EditorLongMessageDone(MidiSystem& midi, Keyset& keyset, MidiInHandle from, MidiHeader* buffer) {
-  auto* pool = reinterpret_cast<SysExPool*>(buffer->dwUser);
+  SysExPool* pool = buffer->owner;
   if (keyset.MidiInHandle.load(std::memory_order_acquire) != from) {
     SysExPool::GiveBackToOwner(buffer);  // its port is gone; the current one has its own buffers
     return;

@@ -56,21 +56,39 @@ class InputCompletions {
   std::shared_ptr<InputCompletions*> self_ = std::make_shared<InputCompletions*>(this);
 };
 
-// The instance data of both handlers of one Keyset; lives as long as the port manager.
+struct KeysetPortContext;
+
+// Output port handler; runs on the MIDI system's thread. On kMomDone the buffer goes
+// back to the pool named in its header; nothing else is looked at.
+class KeysetOutputHandler : public MidiHandler {
+ public:
+  explicit KeysetOutputHandler(KeysetPortContext& context) : context_(context) {}
+  void OnMidiMessage(std::uintptr_t handle, uint32_t message, std::uintptr_t param1) override;
+
+ private:
+  KeysetPortContext& context_;
+};
+
+// Input port handler; runs on the MIDI system's thread. Short messages go to the surface
+// as three bytes; finished buffers go to the surface, then to the main thread.
+class KeysetInputHandler : public MidiHandler {
+ public:
+  explicit KeysetInputHandler(KeysetPortContext& context) : context_(context) {}
+  void OnMidiMessage(std::uintptr_t handle, uint32_t message, std::uintptr_t param1) override;
+
+ private:
+  KeysetPortContext& context_;
+};
+
+// Both port handlers of one Keyset and what they work with; lives as long as the port
+// manager.
 struct KeysetPortContext {
   MidiServices& services;
   InputCompletions& completions;
   Keyset& keyset;
+  KeysetOutputHandler output{*this};
+  KeysetInputHandler input{*this};
 };
-
-// Output port handler; runs on the MIDI system's thread. On kMomDone the buffer goes
-// back to the pool named in its dwUser; nothing else is looked at.
-void KeysetMidiOutProc(std::uintptr_t handle, uint32_t message, std::uintptr_t instance,
-                       std::uintptr_t param1, std::uintptr_t param2);
-// Input port handler; runs on the MIDI system's thread. Short messages go to the surface
-// as three bytes; finished buffers go to the surface, then to the main thread.
-void KeysetMidiInProc(std::uintptr_t handle, uint32_t message, std::uintptr_t instance,
-                      std::uintptr_t param1, std::uintptr_t param2);
 
 // Takes one buffer from `pool` and queues it on the Keyset's input port. False when the
 // pool is empty, there is no input port, or the port refused it (the buffer goes back).

@@ -73,13 +73,11 @@ bool MidiPorts::OpenMidiOut(Keyset& keyset, uint32_t device) {
     return false;
   }
   MidiOutHandle handle = kNoMidiHandle;
-  const MidiResult result =
-      services_.Midi.OutOpen(handle, device, &KeysetMidiOutProc, reinterpret_cast<std::uintptr_t>(context));
+  const MidiResult result = services_.Midi.OutOpen(handle, device, &context->output);
   if (result != kMidiNoError) {
     ReportCode(keyset, Operation::kOpenOut, result);
     return false;
   }
-  keyset.MidiOutDeviceIndex.store(static_cast<int32_t>(device), std::memory_order_relaxed);
   keyset.MidiOutHandle.store(handle, std::memory_order_release);
   return true;
 }
@@ -95,13 +93,11 @@ bool MidiPorts::OpenMidiIn(Keyset& keyset, uint32_t device) {
     return false;
   }
   MidiInHandle handle = kNoMidiHandle;
-  MidiResult result = services_.Midi.InOpen(handle, device, &KeysetMidiInProc,
-                                            reinterpret_cast<std::uintptr_t>(context), true);
+  MidiResult result = services_.Midi.InOpen(handle, device, &context->input, true);
   if (result != kMidiNoError) {
     ReportCode(keyset, Operation::kOpenIn, result);
     return false;
   }
-  keyset.MidiInDeviceIndex.store(static_cast<int32_t>(device), std::memory_order_relaxed);
   keyset.MidiInHandle.store(handle, std::memory_order_release);
   // Running out of buffers is not reported: the port works, it just receives no long
   // messages until buffers come free.

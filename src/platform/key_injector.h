@@ -13,8 +13,6 @@ struct KeyboardInput {
   uint16_t VirtualKey = 0;
   uint16_t ScanCode = 0;
   uint32_t Flags = 0;  // kKeyEventExtendedKey, kKeyEventKeyUp
-  uint32_t Time = 0;
-  std::uintptr_t ExtraInfo = 0;
 };
 
 class KeyInjector {

@@ -1,7 +1,7 @@
 #pragma once
 // The host's MIDI system, shaped like a device-numbered MIDI API: outputs and inputs are
-// counted and named, opened by number with a handler and instance data, and report back
-// through the handler on the MIDI system's own threads. Handles are opaque numbers; 0 is
+// counted and named, opened by number with a handler, and report back through the
+// handler on the MIDI system's own threads. Handles are opaque numbers; 0 is
 // no handle. Every call but the counts returns a result code, 0 for success.
 #include <cstdint>
 #include <string>
@@ -38,10 +38,14 @@ inline constexpr uint32_t kMomClose = 0x3C8;
 inline constexpr uint32_t kMomDone = 0x3C9;       // param1: the MidiHeader*
 inline constexpr uint32_t kMimMoreData = 0x3CC;
 
-// Called on the MIDI system's threads (never on the caller's thread for data and
-// completions). `handle` is the port's handle; `instance` the value given at opening.
-using MidiHandler = void (*)(std::uintptr_t handle, uint32_t message, std::uintptr_t instance,
-                             std::uintptr_t param1, std::uintptr_t param2);
+// What a port reports back. Called on the MIDI system's threads (never on the caller's
+// thread for data and completions); must not allocate. `handle` is the port's handle,
+// `message` one of the handler messages above.
+class MidiHandler {
+ public:
+  virtual ~MidiHandler() = default;
+  virtual void OnMidiMessage(std::uintptr_t handle, uint32_t message, std::uintptr_t param1) = 0;
+};
 
 class MidiSystem {
  public:
@@ -53,25 +57,25 @@ class MidiSystem {
   virtual MidiResult OutDeviceName(uint32_t device, std::string& name) = 0;
   virtual MidiResult InDeviceName(uint32_t device, std::string& name) = 0;
 
-  virtual MidiResult OutOpen(MidiOutHandle& handle, uint32_t device, MidiHandler handler,
-                             std::uintptr_t instance) = 0;
+  // `handler` (may be null) outlives the port.
+  virtual MidiResult OutOpen(MidiOutHandle& handle, uint32_t device, MidiHandler* handler) = 0;
   virtual MidiResult OutShortMessage(MidiOutHandle handle, uint32_t message) = 0;
   virtual MidiResult OutPrepareHeader(MidiOutHandle handle, MidiHeader* header) = 0;
-  // Sends header->dwBufferLength bytes; the handler gets kMomDone when it is finished.
+  // Sends header->bufferLength bytes; the handler gets kMomDone when it is finished.
   virtual MidiResult OutLongMessage(MidiOutHandle handle, MidiHeader* header) = 0;
   virtual MidiResult OutUnprepareHeader(MidiOutHandle handle, MidiHeader* header) = 0;
   // Hands back every long message still queued (kMomDone) before it returns.
   virtual MidiResult OutReset(MidiOutHandle handle) = 0;
   virtual MidiResult OutClose(MidiOutHandle handle) = 0;
 
-  virtual MidiResult InOpen(MidiInHandle& handle, uint32_t device, MidiHandler handler,
-                            std::uintptr_t instance, bool statusMessages) = 0;
+  virtual MidiResult InOpen(MidiInHandle& handle, uint32_t device, MidiHandler* handler,
+                            bool statusMessages) = 0;
   virtual MidiResult InPrepareHeader(MidiInHandle handle, MidiHeader* header) = 0;
   virtual MidiResult InUnprepareHeader(MidiInHandle handle, MidiHeader* header) = 0;
   // Queues an empty buffer for incoming long messages; it comes back with kMimLongData.
   virtual MidiResult InAddBuffer(MidiInHandle handle, MidiHeader* header) = 0;
   virtual MidiResult InStart(MidiInHandle handle) = 0;
-  // Hands back every queued buffer (kMimLongData, dwBytesRecorded 0) before it returns.
+  // Hands back every queued buffer (kMimLongData, bytesRecorded 0) before it returns.
   virtual MidiResult InReset(MidiInHandle handle) = 0;
   virtual MidiResult InClose(MidiInHandle handle) = 0;
 };

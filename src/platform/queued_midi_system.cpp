@@ -9,8 +9,7 @@ namespace orvo {
 struct QueuedMidiSystem::Port {
   bool input = false;
   std::uintptr_t handle = kNoMidiHandle;
-  MidiHandler handler = nullptr;
-  std::uintptr_t instance = 0;
+  MidiHandler* handler = nullptr;
 
   // Guarded by the system's mutex_.
   bool open = true;
@@ -26,7 +25,7 @@ struct QueuedMidiSystem::Port {
   std::unique_ptr<InputSink> sink;
 
   void Call(uint32_t message, std::uintptr_t param1) const {
-    if (handler) handler(handle, message, instance, param1, 0);
+    if (handler) handler->OnMidiMessage(handle, message, param1);
   }
 };
 
@@ -68,7 +67,7 @@ std::size_t ShortLength(uint8_t status) {
 }
 
 void MarkDone(MidiHeader* header) {
-  header->dwFlags = (header->dwFlags & ~kMidiHeaderInQueue) | kMidiHeaderDone;
+  header->flags = (header->flags & ~kMidiHeaderInQueue) | kMidiHeaderDone;
 }
 
 }  // namespace
@@ -185,7 +184,7 @@ void QueuedMidiSystem::Deliver(Event& event) {
       port.Call(kMimData, event.message);
       break;
     case Event::Kind::kInReturned:
-      event.header->dwBytesRecorded = 0;
+      event.header->bytesRecorded = 0;
       MarkDone(event.header);
       port.Call(kMimLongData, reinterpret_cast<std::uintptr_t>(event.header));
       break;
@@ -201,9 +200,9 @@ void QueuedMidiSystem::Deliver(Event& event) {
           header = port.buffers.front();
           port.buffers.pop_front();
         }
-        const std::size_t count = std::min<std::size_t>(header->dwBufferLength, event.bytes.size() - offset);
-        std::memcpy(header->lpData, event.bytes.data() + offset, count);
-        header->dwBytesRecorded = static_cast<uint32_t>(count);
+        const std::size_t count = std::min<std::size_t>(header->bufferLength, event.bytes.size() - offset);
+        std::memcpy(header->data, event.bytes.data() + offset, count);
+        header->bytesRecorded = static_cast<uint32_t>(count);
         offset += count;
         MarkDone(header);
         port.Call(kMimLongData, reinterpret_cast<std::uintptr_t>(header));
@@ -295,14 +294,12 @@ void QueuedMidiSystem::OnInput(const std::shared_ptr<Port>& port, const uint8_t*
 
 // ---- output -----------------------------------------------------------------------
 
-MidiResult QueuedMidiSystem::OutOpen(MidiOutHandle& handle, uint32_t device, MidiHandler handler,
-                                     std::uintptr_t instance) {
+MidiResult QueuedMidiSystem::OutOpen(MidiOutHandle& handle, uint32_t device, MidiHandler* handler) {
   handle = kNoMidiHandle;
   std::string name;
   if (MidiResult result = NameOf(false, device, name)) return result;
   auto port = std::make_shared<Port>();
   port->handler = handler;
-  port->instance = instance;
   std::unique_ptr<MidiOutputLink> link;
   if (MidiResult result = backend_->OpenOutput(name, link)) return result;
   if (!link) return kMidiNoMemory;
@@ -352,7 +349,7 @@ MidiResult QueuedMidiSystem::PrepareHeader(std::uintptr_t handle, bool input, Mi
   std::lock_guard lock(mutex_);
   if (!Find(handle, input)) return kMidiInvalidHandle;
   if (!header) return kMidiInvalidParam;
-  header->dwFlags |= kMidiHeaderPrepared;
+  header->flags |= kMidiHeaderPrepared;
   return kMidiNoError;
 }
 
@@ -360,8 +357,8 @@ MidiResult QueuedMidiSystem::UnprepareHeader(std::uintptr_t handle, bool input, 
   std::lock_guard lock(mutex_);
   if (!Find(handle, input)) return kMidiInvalidHandle;
   if (!header) return kMidiInvalidParam;
-  if (header->dwFlags & kMidiHeaderInQueue) return kMidiStillPlaying;
-  header->dwFlags &= ~kMidiHeaderPrepared;
+  if (header->flags & kMidiHeaderInQueue) return kMidiStillPlaying;
+  header->flags &= ~kMidiHeaderPrepared;
   return kMidiNoError;
 }
 
@@ -375,20 +372,20 @@ MidiResult QueuedMidiSystem::OutLongMessage(MidiOutHandle handle, MidiHeader* he
     std::lock_guard lock(mutex_);
     port = Find(handle, false);
     if (!port) return kMidiInvalidHandle;
-    if (!header || (header->dwBufferLength && !header->lpData)) return kMidiInvalidParam;
-    if (!(header->dwFlags & kMidiHeaderPrepared)) return kMidiUnprepared;
-    if (header->dwFlags & kMidiHeaderInQueue) return kMidiStillPlaying;
-    header->dwFlags = (header->dwFlags & ~kMidiHeaderDone) | kMidiHeaderInQueue;
+    if (!header || (header->bufferLength && !header->data)) return kMidiInvalidParam;
+    if (!(header->flags & kMidiHeaderPrepared)) return kMidiUnprepared;
+    if (header->flags & kMidiHeaderInQueue) return kMidiStillPlaying;
+    header->flags = (header->flags & ~kMidiHeaderDone) | kMidiHeaderInQueue;
     ++port->pending;  // a close meanwhile sees the buffer as still playing
   }
   MidiResult result = kMidiNoError;
-  if (header->dwBufferLength) {
+  if (header->bufferLength) {
     std::lock_guard link(port->linkMutex);
-    result = port->out ? port->out->Send(header->lpData, header->dwBufferLength) : kMidiInvalidHandle;
+    result = port->out ? port->out->Send(header->data, header->bufferLength) : kMidiInvalidHandle;
   }
   std::lock_guard lock(mutex_);
   if (result != kMidiNoError) {
-    header->dwFlags &= ~kMidiHeaderInQueue;
+    header->flags &= ~kMidiHeaderInQueue;
     --port->pending;
     drained_.notify_all();
     return result;
@@ -433,15 +430,14 @@ MidiResult QueuedMidiSystem::OutClose(MidiOutHandle handle) {
 
 // ---- input ------------------------------------------------------------------------
 
-MidiResult QueuedMidiSystem::InOpen(MidiInHandle& handle, uint32_t device, MidiHandler handler,
-                                    std::uintptr_t instance, bool /*statusMessages*/) {
+MidiResult QueuedMidiSystem::InOpen(MidiInHandle& handle, uint32_t device, MidiHandler* handler,
+                                    bool /*statusMessages*/) {
   handle = kNoMidiHandle;
   std::string name;
   if (MidiResult result = NameOf(true, device, name)) return result;
   auto port = std::make_shared<Port>();
   port->input = true;
   port->handler = handler;
-  port->instance = instance;
   port->sink = std::make_unique<InputSink>(*this, port);
   std::unique_ptr<MidiInputLink> link;
   if (MidiResult result = backend_->OpenInput(name, *port->sink, link)) return result;
@@ -472,11 +468,11 @@ MidiResult QueuedMidiSystem::InAddBuffer(MidiInHandle handle, MidiHeader* header
   std::lock_guard lock(mutex_);
   auto port = Find(handle, true);
   if (!port) return kMidiInvalidHandle;
-  if (!header || !header->lpData || header->dwBufferLength == 0) return kMidiInvalidParam;
-  if (!(header->dwFlags & kMidiHeaderPrepared)) return kMidiUnprepared;
-  if (header->dwFlags & kMidiHeaderInQueue) return kMidiStillPlaying;
-  header->dwFlags = (header->dwFlags & ~kMidiHeaderDone) | kMidiHeaderInQueue;
-  header->dwBytesRecorded = 0;
+  if (!header || !header->data || header->bufferLength == 0) return kMidiInvalidParam;
+  if (!(header->flags & kMidiHeaderPrepared)) return kMidiUnprepared;
+  if (header->flags & kMidiHeaderInQueue) return kMidiStillPlaying;
+  header->flags = (header->flags & ~kMidiHeaderDone) | kMidiHeaderInQueue;
+  header->bytesRecorded = 0;
   port->buffers.push_back(header);
   return kMidiNoError;
 }

@@ -3,7 +3,7 @@
 // in the same way: handles (ids into a table, never reused, so a stale handle is refused
 // with kMidiInvalidHandle rather than reaching a closed port), the prepare/queue rules of
 // long-message headers, the input ports' queues of empty buffers (a long message fills
-// them in order, each up to its dwBufferLength), and the handler callbacks, which run off
+// them in order, each up to its bufferLength), and the handler callbacks, which run off
 // the caller's thread: on one delivery thread per system, or, for tests, whenever the
 // test calls DeliverPending().
 #include <condition_variable>
@@ -45,8 +45,7 @@ class QueuedMidiSystem : public MidiSystem {
   MidiResult OutDeviceName(uint32_t device, std::string& name) override;
   MidiResult InDeviceName(uint32_t device, std::string& name) override;
 
-  MidiResult OutOpen(MidiOutHandle& handle, uint32_t device, MidiHandler handler,
-                     std::uintptr_t instance) override;
+  MidiResult OutOpen(MidiOutHandle& handle, uint32_t device, MidiHandler* handler) override;
   MidiResult OutShortMessage(MidiOutHandle handle, uint32_t message) override;
   MidiResult OutPrepareHeader(MidiOutHandle handle, MidiHeader* header) override;
   MidiResult OutLongMessage(MidiOutHandle handle, MidiHeader* header) override;
@@ -54,8 +53,8 @@ class QueuedMidiSystem : public MidiSystem {
   MidiResult OutReset(MidiOutHandle handle) override;
   MidiResult OutClose(MidiOutHandle handle) override;
 
-  MidiResult InOpen(MidiInHandle& handle, uint32_t device, MidiHandler handler,
-                    std::uintptr_t instance, bool statusMessages) override;
+  MidiResult InOpen(MidiInHandle& handle, uint32_t device, MidiHandler* handler,
+                    bool statusMessages) override;
   MidiResult InPrepareHeader(MidiInHandle handle, MidiHeader* header) override;
   MidiResult InUnprepareHeader(MidiInHandle handle, MidiHeader* header) override;
   MidiResult InAddBuffer(MidiInHandle handle, MidiHeader* header) override;

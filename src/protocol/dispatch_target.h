@@ -8,16 +8,21 @@
 
 namespace orvo {
 
+// What became of a message offered to the dispatch.
+enum class DispatchResult : uint8_t {
+  kTaken,    // done with; a long message's buffer belongs to the dispatch now
+  kBusy,     // the focus record was busy: nothing done, offer it again
+  kRefused,  // long messages only: the MIDI output refused it
+};
+
 class DispatchTarget {
  public:
   virtual ~DispatchTarget() = default;
-  // `row` is the resolved control (Host mode only), or nullptr. 0: taken; non-zero:
-  // refused for now (the focus record was busy), offer it again.
-  virtual int DispatchShortMessage(const ControlDescriptor* row, uint32_t message) = 0;
-  // `buffer` is a pool buffer holding one whole system-exclusive message. 0: taken
-  // (dispatch owns the buffer now); 1: busy; 2: the MIDI output refused it. On non-zero
+  // `row` is the resolved control (Host mode only), or nullptr. Taken or busy.
+  virtual DispatchResult DispatchShortMessage(const ControlDescriptor* row, uint32_t message) = 0;
+  // `buffer` is a pool buffer holding one whole system-exclusive message. Unless taken
   // the buffer is still the caller's.
-  virtual int DispatchLongMessage(MidiHeader* buffer) = 0;
+  virtual DispatchResult DispatchLongMessage(MidiHeader* buffer) = 0;
 };
 
 }  // namespace orvo

@@ -82,17 +82,17 @@ MessageDecoder::Step MessageDecoder::ParseSysEx() {
     return Step::kStop;
   }
   MidiHeader* buffer = pool_->Take();
-  for (std::size_t i = 0; i < length; ++i) buffer->lpData[i] = At(i);
-  buffer->dwBufferLength = static_cast<uint32_t>(length);
-  buffer->dwBytesRecorded = static_cast<uint32_t>(length);
+  for (std::size_t i = 0; i < length; ++i) buffer->data[i] = At(i);
+  buffer->bufferLength = static_cast<uint32_t>(length);
+  buffer->bytesRecorded = static_cast<uint32_t>(length);
 
-  const int result = dispatch_.DispatchLongMessage(buffer);
-  if (result == 0) {
+  const DispatchResult result = dispatch_.DispatchLongMessage(buffer);
+  if (result == DispatchResult::kTaken) {
     Advance(length);
     return Step::kGoOn;
   }
   pool_->GiveBack(buffer);
-  if (result != 1 && ++outputRefusals_ >= kMaxOutputRefusals) {
+  if (result == DispatchResult::kRefused && ++outputRefusals_ >= kMaxOutputRefusals) {
     Advance(length);  // the output keeps refusing it: drop the message, not the stream
     return Step::kGoOn;
   }
@@ -114,7 +114,7 @@ MessageDecoder::Step MessageDecoder::ParseShortMessage() {
   const uint32_t message = PackShortMessage(bytes[0], bytes[1], bytes[2]);
   if (row) row->message.store(message, std::memory_order_relaxed);
 
-  if (dispatch_.DispatchShortMessage(row, message) == 0) {
+  if (dispatch_.DispatchShortMessage(row, message) == DispatchResult::kTaken) {
     if (hostMode) state_.LastHostControl.store(row);
     Advance(3);
   } else {

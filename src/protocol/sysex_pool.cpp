@@ -33,13 +33,12 @@ SysExPool::SysExPool(uint32_t count, uint32_t dataSize, std::unique_ptr<std::byt
 
 SysExPool::~SysExPool() = default;  // headers are trivially destructible
 
-void SysExPool::ResetHeader(MidiHeader* buffer) const {
-  buffer->lpData = reinterpret_cast<uint8_t*>(buffer) + sizeof(MidiHeader);
-  buffer->dwBufferLength = dataSize_;
-  buffer->dwBytesRecorded = 0;
-  buffer->dwUser = reinterpret_cast<std::uintptr_t>(this);
-  buffer->dwFlags = 0;
-  buffer->reserved = 0;
+void SysExPool::ResetHeader(MidiHeader* buffer) {
+  buffer->data = reinterpret_cast<uint8_t*>(buffer) + sizeof(MidiHeader);
+  buffer->bufferLength = dataSize_;
+  buffer->bytesRecorded = 0;
+  buffer->owner = this;
+  buffer->flags = 0;
 }
 
 uint32_t SysExPool::IndexOf(const MidiHeader* buffer) const {
@@ -82,7 +81,7 @@ void SysExPool::GiveBack(MidiHeader* buffer) {
 }
 
 void SysExPool::GiveBackToOwner(MidiHeader* buffer) {
-  if (buffer && buffer->dwUser) reinterpret_cast<SysExPool*>(buffer->dwUser)->GiveBack(buffer);
+  if (buffer && buffer->owner) buffer->owner->GiveBack(buffer);
 }
 
 }  // namespace orvo

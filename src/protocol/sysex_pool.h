@@ -30,7 +30,7 @@ class SysExPool {
   // Restores the free-state header and appends the buffer to the free list. A buffer of
   // another pool, or one that is already free, is ignored.
   void GiveBack(MidiHeader* buffer);
-  // Gives `buffer` back to the pool named in its dwUser.
+  // Gives `buffer` back to the pool named in its header.
   static void GiveBackToOwner(MidiHeader* buffer);
 
   uint32_t Capacity() const { return count_; }
@@ -41,7 +41,7 @@ class SysExPool {
 
  private:
   SysExPool(uint32_t count, uint32_t dataSize, std::unique_ptr<std::byte[]> block, std::size_t stride);
-  void ResetHeader(MidiHeader* buffer) const;
+  void ResetHeader(MidiHeader* buffer);
   uint32_t IndexOf(const MidiHeader* buffer) const;
 
   const uint32_t count_;

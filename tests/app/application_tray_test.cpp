@@ -42,20 +42,20 @@ TEST(ApplicationTray, IconStateAndTipFollowTheSurface) {
   ASSERT_TRUE(app.Start());
   const TrayWindow* tray = app.Tray();
   ASSERT_NE(tray, nullptr);
-  EXPECT_EQ(tray->ConnectionState(), kStateConnected);
+  EXPECT_EQ(tray->ShownState(), ConnectionState::kConnected);
   EXPECT_EQ(tray->ToolTip(), "Orvo");
   ASSERT_TRUE(surface.WaitForReceived(kModeAndLampBytes, 10s));
 
   // The tty's hang-up posts this check; here the test runs it.
   ASSERT_TRUE(surface.Unplug());
   app.CheckConnection();
-  EXPECT_EQ(tray->ConnectionState(), kStateDisconnected);
+  EXPECT_EQ(tray->ShownState(), ConnectionState::kDisconnected);
   EXPECT_EQ(tray->ToolTip(), "Orvo Disconnected");
 
   surface.ClearReceived();
   ASSERT_TRUE(surface.Replug());
   app.CheckConnection();
-  EXPECT_EQ(tray->ConnectionState(), kStateConnected);
+  EXPECT_EQ(tray->ShownState(), ConnectionState::kConnected);
   EXPECT_EQ(tray->ToolTip(), "Orvo");
   EXPECT_TRUE(surface.WaitForReceived(kModeAndLampBytes, 10s));
   app.Shutdown();

@@ -39,13 +39,13 @@ TEST(TrayWindow, StartsDisconnectedThenChecksTheConnection) {
   Calls calls;
   TrayWindow tray(calls.Commands(), false);
   tray.CreateTrayWindow();
-  EXPECT_EQ(tray.ConnectionState(), kStateDisconnected);
+  EXPECT_EQ(tray.ShownState(), ConnectionState::kDisconnected);
   EXPECT_EQ(tray.ToolTip(), "Orvo Disconnected");
   EXPECT_EQ(calls.checks, 1);
-  tray.ShowConnectionState(kStateConnected);
+  tray.ShowConnectionState(ConnectionState::kConnected);
   EXPECT_EQ(tray.ToolTip(), "Orvo");
-  tray.ShowConnectionState(kStateDisconnected);
-  EXPECT_EQ(tray.ConnectionState(), kStateDisconnected);
+  tray.ShowConnectionState(ConnectionState::kDisconnected);
+  EXPECT_EQ(tray.ShownState(), ConnectionState::kDisconnected);
   EXPECT_EQ(tray.ToolTip(), "Orvo Disconnected");
   tray.OnDeviceChange();
   EXPECT_EQ(calls.checks, 2);
@@ -103,9 +103,9 @@ TEST(TrayIcons, ConnectedAndDisconnectedDiffer) {
   App();
   Calls calls;
   TrayWindow tray(calls.Commands(), false);
-  tray.ShowConnectionState(kStateConnected);
+  tray.ShowConnectionState(ConnectionState::kConnected);
   const QImage on = tray.StatusWindow()->windowIcon().pixmap(32, 32).toImage();
-  tray.ShowConnectionState(kStateDisconnected);
+  tray.ShowConnectionState(ConnectionState::kDisconnected);
   const QImage off = tray.StatusWindow()->windowIcon().pixmap(32, 32).toImage();
   EXPECT_NE(on, off);
 }

@@ -25,7 +25,7 @@ TEST(KeysetListingDialog, ListsEveryMappingSortedUnderTheKeysetsName) {
   ControlMapping& fader1 = test::AddBlankMapping(keyset, *table.LookupControlById(1224));
   fader1.KeyCode = 0x41;
   fader1.KeyFlags = kModCtrl | (0x1Eu << 16);
-  fader1.MapType = 3;
+  fader1.MapType = MapType::kCustom1StatusData;
   fader1.DataA = 0xB0;
   fader1.DataB = 0x07;
   fader1.Label.Set("Vol");

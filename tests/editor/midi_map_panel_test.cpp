@@ -119,7 +119,7 @@ TEST_P(MidiMapPanelShow, SetsTheRuleAndTheBoxes) {
   const ShowCase& c = GetParam();
   SetBoxes({"11", "22", "33", "44"});  // left over from the control shown before
   ControlMapping& mapping = Mapping();
-  mapping.MapType = c.mapType;
+  mapping.MapType = static_cast<MapType>(c.mapType);
   mapping.DataA = 0x90;
   mapping.DataB = 0x09;
 
@@ -152,7 +152,7 @@ struct ApplyCase {
   const char* what;
   Rule rule;
   Boxes boxes;
-  uint8_t mapType;
+  MapType mapType;
   uint8_t dataA;
   uint8_t dataB;
 };
@@ -162,7 +162,7 @@ class MidiMapPanelApply : public MidiMapPanelTest, public ::testing::WithParamIn
 TEST_P(MidiMapPanelApply, StoresTheRule) {
   const ApplyCase& c = GetParam();
   ControlMapping& mapping = Mapping();
-  mapping.MapType = 5;
+  mapping.MapType = MapType::kCustom1Data;
   mapping.DataA = 0x11;
   mapping.DataB = 0x22;
   Button(c.rule)->click();
@@ -179,28 +179,28 @@ TEST_P(MidiMapPanelApply, StoresTheRule) {
 INSTANTIATE_TEST_SUITE_P(
     Rows, MidiMapPanelApply,
     ::testing::Values(
-        ApplyCase{"custom 1 both", Rule::kCustom1, {"B0", "07", "", ""}, 3, 0xB0, 0x07},
-        ApplyCase{"custom 1 status only", Rule::kCustom1, {"b0", "", "", ""}, 4, 0xB0, 0x22},
-        ApplyCase{"custom 1 data only", Rule::kCustom1, {"", "7", "", ""}, 5, 0x11, 0x07},
-        ApplyCase{"custom 1 both empty", Rule::kCustom1, {"", "", "C0", "01"}, 1, 0x11, 0x22},
-        ApplyCase{"custom 2 both", Rule::kCustom2, {"", "", "B0", "7F"}, 6, 0xB0, 0x7F},
-        ApplyCase{"custom 2 status only", Rule::kCustom2, {"", "", "B0", ""}, 7, 0xB0, 0x22},
-        ApplyCase{"custom 2 data only", Rule::kCustom2, {"", "", "", "40"}, 8, 0x11, 0x40},
-        ApplyCase{"custom 2 both empty", Rule::kCustom2, {"90", "01", "", ""}, 2, 0x11, 0x22},
-        ApplyCase{"space padded byte", Rule::kCustom2, {"", "", " 9", ""}, 7, 0x09, 0x22},
-        ApplyCase{"native leaves the data bytes", Rule::kNative, {"90", "01", "B0", "7F"}, 0, 0x11, 0x22}),
+        ApplyCase{"custom 1 both", Rule::kCustom1, {"B0", "07", "", ""}, MapType::kCustom1StatusData, 0xB0, 0x07},
+        ApplyCase{"custom 1 status only", Rule::kCustom1, {"b0", "", "", ""}, MapType::kCustom1Status, 0xB0, 0x22},
+        ApplyCase{"custom 1 data only", Rule::kCustom1, {"", "7", "", ""}, MapType::kCustom1Data, 0x11, 0x07},
+        ApplyCase{"custom 1 both empty", Rule::kCustom1, {"", "", "C0", "01"}, MapType::kCustom1, 0x11, 0x22},
+        ApplyCase{"custom 2 both", Rule::kCustom2, {"", "", "B0", "7F"}, MapType::kCustom2StatusData, 0xB0, 0x7F},
+        ApplyCase{"custom 2 status only", Rule::kCustom2, {"", "", "B0", ""}, MapType::kCustom2Status, 0xB0, 0x22},
+        ApplyCase{"custom 2 data only", Rule::kCustom2, {"", "", "", "40"}, MapType::kCustom2Data, 0x11, 0x40},
+        ApplyCase{"custom 2 both empty", Rule::kCustom2, {"90", "01", "", ""}, MapType::kCustom2, 0x11, 0x22},
+        ApplyCase{"space padded byte", Rule::kCustom2, {"", "", " 9", ""}, MapType::kCustom2Status, 0x09, 0x22},
+        ApplyCase{"native leaves the data bytes", Rule::kNative, {"90", "01", "B0", "7F"}, MapType::kNative, 0x11, 0x22}),
     test::NameFromWhat{});
 
 TEST_F(MidiMapPanelTest, ShownByteBelow16IsAppliedBackUnchanged) {
   ControlMapping& mapping = Mapping();
-  mapping.MapType = 4;
+  mapping.MapType = MapType::kCustom1Status;
   mapping.DataA = 0x09;
   panel_.ShowMidiMap(mapping);
   ASSERT_EQ(panel_.Custom1Status()->text(), " 9");
   mapping.DataA = 0x55;  // proves Apply writes the box's byte
 
   panel_.ApplyMapping();
-  EXPECT_EQ(mapping.MapType.load(), 4);
+  EXPECT_EQ(mapping.MapType.load(), MapType::kCustom1Status);
   EXPECT_EQ(mapping.DataA.load(), 0x09);
 }
 

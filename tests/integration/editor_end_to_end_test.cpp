@@ -86,9 +86,9 @@ TEST_F(EditorEndToEnd, TouchingAControlSelectsItInTheEditorAndLightsItsLamp) {
   EXPECT_NE(settingsDir.Read("DEFAULT.orvo").find("1032:"), std::string::npos) << settingsDir.Read("DEFAULT.orvo");
 }
 
-KeyboardInput Down(uint16_t virtualKey, uint16_t scanCode = 0) { return KeyboardInput{virtualKey, scanCode, 0, 0, 0}; }
+KeyboardInput Down(uint16_t virtualKey, uint16_t scanCode = 0) { return KeyboardInput{virtualKey, scanCode, 0}; }
 KeyboardInput Up(uint16_t virtualKey, uint16_t scanCode = 0) {
-  return KeyboardInput{virtualKey, scanCode, kKeyEventKeyUp, 0, 0};
+  return KeyboardInput{virtualKey, scanCode, kKeyEventKeyUp};
 }
 
 TEST_F(EditorEndToEnd, AKeystrokeCapturedInTheEditorIsTypedIntoTheApplication) {

@@ -19,23 +19,21 @@ namespace {
 using test::JackTestApp;
 using Bytes = std::vector<uint8_t>;
 
-struct Seen {
+struct Seen : MidiHandler {
   std::mutex mutex;
   std::condition_variable changed;
   std::vector<uint32_t> messages;
   std::vector<Bytes> longData;
   std::vector<std::thread::id> threads;
-  static void Handler(std::uintptr_t, uint32_t message, std::uintptr_t instance, std::uintptr_t param1,
-                      std::uintptr_t) {
-    auto* self = reinterpret_cast<Seen*>(instance);
-    std::lock_guard lock(self->mutex);
-    if (message == kMimData) self->messages.push_back(static_cast<uint32_t>(param1));
+  void OnMidiMessage(std::uintptr_t, uint32_t message, std::uintptr_t param1) override {
+    std::lock_guard lock(mutex);
+    if (message == kMimData) messages.push_back(static_cast<uint32_t>(param1));
     if (message == kMimLongData || message == kMomDone) {
       auto* header = reinterpret_cast<MidiHeader*>(param1);
-      self->longData.emplace_back(header->lpData, header->lpData + header->dwBytesRecorded);
-      self->threads.push_back(std::this_thread::get_id());
+      longData.emplace_back(header->data, header->data + header->bytesRecorded);
+      threads.push_back(std::this_thread::get_id());
     }
-    self->changed.notify_all();
+    changed.notify_all();
   }
   bool WaitFor(std::size_t shortCount, std::size_t longCount) {
     std::unique_lock lock(mutex);
@@ -81,8 +79,8 @@ TEST_F(RtMidiJackTest, ListsOtherClientsPortsByFullNameAndNeverOurOwn) {
 
   MidiOutHandle out = 0;
   MidiInHandle in = 0;
-  ASSERT_EQ(midi->OutOpen(out, IndexOf(outs, app->InPort()), nullptr, 0), 0u);
-  ASSERT_EQ(midi->InOpen(in, IndexOf(ins, app->OutPort()), nullptr, 0, true), 0u);
+  ASSERT_EQ(midi->OutOpen(out, IndexOf(outs, app->InPort()), nullptr), 0u);
+  ASSERT_EQ(midi->InOpen(in, IndexOf(ins, app->OutPort()), nullptr, true), 0u);
   // Our two ports (a writable and a readable one) join neither list.
   EXPECT_EQ(Names(*midi, false), outs);
   EXPECT_EQ(Names(*midi, true), ins);
@@ -95,14 +93,14 @@ TEST_F(RtMidiJackTest, ShortAndLongMessagesReachTheApplication) {
   Seen seen;
   MidiOutHandle out = 0;
   const auto outs = Names(*midi, false);
-  ASSERT_EQ(midi->OutOpen(out, IndexOf(outs, app->InPort()), &Seen::Handler, reinterpret_cast<std::uintptr_t>(&seen)), 0u);
+  ASSERT_EQ(midi->OutOpen(out, IndexOf(outs, app->InPort()), &seen), 0u);
   ASSERT_TRUE(app->AwaitLink([&] { midi->OutShortMessage(out, 0xFE); }));
   ASSERT_EQ(midi->OutShortMessage(out, 0x7F4CBE), 0u);
   ASSERT_EQ(midi->OutShortMessage(out, 0x0005C0), 0u);
   std::array<uint8_t, 6> sysex{0xF0, 0x00, 0x01, 0x02, 0x03, 0xF7};
   MidiHeader header;
-  header.lpData = sysex.data();
-  header.dwBufferLength = header.dwBytesRecorded = sysex.size();
+  header.data = sysex.data();
+  header.bufferLength = header.bytesRecorded = sysex.size();
   ASSERT_EQ(midi->OutPrepareHeader(out, &header), 0u);
   ASSERT_EQ(midi->OutLongMessage(out, &header), 0u);
   ASSERT_TRUE(seen.WaitFor(0, 1)) << "kMomDone";
@@ -117,15 +115,15 @@ TEST_F(RtMidiJackTest, ApplicationMessagesArriveAsShortDataAndSixteenByteBuffers
   Seen seen;
   MidiInHandle in = 0;
   const auto ins = Names(*midi, true);
-  ASSERT_EQ(midi->InOpen(in, IndexOf(ins, app->OutPort()), &Seen::Handler, reinterpret_cast<std::uintptr_t>(&seen), true), 0u);
+  ASSERT_EQ(midi->InOpen(in, IndexOf(ins, app->OutPort()), &seen, true), 0u);
   struct Buffer {
     MidiHeader header;
     std::array<uint8_t, 16> data{};
   };
   std::array<Buffer, 4> buffers;
   for (auto& b : buffers) {
-    b.header.lpData = b.data.data();
-    b.header.dwBufferLength = 16;
+    b.header.data = b.data.data();
+    b.header.bufferLength = 16;
     ASSERT_EQ(midi->InPrepareHeader(in, &b.header), 0u);
     ASSERT_EQ(midi->InAddBuffer(in, &b.header), 0u);
   }
@@ -151,14 +149,14 @@ TEST_F(RtMidiJackTest, ApplicationMessagesArriveAsShortDataAndSixteenByteBuffers
 TEST_F(RtMidiJackTest, AnApplicationThatRestartsCanBeOpenedAgain) {
   const auto outs = Names(*midi, false);
   MidiOutHandle out = 0;
-  ASSERT_EQ(midi->OutOpen(out, IndexOf(outs, app->InPort()), nullptr, 0), 0u);
+  ASSERT_EQ(midi->OutOpen(out, IndexOf(outs, app->InPort()), nullptr), 0u);
   app.reset();
   EXPECT_EQ(midi->OutShortMessage(out, 0x7F4090), 0u) << "sending into a vanished port is harmless";
   EXPECT_EQ(midi->OutClose(out), 0u);
   app = JackTestApp::Open("orvo-test-app");
   ASSERT_TRUE(app);
   const auto again = Names(*midi, false);
-  ASSERT_EQ(midi->OutOpen(out, IndexOf(again, app->InPort()), nullptr, 0), 0u);
+  ASSERT_EQ(midi->OutOpen(out, IndexOf(again, app->InPort()), nullptr), 0u);
   EXPECT_TRUE(app->AwaitLink([&] { midi->OutShortMessage(out, 0x7F4090); }));
   EXPECT_EQ(midi->OutClose(out), 0u);
 }
@@ -191,7 +189,7 @@ TEST_P(RtMidiAbsentTest, RunsWithoutPortsAndSaysWhyOnce) {
   EXPECT_EQ(midi->OutDeviceCount(), 0u);
   EXPECT_EQ(midi->InDeviceCount(), 0u);
   MidiOutHandle out = 0;
-  EXPECT_EQ(midi->OutOpen(out, 0, nullptr, 0), kMidiBadDeviceId);
+  EXPECT_EQ(midi->OutOpen(out, 0, nullptr), kMidiBadDeviceId);
   EXPECT_EQ(messages.Texts().size(), 1u);
 }
 

@@ -18,10 +18,10 @@ using namespace std::chrono_literals;
 using test::FocusClientProcess;
 
 KeyboardInput Down(uint16_t virtualKey, uint16_t scanCode = 0, uint32_t flags = 0) {
-  return KeyboardInput{virtualKey, scanCode, flags, 0, 0};
+  return KeyboardInput{virtualKey, scanCode, flags};
 }
 KeyboardInput Up(uint16_t virtualKey, uint16_t scanCode = 0) {
-  return KeyboardInput{virtualKey, scanCode, kKeyEventKeyUp, 0, 0};
+  return KeyboardInput{virtualKey, scanCode, kKeyEventKeyUp};
 }
 
 // No key of the keyboard is down, as the server sees it.

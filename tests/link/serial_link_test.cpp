@@ -55,7 +55,7 @@ TEST(SerialLinkTest, ConnectsWithTheFirstDescriptionThatOpens) {
   EXPECT_EQ(rig.state.CurrentDeviceMode.load(), kModeStandard);
   EXPECT_TRUE(rig.connected.IsSet());
   EXPECT_EQ(rig.hooks.Calls(), kConnectCalls);
-  EXPECT_EQ(rig.hooks.ConnectionState(), kIconConnected);
+  EXPECT_EQ(rig.hooks.ShownState(), ConnectionState::kConnected);
   EXPECT_TRUE(rig.messages.Texts().empty());
 }
 

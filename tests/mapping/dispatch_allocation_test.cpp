@@ -27,7 +27,7 @@ TEST(DispatchAllocation, NoHeapAllocationPerEvent) {
     auto mapping = std::make_unique<ControlMapping>(row);
     mapping->KeyCode = 0x41;
     mapping->KeyFlags = kModCtrl | kModShift | (30u << 16);
-    mapping->MapType = static_cast<uint8_t>(row.id % 9);
+    mapping->MapType = static_cast<MapType>(row.id % 9);
     keyset->SetMapping(std::move(mapping));
   }
   context.FocusState.CreateFocusState();

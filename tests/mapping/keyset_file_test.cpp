@@ -86,7 +86,7 @@ TEST_P(KeysetLineTest, ReadsOrSkipsWithoutHarmingNeighbours) {
   EXPECT_EQ(&m->Descriptor, Table().LookupControlById(1204));
   EXPECT_EQ(m->KeyCode.load(), c.keyCode);
   EXPECT_EQ(m->KeyFlags.load(), c.keyFlags);
-  EXPECT_EQ(m->MapType.load(), c.mapType);
+  EXPECT_EQ(static_cast<uint8_t>(m->MapType.load()), c.mapType);
   EXPECT_EQ(m->DataA.load(), c.dataA);
   EXPECT_EQ(m->DataB.load(), c.dataB);
   EXPECT_EQ(m->Label.Get(), c.label);
@@ -196,7 +196,7 @@ TEST(KeysetFormat, EmptyPortsWriteNoLinesAndNoKeyWritesEmptyFields) {
   Keyset keyset("APP");
   ControlMapping* m = keyset.SetMapping(std::make_unique<ControlMapping>(*table.LookupControlById(1224)));
   m->KeyCode = 65;  // a key code without a key: not written
-  m->MapType = 4;
+  m->MapType = MapType::kCustom1Status;
   m->DataA = 0xB1;
   m->Label.Set("Volume 1");
   keyset.DeviceMode = kModeKelo;
@@ -233,7 +233,7 @@ TEST(KeysetFormat, WriteReadWriteIsByteIdentical) {
         mapping->KeyCode = static_cast<int32_t>(random() % 256);
         mapping->KeyFlags = static_cast<uint32_t>(random()) & ~0xFFF8u;  // any modifiers, any high half
       }
-      mapping->MapType = static_cast<uint8_t>(random() % 10);
+      mapping->MapType = static_cast<MapType>(random() % 10);
       mapping->DataA = static_cast<uint8_t>(random());
       mapping->DataB = static_cast<uint8_t>(random());
       mapping->Label.Set(text(20, true));

@@ -18,7 +18,7 @@ class MidiRule : public ::testing::TestWithParam<RuleCase> {};
 
 TEST_P(MidiRule, ReadsAsTheRule) {
   const RuleCase& c = GetParam();
-  EXPECT_EQ(FormatMidiRule(c.mapType, c.dataA, c.dataB), c.text);
+  EXPECT_EQ(FormatMidiRule(static_cast<MapType>(c.mapType), c.dataA, c.dataB), c.text);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -45,7 +45,7 @@ TEST(KeysetListing, LineShowsControlKeyRuleAndLabel) {
   ControlMapping& fader = Map(keyset, table, 1224);
   fader.KeyCode = 0x41;
   fader.KeyFlags = (0x1Eu << 16) | kModCtrl;  // A with Ctrl
-  fader.MapType = 3;
+  fader.MapType = MapType::kCustom1StatusData;
   fader.DataA = 0xB0;
   fader.DataB = 7;
   fader.Label.Set("Vol");

@@ -39,11 +39,8 @@ TEST(Mapper, NewKeysetAndMappingHaveTheDefaults) {
   EXPECT_EQ(keyset.DeviceMode.load(), kModeHost);
   EXPECT_TRUE(keyset.MidiInPort.Empty());
   EXPECT_TRUE(keyset.MidiOutPort.Empty());
-  EXPECT_EQ(keyset.MidiInDeviceIndex.load(), -1);
-  EXPECT_EQ(keyset.MidiOutDeviceIndex.load(), -1);
   EXPECT_EQ(keyset.MidiInHandle.load(), kNoMidiHandle);
   EXPECT_EQ(keyset.MidiOutHandle.load(), kNoMidiHandle);
-  EXPECT_EQ(keyset.MenuCommandId.load(), 32900);
   EXPECT_EQ(keyset.Count(), 0u);
   EXPECT_EQ(mapper.DefaultKeyset(), nullptr);
 
@@ -54,7 +51,7 @@ TEST(Mapper, NewKeysetAndMappingHaveTheDefaults) {
   EXPECT_EQ(mapping.KeyFlags.load(), kNoKey);
   EXPECT_EQ(mapping.KeyCode.load(), 24);
   EXPECT_EQ(mapping.Label.Get(), "");
-  EXPECT_EQ(mapping.MapType.load(), 0);
+  EXPECT_EQ(mapping.MapType.load(), MapType::kNative);
   EXPECT_EQ(mapping.DataA.load(), 0);
   EXPECT_EQ(mapping.DataB.load(), 0);
 }
@@ -125,7 +122,7 @@ TEST(Mapper, ReadersStaySafeWhileTheEditorInserts) {
     for (; !done.load(); ++passes) {
       for (ControlId id = kFirstControlId; id <= kLastControlId; ++id)
         if (const ControlMapping* m = shown->LookupMapping(id)) found += m->KeyFlags.load() == kNoKey;
-      shown->ForEachMapping([&](ControlId, const ControlMapping& m) { found += m.MapType.load(); });
+      shown->ForEachMapping([&](ControlId, const ControlMapping& m) { found += static_cast<uint8_t>(m.MapType.load()); });
       found += mapper.FindOrCreate("app7", false) != nullptr;
       mapper.ForEachKeyset([&](const std::string&, const Keyset& k) { found += k.DeviceMode.load(); });
     }
@@ -134,7 +131,7 @@ TEST(Mapper, ReadersStaySafeWhileTheEditorInserts) {
   while (passes.load() == 0) std::this_thread::yield();
   for (const ControlDescriptor& row : table.Rows()) {
     auto mapping = std::make_unique<ControlMapping>(row);
-    mapping->MapType = 4;
+    mapping->MapType = MapType::kCustom1Status;
     shown->SetMapping(std::move(mapping))->KeyFlags = kNoKey;
   }
   for (int i = 0; i < 50; ++i) mapper.FindOrCreate("app" + std::to_string(i), true)->DeviceMode = kModeStandard;

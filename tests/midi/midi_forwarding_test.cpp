@@ -85,7 +85,7 @@ TEST_F(MidiForwardingTest, ACompletionForAPortReopenedMeanwhileUsesNoStaleHandle
   rig.midi.Receive(in, Counting(16));
   rig.midi.DeliverPending();  // finished; its re-queue waits for the main thread
   const MidiHeader* finished = rig.pool->BufferAt(0);
-  ASSERT_NE(finished->dwFlags & kMidiHeaderDone, 0u);
+  ASSERT_NE(finished->flags & kMidiHeaderDone, 0u);
 
   ASSERT_TRUE(rig.ports.CloseMidiIn(keyset));
   ASSERT_TRUE(rig.ports.OpenMidiIn(keyset, 0));
@@ -121,9 +121,9 @@ TEST_F(MidiForwardingTest, OutputLongMessagesComeBackOnCompletionOrOnClose) {
   const MidiOutHandle out = keyset.MidiOutHandle;
   auto send = [&] {
     MidiHeader* buffer = rig.pool->Take();
-    buffer->lpData[0] = 0xF0;
-    buffer->lpData[1] = 0xF7;
-    buffer->dwBufferLength = buffer->dwBytesRecorded = 2;
+    buffer->data[0] = 0xF0;
+    buffer->data[1] = 0xF7;
+    buffer->bufferLength = buffer->bytesRecorded = 2;
     ASSERT_EQ(rig.midi.OutPrepareHeader(out, buffer), 0u);
     ASSERT_EQ(rig.midi.OutLongMessage(out, buffer), 0u);
   };
@@ -152,7 +152,7 @@ TEST_F(MidiForwardingTest, InputBuffersThatCannotBeQueuedGoBack) {
 
 TEST_F(MidiForwardingTest, ABufferThePortStillHoldsIsNotRecycled) {
   MidiHeader* queued = rig.pool->BufferAt(5);
-  ASSERT_NE(queued->dwFlags & kMidiHeaderInQueue, 0u);
+  ASSERT_NE(queued->flags & kMidiHeaderInQueue, 0u);
   const uint32_t before = rig.pool->Count();
   EXPECT_FALSE(RecycleInputBuffer(rig.midi, keyset, queued));
   EXPECT_EQ(rig.pool->Count(), before);
@@ -179,7 +179,7 @@ TEST(MidiForwardingThreadTest, BuffersSurviveTrafficAndCloseFromOtherThreads) {
       const MidiOutHandle out = keyset.MidiOutHandle.load();
       MidiHeader* buffer = rig.pool->Take();
       if (!buffer) continue;
-      buffer->dwBufferLength = 2;
+      buffer->bufferLength = 2;
       if (out == kNoMidiHandle || rig.midi.OutPrepareHeader(out, buffer) != 0 ||
           rig.midi.OutLongMessage(out, buffer) != 0) {
         if (out != kNoMidiHandle) rig.midi.OutUnprepareHeader(out, buffer);

@@ -19,19 +19,17 @@ struct Callback {
   std::thread::id thread;
 };
 
-// Collects every callback; the instance word points at one of these.
-struct Collector {
+// Collects every callback.
+struct Collector : MidiHandler {
   std::mutex mutex;
   std::vector<Callback> calls;
   std::vector<std::vector<uint8_t>> longData;  // copied at the callback
-  static void Handler(std::uintptr_t handle, uint32_t message, std::uintptr_t instance,
-                      std::uintptr_t param1, std::uintptr_t) {
-    auto* self = reinterpret_cast<Collector*>(instance);
-    std::lock_guard lock(self->mutex);
-    self->calls.push_back({handle, message, param1, std::this_thread::get_id()});
+  void OnMidiMessage(std::uintptr_t handle, uint32_t message, std::uintptr_t param1) override {
+    std::lock_guard lock(mutex);
+    calls.push_back({handle, message, param1, std::this_thread::get_id()});
     if (message == kMimLongData) {
       auto* header = reinterpret_cast<MidiHeader*>(param1);
-      self->longData.emplace_back(header->lpData, header->lpData + header->dwBytesRecorded);
+      longData.emplace_back(header->data, header->data + header->bytesRecorded);
     }
   }
   std::vector<Callback> Of(uint32_t message) {
@@ -47,8 +45,8 @@ struct Buffer {
   MidiHeader header;
   std::array<uint8_t, 16> data{};
   Buffer() {
-    header.lpData = data.data();
-    header.dwBufferLength = 16;
+    header.data = data.data();
+    header.bufferLength = 16;
   }
 };
 
@@ -60,7 +58,7 @@ class QueuedMidiSystemTest : public ::testing::Test {
   }
   MidiInHandle OpenInput(int buffers) {
     MidiInHandle in = 0;
-    EXPECT_EQ(midi.InOpen(in, 0, &Collector::Handler, reinterpret_cast<std::uintptr_t>(&collector), true), 0u);
+    EXPECT_EQ(midi.InOpen(in, 0, &collector, true), 0u);
     for (int i = 0; i < buffers; ++i) {
       EXPECT_EQ(midi.InPrepareHeader(in, &pool[i].header), 0u);
       EXPECT_EQ(midi.InAddBuffer(in, &pool[i].header), 0u);
@@ -90,13 +88,13 @@ TEST_F(QueuedMidiSystemTest, LongInputFillsQueuedBuffersInOrder) {
   EXPECT_EQ(collector.longData[0], std::vector<uint8_t>(sysex.begin(), sysex.begin() + 16));
   EXPECT_EQ(collector.longData[1], std::vector<uint8_t>(sysex.begin() + 16, sysex.begin() + 32));
   EXPECT_EQ(collector.longData[2], std::vector<uint8_t>(sysex.begin() + 32, sysex.end()));
-  EXPECT_EQ(pool[2].header.dwFlags & (kMidiHeaderDone | kMidiHeaderInQueue), kMidiHeaderDone);
+  EXPECT_EQ(pool[2].header.flags & (kMidiHeaderDone | kMidiHeaderInQueue), kMidiHeaderDone);
   EXPECT_EQ(midi.QueuedInputBuffers(in), 1u);
 }
 
 TEST_F(QueuedMidiSystemTest, ShortInputPacksBytesAndIsDroppedBeforeStart) {
   MidiInHandle in = 0;
-  ASSERT_EQ(midi.InOpen(in, 0, &Collector::Handler, reinterpret_cast<std::uintptr_t>(&collector), true), 0u);
+  ASSERT_EQ(midi.InOpen(in, 0, &collector, true), 0u);
   midi.Receive(in, {0x90, 0x40, 0x7F});  // not started yet
   ASSERT_EQ(midi.InStart(in), 0u);
   midi.Receive(in, {0xC0, 0x05});
@@ -112,8 +110,8 @@ TEST_F(QueuedMidiSystemTest, ResetHandsBackEveryQueuedBufferEmpty) {
   ASSERT_EQ(midi.InReset(in), 0u);
   auto done = collector.Of(kMimLongData);
   ASSERT_EQ(done.size(), 3u) << "the reset returns only after handing everything back";
-  for (auto& buffer : pool) EXPECT_EQ(buffer.header.dwFlags & kMidiHeaderInQueue, 0u);
-  EXPECT_EQ(pool[0].header.dwBytesRecorded, 0u);
+  for (auto& buffer : pool) EXPECT_EQ(buffer.header.flags & kMidiHeaderInQueue, 0u);
+  EXPECT_EQ(pool[0].header.bytesRecorded, 0u);
   EXPECT_EQ(midi.InUnprepareHeader(in, &pool[0].header), 0u);
   EXPECT_EQ(midi.InClose(in), 0u);
   EXPECT_EQ(midi.InReset(in), kMidiInvalidHandle) << "a closed handle is refused, never reused";
@@ -121,9 +119,9 @@ TEST_F(QueuedMidiSystemTest, ResetHandsBackEveryQueuedBufferEmpty) {
 
 TEST_F(QueuedMidiSystemTest, HeaderRulesOnOutput) {
   MidiOutHandle out = 0;
-  ASSERT_EQ(midi.OutOpen(out, 0, &Collector::Handler, reinterpret_cast<std::uintptr_t>(&collector)), 0u);
+  ASSERT_EQ(midi.OutOpen(out, 0, &collector), 0u);
   Buffer& b = pool[0];
-  b.header.dwBufferLength = 3;
+  b.header.bufferLength = 3;
   b.data[0] = 0xF0; b.data[1] = 0x01; b.data[2] = 0xF7;
   EXPECT_EQ(midi.OutLongMessage(out, &b.header), kMidiUnprepared);
   ASSERT_EQ(midi.OutPrepareHeader(out, &b.header), 0u);
@@ -133,7 +131,7 @@ TEST_F(QueuedMidiSystemTest, HeaderRulesOnOutput) {
   EXPECT_EQ(midi.OutClose(out), kMidiStillPlaying) << "the completion is still due";
   ASSERT_EQ(midi.OutReset(out), 0u);
   ASSERT_EQ(collector.Of(kMomDone).size(), 1u);
-  EXPECT_NE(b.header.dwFlags & kMidiHeaderDone, 0u);
+  EXPECT_NE(b.header.flags & kMidiHeaderDone, 0u);
   EXPECT_EQ(midi.OutUnprepareHeader(out, &b.header), 0u);
   EXPECT_EQ(midi.Sent(out), (std::vector<std::vector<uint8_t>>{{0xF0, 0x01, 0xF7}}));
   EXPECT_EQ(midi.OutClose(out), 0u);
@@ -142,7 +140,7 @@ TEST_F(QueuedMidiSystemTest, HeaderRulesOnOutput) {
 
 TEST_F(QueuedMidiSystemTest, ShortOutputLengthsAndRunningStatus) {
   MidiOutHandle out = 0;
-  ASSERT_EQ(midi.OutOpen(out, 0, nullptr, 0), 0u);
+  ASSERT_EQ(midi.OutOpen(out, 0, nullptr), 0u);
   EXPECT_EQ(midi.OutShortMessage(out, 0x00407F), kMidiInvalidParam) << "no running status yet";
   EXPECT_EQ(midi.OutShortMessage(out, 0x7F4090), 0u);
   EXPECT_EQ(midi.OutShortMessage(out, 0x000041), 0u);  // running status: note 0x41 velocity 0
@@ -155,11 +153,11 @@ TEST_F(QueuedMidiSystemTest, ShortOutputLengthsAndRunningStatus) {
 
 TEST_F(QueuedMidiSystemTest, BadDeviceNumbersAndScriptedResults) {
   MidiOutHandle out = 0;
-  EXPECT_EQ(midi.OutOpen(out, 1, nullptr, 0), kMidiBadDeviceId);
+  EXPECT_EQ(midi.OutOpen(out, 1, nullptr), kMidiBadDeviceId);
   midi.FailNext("OutOpen", kMidiAllocated);
-  EXPECT_EQ(midi.OutOpen(out, 0, nullptr, 0), kMidiAllocated);
+  EXPECT_EQ(midi.OutOpen(out, 0, nullptr), kMidiAllocated);
   EXPECT_EQ(out, kNoMidiHandle);
-  EXPECT_EQ(midi.OutOpen(out, 0, nullptr, 0), 0u);
+  EXPECT_EQ(midi.OutOpen(out, 0, nullptr), 0u);
   EXPECT_EQ(midi.DeviceOf(out), "synth:in");
   EXPECT_EQ(midi.CountOf("OutOpen"), 3);
 }
@@ -169,11 +167,10 @@ TEST(QueuedMidiSystemThreadTest, CompletionsRunOffTheCallersThread) {
   midi.SetOutDevices({"synth:in"});
   midi.SetInDevices({"synth:out"});
   Collector collector;
-  const auto instance = reinterpret_cast<std::uintptr_t>(&collector);
   MidiOutHandle out = 0;
   MidiInHandle in = 0;
-  ASSERT_EQ(midi.OutOpen(out, 0, &Collector::Handler, instance), 0u);
-  ASSERT_EQ(midi.InOpen(in, 0, &Collector::Handler, instance, true), 0u);
+  ASSERT_EQ(midi.OutOpen(out, 0, &collector), 0u);
+  ASSERT_EQ(midi.InOpen(in, 0, &collector, true), 0u);
   std::array<Buffer, 2> buffers;
   for (auto& b : buffers) {
     midi.InPrepareHeader(in, &b.header);
@@ -181,7 +178,7 @@ TEST(QueuedMidiSystemThreadTest, CompletionsRunOffTheCallersThread) {
   }
   midi.InStart(in);
   Buffer sent;
-  sent.header.dwBufferLength = 2;
+  sent.header.bufferLength = 2;
   midi.OutPrepareHeader(out, &sent.header);
   ASSERT_EQ(midi.OutLongMessage(out, &sent.header), 0u);
   // A device sending from its own thread while the port is reset and closed.

@@ -15,23 +15,23 @@ TEST(SysExPool, NewPoolHandsOutBuffersInBlockOrder) {
   MidiHeader* first = pool->Take();
   EXPECT_EQ(first, pool->BufferAt(0));
   EXPECT_EQ(pool->Count(), 1999u);
-  EXPECT_EQ(first->dwBufferLength, 16u);
-  EXPECT_EQ(first->lpData, reinterpret_cast<uint8_t*>(first) + sizeof(MidiHeader));
-  EXPECT_EQ(first->dwUser, reinterpret_cast<std::uintptr_t>(pool.get()));
+  EXPECT_EQ(first->bufferLength, 16u);
+  EXPECT_EQ(first->data, reinterpret_cast<uint8_t*>(first) + sizeof(MidiHeader));
+  EXPECT_EQ(first->owner, pool.get());
 }
 
 TEST(SysExPool, GiveBackRestoresTheHeaderAndQueuesAtTheBack) {
   auto pool = SysExPool::Create(3, 16);
   MidiHeader* a = pool->Take();
   uint8_t elsewhere[4];
-  a->lpData = elsewhere;
-  a->dwBufferLength = 5;
-  a->dwBytesRecorded = 5;
-  a->dwFlags = kMidiHeaderDone | kMidiHeaderPrepared;
+  a->data = elsewhere;
+  a->bufferLength = 5;
+  a->bytesRecorded = 5;
+  a->flags = kMidiHeaderDone | kMidiHeaderPrepared;
   SysExPool::GiveBackToOwner(a);
-  EXPECT_EQ(a->lpData, reinterpret_cast<uint8_t*>(a) + sizeof(MidiHeader));
-  EXPECT_EQ(a->dwBufferLength, 16u);
-  EXPECT_EQ(a->dwFlags, 0u);
+  EXPECT_EQ(a->data, reinterpret_cast<uint8_t*>(a) + sizeof(MidiHeader));
+  EXPECT_EQ(a->bufferLength, 16u);
+  EXPECT_EQ(a->flags, 0u);
 
   EXPECT_EQ(pool->Take(), pool->BufferAt(1));
   EXPECT_EQ(pool->Take(), pool->BufferAt(2));
@@ -59,12 +59,12 @@ TEST(SysExPool, BuffersDoNotOverlap) {
   auto pool = SysExPool::Create(4, 16);
   std::vector<MidiHeader*> taken;
   while (MidiHeader* b = pool->Take()) {
-    for (int i = 0; i < 16; ++i) b->lpData[i] = static_cast<uint8_t>(taken.size());
+    for (int i = 0; i < 16; ++i) b->data[i] = static_cast<uint8_t>(taken.size());
     taken.push_back(b);
   }
   for (std::size_t n = 0; n < taken.size(); ++n) {
-    EXPECT_EQ(taken[n]->dwBufferLength, 16u);  // headers survive the neighbours' data
-    for (int i = 0; i < 16; ++i) EXPECT_EQ(taken[n]->lpData[i], n);
+    EXPECT_EQ(taken[n]->bufferLength, 16u);  // headers survive the neighbours' data
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(taken[n]->data[i], n);
   }
 }
 
@@ -76,7 +76,7 @@ TEST(SysExPool, SafeFromSeveralThreads) {
     threads.emplace_back([&] {
       for (int i = 0; i < 20000; ++i) {
         if (MidiHeader* b = pool->Take()) {
-          b->lpData[0] = 0xF0;
+          b->data[0] = 0xF0;
           pool->GiveBack(b);
         }
       }

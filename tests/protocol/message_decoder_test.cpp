@@ -136,7 +136,7 @@ TEST(MessageDecoder, FailedBankLampWriteKeepsTheLayer) {
 TEST(MessageDecoder, RefusedBankPressTogglesOnceAndWritesTheLampOnce) {
   ReaderRig rig;
   rig.state.CurrentDeviceMode = kModeHost;
-  rig.dispatch.refuseShort = {1, 1};
+  rig.dispatch.refuseShort = {DispatchResult::kBusy, DispatchResult::kBusy};
   rig.Receive({0xBE, 0x40, 0x7F});
   EXPECT_EQ(rig.dispatch.shortOffers.load(), 3);
   EXPECT_EQ(rig.dispatch.taken.size(), 1u);
@@ -149,18 +149,18 @@ TEST(MessageDecoder, LampWriteIsRetriedWithTheRefusedMessage) {
   ReaderRig rig;
   rig.state.CurrentDeviceMode = kModeHost;
   rig.device.FailWrites(true);
-  rig.dispatch.refuseShort = {1};
+  rig.dispatch.refuseShort = {DispatchResult::kBusy};
   rig.bridge.Feed({0xBE, 0x40, 0x7F});
   // Let the first offer fail the write, then let the device work for the retry.
   struct Flip : DispatchTarget {
     test::RecordingDispatch& inner;
     test::RecordingDevice& device;
     Flip(test::RecordingDispatch& i, test::RecordingDevice& d) : inner(i), device(d) {}
-    int DispatchShortMessage(const ControlDescriptor* row, uint32_t m) override {
+    DispatchResult DispatchShortMessage(const ControlDescriptor* row, uint32_t m) override {
       device.FailWrites(false);
       return inner.DispatchShortMessage(row, m);
     }
-    int DispatchLongMessage(MidiHeader* b) override { return inner.DispatchLongMessage(b); }
+    DispatchResult DispatchLongMessage(MidiHeader* b) override { return inner.DispatchLongMessage(b); }
   } flip(rig.dispatch, rig.device);
   MessageDecoder decoder(rig.state, rig.pool.get(), flip, rig.device);
   ReadLoop reader(rig.bridge, rig.link, decoder);
@@ -271,7 +271,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(MessageDecoder, RefusedLongMessageIsOfferedAgainWithAFreshBuffer) {
   ReaderRig rig(3);
-  rig.dispatch.refuseLong = {1, 1};
+  rig.dispatch.refuseLong = {DispatchResult::kBusy, DispatchResult::kBusy};
   rig.Receive({0xF0, 0x01, 0xF7});
   EXPECT_EQ(rig.dispatch.longOffers.load(), 3);
   EXPECT_EQ(rig.dispatch.longMessages.size(), 1u);
@@ -280,7 +280,7 @@ TEST(MessageDecoder, RefusedLongMessageIsOfferedAgainWithAFreshBuffer) {
 
 TEST(MessageDecoder, LongMessageTheOutputKeepsRefusingIsDropped) {
   ReaderRig rig(3);
-  rig.dispatch.refuseLong = {2, 2, 2, 2};
+  rig.dispatch.refuseLong = std::deque<DispatchResult>(4, DispatchResult::kRefused);
   rig.Receive({0xF0, 0x01, 0xF7, 0xBF, 0x01, 0x02});
   EXPECT_EQ(rig.dispatch.longOffers.load(), MessageDecoder::kMaxOutputRefusals);
   EXPECT_TRUE(rig.dispatch.longMessages.empty());

@@ -18,11 +18,11 @@ namespace {
 struct NullDispatch : DispatchTarget {
   long shorts = 0;
   long longs = 0;
-  int DispatchShortMessage(const ControlDescriptor*, uint32_t) override { ++shorts; return 0; }
-  int DispatchLongMessage(MidiHeader* buffer) override {
+  DispatchResult DispatchShortMessage(const ControlDescriptor*, uint32_t) override { ++shorts; return DispatchResult::kTaken; }
+  DispatchResult DispatchLongMessage(MidiHeader* buffer) override {
     ++longs;
     SysExPool::GiveBackToOwner(buffer);
-    return 0;
+    return DispatchResult::kTaken;
   }
 };
 

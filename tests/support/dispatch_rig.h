@@ -32,7 +32,7 @@ struct DispatchRig {
   void FocusOwnWindow(uint32_t owner) { FocusOn(nullptr, kOwnProcess, owner); }
 
   // A mapping for `id` in the active Keyset with the given key (kNoKey: none) and rule.
-  ControlMapping* Map(ControlId id, int32_t keyCode, uint32_t keyFlags, uint8_t mapType = 0, uint8_t dataA = 0,
+  ControlMapping* Map(ControlId id, int32_t keyCode, uint32_t keyFlags, MapType mapType = MapType::kNative, uint8_t dataA = 0,
                       uint8_t dataB = 0) {
     auto mapping = std::make_unique<ControlMapping>(*Row(id));
     mapping->KeyCode = keyCode;
@@ -47,8 +47,8 @@ struct DispatchRig {
   // A pool buffer holding `bytes`, as the reader hands it over.
   MidiHeader* LongMessage(std::initializer_list<uint8_t> bytes) {
     MidiHeader* buffer = pool->Take();
-    std::copy(bytes.begin(), bytes.end(), buffer->lpData);
-    buffer->dwBufferLength = buffer->dwBytesRecorded = static_cast<uint32_t>(bytes.size());
+    std::copy(bytes.begin(), bytes.end(), buffer->data);
+    buffer->bufferLength = buffer->bytesRecorded = static_cast<uint32_t>(bytes.size());
     return buffer;
   }
 

@@ -210,13 +210,12 @@ MidiResult FakeMidiSystem::InDeviceName(uint32_t device, std::string& name) {
   ORVO_FAKE_CALL("InDeviceName", 0, device, nullptr, inner_->InDeviceName(device, name));
 }
 
-MidiResult FakeMidiSystem::OutOpen(MidiOutHandle& handle, uint32_t device, MidiHandler handler,
-                                   std::uintptr_t instance) {
+MidiResult FakeMidiSystem::OutOpen(MidiOutHandle& handle, uint32_t device, MidiHandler* handler) {
   handle = kNoMidiHandle;
   MidiResult result = kMidiNoError;
   if (Scripted("OutOpen", result)) return Record("OutOpen", 0, device, nullptr, result);
   std::lock_guard open(openMutex_);
-  result = inner_->OutOpen(handle, device, handler, instance);
+  result = inner_->OutOpen(handle, device, handler);
   if (result == kMidiNoError) {
     std::string name;
     inner_->OutDeviceName(device, name);
@@ -251,13 +250,13 @@ MidiResult FakeMidiSystem::OutClose(MidiOutHandle handle) {
   ORVO_FAKE_CALL("OutClose", handle, 0, nullptr, inner_->OutClose(handle));
 }
 
-MidiResult FakeMidiSystem::InOpen(MidiInHandle& handle, uint32_t device, MidiHandler handler,
-                                  std::uintptr_t instance, bool statusMessages) {
+MidiResult FakeMidiSystem::InOpen(MidiInHandle& handle, uint32_t device, MidiHandler* handler,
+                                  bool statusMessages) {
   handle = kNoMidiHandle;
   MidiResult result = kMidiNoError;
   if (Scripted("InOpen", result)) return Record("InOpen", 0, device, nullptr, result);
   std::lock_guard open(openMutex_);
-  result = inner_->InOpen(handle, device, handler, instance, statusMessages);
+  result = inner_->InOpen(handle, device, handler, statusMessages);
   if (result == kMidiNoError) {
     std::string name;
     inner_->InDeviceName(device, name);

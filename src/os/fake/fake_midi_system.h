@@ -62,16 +62,15 @@ class FakeMidiSystem : public MidiSystem {
   uint32_t InDeviceCount() override;
   MidiResult OutDeviceName(uint32_t device, std::string& name) override;
   MidiResult InDeviceName(uint32_t device, std::string& name) override;
-  MidiResult OutOpen(MidiOutHandle& handle, uint32_t device, MidiHandler handler,
-                     std::uintptr_t instance) override;
+  MidiResult OutOpen(MidiOutHandle& handle, uint32_t device, MidiHandler* handler) override;
   MidiResult OutShortMessage(MidiOutHandle handle, uint32_t message) override;
   MidiResult OutPrepareHeader(MidiOutHandle handle, MidiHeader* header) override;
   MidiResult OutLongMessage(MidiOutHandle handle, MidiHeader* header) override;
   MidiResult OutUnprepareHeader(MidiOutHandle handle, MidiHeader* header) override;
   MidiResult OutReset(MidiOutHandle handle) override;
   MidiResult OutClose(MidiOutHandle handle) override;
-  MidiResult InOpen(MidiInHandle& handle, uint32_t device, MidiHandler handler,
-                    std::uintptr_t instance, bool statusMessages) override;
+  MidiResult InOpen(MidiInHandle& handle, uint32_t device, MidiHandler* handler,
+                    bool statusMessages) override;
   MidiResult InPrepareHeader(MidiInHandle handle, MidiHeader* header) override;
   MidiResult InUnprepareHeader(MidiInHandle handle, MidiHeader* header) override;
   MidiResult InAddBuffer(MidiInHandle handle, MidiHeader* header) override;

@@ -13,10 +13,10 @@ class OutputOnlyMidi : public MidiSystem {
   uint32_t InDeviceCount() override { return 0; }
   MidiResult OutDeviceName(uint32_t, std::string&) override { return kMidiBadDeviceId; }
   MidiResult InDeviceName(uint32_t, std::string&) override { return kMidiBadDeviceId; }
-  MidiResult OutOpen(MidiOutHandle&, uint32_t, MidiHandler, std::uintptr_t) override { return kMidiBadDeviceId; }
+  MidiResult OutOpen(MidiOutHandle&, uint32_t, MidiHandler*) override { return kMidiBadDeviceId; }
   MidiResult OutReset(MidiOutHandle) override { return kMidiInvalidHandle; }
   MidiResult OutClose(MidiOutHandle) override { return kMidiInvalidHandle; }
-  MidiResult InOpen(MidiInHandle&, uint32_t, MidiHandler, std::uintptr_t, bool) override { return kMidiBadDeviceId; }
+  MidiResult InOpen(MidiInHandle&, uint32_t, MidiHandler*, bool) override { return kMidiBadDeviceId; }
   MidiResult InPrepareHeader(MidiInHandle, MidiHeader*) override { return kMidiInvalidHandle; }
   MidiResult InUnprepareHeader(MidiInHandle, MidiHeader*) override { return kMidiInvalidHandle; }
   MidiResult InAddBuffer(MidiInHandle, MidiHeader*) override { return kMidiInvalidHandle; }

@@ -18,34 +18,34 @@ class RecordingDispatch : public DispatchTarget {
     uint32_t message;
   };
 
-  int DispatchShortMessage(const ControlDescriptor* row, uint32_t message) override {
+  DispatchResult DispatchShortMessage(const ControlDescriptor* row, uint32_t message) override {
     ++shortOffers;
     if (!refuseShort.empty()) {
-      const int result = refuseShort.front();
+      const DispatchResult result = refuseShort.front();
       refuseShort.pop_front();
       return result;
     }
     taken.push_back({row, message});
-    return 0;
+    return DispatchResult::kTaken;
   }
-  int DispatchLongMessage(MidiHeader* buffer) override {
+  DispatchResult DispatchLongMessage(MidiHeader* buffer) override {
     ++longOffers;
     if (!refuseLong.empty()) {
-      const int result = refuseLong.front();
+      const DispatchResult result = refuseLong.front();
       refuseLong.pop_front();
       return result;
     }
-    longMessages.emplace_back(buffer->lpData, buffer->lpData + buffer->dwBytesRecorded);
-    lengths.push_back(buffer->dwBufferLength);
+    longMessages.emplace_back(buffer->data, buffer->data + buffer->bytesRecorded);
+    lengths.push_back(buffer->bufferLength);
     SysExPool::GiveBackToOwner(buffer);  // as if sent and completed
-    return 0;
+    return DispatchResult::kTaken;
   }
 
   std::vector<Short> taken;
   std::vector<std::vector<uint8_t>> longMessages;
   std::vector<uint32_t> lengths;
-  std::deque<int> refuseShort;
-  std::deque<int> refuseLong;
+  std::deque<DispatchResult> refuseShort;
+  std::deque<DispatchResult> refuseLong;
   std::atomic<int> shortOffers{0};
   std::atomic<int> longOffers{0};
 };

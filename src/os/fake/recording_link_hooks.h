@@ -17,11 +17,11 @@ class RecordingLinkHooks : public LinkHooks {
   void ResumeFocusFinder() override { Log("ResumeFocusFinder"); }
   void PauseFocusFinder() override { Log("PauseFocusFinder"); }
   void RemoveTrayIcon() override { Log("RemoveTrayIcon"); }
-  void ShowConnectionState(int icon) override {
-    Log("ShowConnectionState " + std::to_string(icon));
-    state = icon;
+  void ShowConnectionState(ConnectionState shown) override {
+    Log(shown == ConnectionState::kConnected ? "ShowConnectionState connected" : "ShowConnectionState disconnected");
+    state = shown;
   }
-  int ConnectionState() const override { return state.load(); }
+  ConnectionState ShownState() const override { return state.load(); }
 
   std::vector<std::string> Calls() const {
     std::lock_guard lock(mutex_);
@@ -32,7 +32,7 @@ class RecordingLinkHooks : public LinkHooks {
     calls_.clear();
   }
 
-  std::atomic<int> state{kIconDisconnected};
+  std::atomic<ConnectionState> state{ConnectionState::kDisconnected};
   std::atomic<int> focusStates{0};
 
  private:
@@ -46,8 +46,8 @@ class RecordingLinkHooks : public LinkHooks {
 
 // The calls of a connection and of a disconnection, in their order.
 inline const std::vector<std::string> kConnectCalls{"CreateFocusState", "ResumeFocusFinder", "RemoveTrayIcon",
-                                                    "ShowConnectionState 130"};
+                                                    "ShowConnectionState connected"};
 inline const std::vector<std::string> kDisconnectCalls{"PauseFocusFinder", "DestroyFocusState", "RemoveTrayIcon",
-                                                       "ShowConnectionState 131"};
+                                                       "ShowConnectionState disconnected"};
 
 }  // namespace orvo::test

@@ -60,19 +60,19 @@ class RecordingMidiOut : public OutputOnlyMidi {
     std::lock_guard lock(mutex_);
     ++prepares_;
     if (failPrepare_) return kMidiNoMemory;
-    header->dwFlags |= kMidiHeaderPrepared;
+    header->flags |= kMidiHeaderPrepared;
     return kMidiNoError;
   }
   MidiResult OutLongMessage(MidiOutHandle handle, MidiHeader* header) override {
     std::lock_guard lock(mutex_);
     if (failLong_) return kMidiInvalidHandle;
-    longs_.push_back({handle, header, {header->lpData, header->lpData + header->dwBufferLength}});
+    longs_.push_back({handle, header, {header->data, header->data + header->bufferLength}});
     return kMidiNoError;
   }
   MidiResult OutUnprepareHeader(MidiOutHandle, MidiHeader* header) override {
     std::lock_guard lock(mutex_);
     ++unprepares_;
-    header->dwFlags &= ~kMidiHeaderPrepared;
+    header->flags &= ~kMidiHeaderPrepared;
     return kMidiNoError;
   }
 

@@ -15,23 +15,23 @@ namespace orvo::test {
 
 class WaitingDispatch : public DispatchTarget {
  public:
-  int DispatchShortMessage(const ControlDescriptor*, uint32_t message) override {
+  DispatchResult DispatchShortMessage(const ControlDescriptor*, uint32_t message) override {
     if (onShort) onShort(message);
     {
       std::lock_guard lock(mutex_);
       shortMessages_.push_back(message);
     }
     cv_.notify_all();
-    return 0;
+    return DispatchResult::kTaken;
   }
-  int DispatchLongMessage(MidiHeader* buffer) override {
+  DispatchResult DispatchLongMessage(MidiHeader* buffer) override {
     {
       std::lock_guard lock(mutex_);
-      longMessages_.emplace_back(buffer->lpData, buffer->lpData + buffer->dwBytesRecorded);
+      longMessages_.emplace_back(buffer->data, buffer->data + buffer->bytesRecorded);
     }
     SysExPool::GiveBackToOwner(buffer);
     cv_.notify_all();
-    return 0;
+    return DispatchResult::kTaken;
   }
 
   bool WaitForShort(std::size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(5)) {
