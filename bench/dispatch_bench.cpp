@@ -57,9 +57,9 @@ struct NullDevice : DeviceWriter {
 };
 
 // Every control but Bank and Shift, with a key on half of them and a rewrite rule.
-void FillKeyset(Keyset& keyset, const ControlTable& table, uint32_t seed) {
+void FillKeyset(Keyset& keyset, uint32_t seed) {
   std::mt19937 random(seed);
-  for (const ControlDescriptor& row : table.Rows()) {
+  for (const ControlDescriptor& row : kControls) {
     if (row.id == kBankButton || row.id == kShiftButton) continue;
     auto mapping = std::make_unique<ControlMapping>(row);
     if (random() % 2) {
@@ -86,7 +86,7 @@ void BM_ReaderAndDispatch(benchmark::State& state) {
   EngineContext context(4242);
   context.Protocol.CurrentDeviceMode = kModeHost;
   Keyset* keyset = context.Mapper.FindOrCreate("SEQUENCER", true);
-  FillKeyset(*keyset, context.Protocol.Controls, 1);
+  FillKeyset(*keyset, 1);
   keyset->MidiOutHandle = 7;
   context.FocusState.CreateFocusState();
   context.FocusState.Current()->Write(777, kOwnerOther, keyset);
@@ -123,10 +123,10 @@ struct SilentMessages : MessageService {
 
 constexpr int kKeysetFiles = 100;
 
-void MakeKeysets(Mapper& mapper, const ControlTable& table) {
+void MakeKeysets(Mapper& mapper) {
   for (int i = 0; i < kKeysetFiles; ++i) {
     Keyset* keyset = mapper.FindOrCreate("APP" + std::to_string(i), true);
-    FillKeyset(*keyset, table, static_cast<uint32_t>(i));
+    FillKeyset(*keyset, static_cast<uint32_t>(i));
     keyset->MidiInPort.Set("client:in " + std::to_string(i));
     keyset->MidiOutPort.Set("client:out " + std::to_string(i));
   }
@@ -134,11 +134,10 @@ void MakeKeysets(Mapper& mapper, const ControlTable& table) {
 
 void BM_SaveAllKeysets(benchmark::State& state) {
   SettingsDir dir;
-  ControlTable table;
   Mapper mapper;
-  MakeKeysets(mapper, table);
+  MakeKeysets(mapper);
   SilentMessages messages;
-  KeysetFiles files(mapper, table, dir.path, messages);
+  KeysetFiles files(mapper, dir.path, messages);
   for (auto _ : state) files.SaveAllKeysets();
   state.SetItemsProcessed(state.iterations() * kKeysetFiles);
 }
@@ -146,17 +145,16 @@ BENCHMARK(BM_SaveAllKeysets)->Unit(benchmark::kMillisecond);
 
 void BM_LoadAllKeysets(benchmark::State& state) {
   SettingsDir dir;
-  ControlTable table;
   {
     Mapper mapper;
-    MakeKeysets(mapper, table);
+    MakeKeysets(mapper);
     SilentMessages messages;
-    KeysetFiles(mapper, table, dir.path, messages).SaveAllKeysets();
+    KeysetFiles(mapper, dir.path, messages).SaveAllKeysets();
   }
   SilentMessages messages;
   for (auto _ : state) {
     Mapper mapper;
-    KeysetFiles files(mapper, table, dir.path, messages);
+    KeysetFiles files(mapper, dir.path, messages);
     files.LoadAllKeysets();
     benchmark::DoNotOptimize(mapper.Count());
   }

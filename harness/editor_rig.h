@@ -46,13 +46,13 @@ struct EditorRig {
     QApplication::sendEvent(&picture, &press);
   }
 
-  const ControlDescriptor* Row(ControlId id) { return engine.Protocol.Controls.LookupControlById(id); }
+  const ControlDescriptor* Row(ControlId id) { return LookupControlById(id); }
 
   TempDir dir;
   EngineContext engine{4242};
   RecordingDevice device;
   RecordingMessages messages;
-  KeysetFiles files{engine.Mapper, engine.Protocol.Controls, dir.Path(), messages};
+  KeysetFiles files{engine.Mapper, dir.Path(), messages};
   QString chosenApplication;  // what "&New Keyset"'s file dialog answers; empty: cancelled
   std::unique_ptr<EditorDialog> dialog;
 };

@@ -60,9 +60,8 @@ int main(int argc, char** argv) {
               << "type help for the commands" << std::endl;
   }
 
-  orvo::ControlTable table;
   for (std::string line; std::getline(std::cin, line);) {
-    const auto parsed = ParseCommand(line, table);
+    const auto parsed = ParseCommand(line);
     std::lock_guard lock(outputMutex);
     if (const auto* error = std::get_if<std::string>(&parsed)) {
       std::cout << "error: " << *error << std::endl;

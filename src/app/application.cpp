@@ -83,7 +83,7 @@ bool Application::Start() {
 
   // The Keysets.
   engine_ = std::make_unique<EngineContext>(static_cast<uint32_t>(getpid()));
-  files_ = std::make_unique<KeysetFiles>(engine_->Mapper, engine_->Protocol.Controls, settingsDirectory_, *messages_);
+  files_ = std::make_unique<KeysetFiles>(engine_->Mapper, settingsDirectory_, *messages_);
   files_->LoadAllKeysets();
 
   if (!StartPlatform()) return false;

@@ -31,9 +31,8 @@ int ListKeysets(const Options& options) {
     return 1;
   }
   QtMessageService messages(nullptr);  // to standard error
-  ControlTable table;
   Mapper mapper;
-  KeysetFiles files(mapper, table, directory, messages);
+  KeysetFiles files(mapper, directory, messages);
   files.LoadAllKeysets();
   std::printf("Keyset files in %s\n\n", directory.c_str());
   PrintKeysets(mapper, stdout);

@@ -34,7 +34,7 @@ SimulatedSurfacePicture::Kind SimulatedSurfacePicture::KindOf(ControlId id) {
 
 void SimulatedSurfacePicture::PressButton(ControlId id, bool down) {
   SetPressed(id, down);
-  send_(sim::ButtonEvent(*table_.LookupControlById(id), down));
+  send_(sim::ButtonEvent(*LookupControlById(id), down));
 }
 
 void SimulatedSurfacePicture::MoveFader(Gesture& gesture, double canvasY) {
@@ -50,7 +50,7 @@ void SimulatedSurfacePicture::Turn(ControlId half, bool clockwise) {
     send_(sim::WheelStepEvent(clockwise));
     return;
   }
-  const uint8_t number = static_cast<uint8_t>((table_.LookupControlById(half)->wireCode >> 8) & 0xFF);
+  const uint8_t number = static_cast<uint8_t>((LookupControlById(half)->wireCode >> 8) & 0xFF);
   send_(sim::PotStepEvent(number, clockwise));
 }
 

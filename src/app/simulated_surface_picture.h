@@ -52,7 +52,6 @@ class SimulatedSurfacePicture : public SurfacePicture {
   void TurnBy(Gesture& gesture, double distance);
 
   Send send_;
-  ControlTable table_;
   std::optional<Gesture> gesture_;
   std::bitset<kLastControlId - kFirstControlId + 1> held_;  // held down by a right-click
   std::optional<ControlId> wheelTarget_;

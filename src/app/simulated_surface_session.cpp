@@ -39,8 +39,7 @@ std::string SimulatedSurfaceSession::Error() const { return surface_->Error(); }
 std::string SimulatedSurfaceSession::DevicePath() const { return surface_->DevicePath(); }
 
 void SimulatedSurfaceSession::RunCommand(const std::string& line) {
-  static const ControlTable table;
-  const auto parsed = sim::ParseCommand(line, table);
+  const auto parsed = sim::ParseCommand(line);
   if (const auto* error = std::get_if<std::string>(&parsed)) {
     say_("surface: " + *error);
     return;

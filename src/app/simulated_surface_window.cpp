@@ -35,9 +35,8 @@ SimulatedSurfaceWindow::SimulatedSurfaceWindow(sim::SimSurface& surface, QWidget
   // Every lamp code the host may write, and the controls of the picture that show it.
   const auto& dark = DarkLampBuffer();
   for (std::size_t at = 0; at < dark.size(); at += 3) lampCodes_.insert(CodeOf(dark[at], dark[at + 1]));
-  static const ControlTable table;
-  for (const ControlLayout& layout : SurfaceLayout())
-    if (HasLamp(layout)) lampsOf_.emplace(table.LookupControlById(layout.id)->wireCode, layout.id);
+  for (const ControlDescriptor& row : kControls)
+    if (row.hasLamp) lampsOf_.emplace(row.wireCode, row.id);
 
   picture_ = new SimulatedSurfacePicture([this](const std::vector<uint8_t>& message) { Send(message); },
                                          kPictureScale, this);

@@ -11,8 +11,8 @@ namespace orvo {
 namespace {
 
 // The layer a per-channel button belongs to is hidden when Bank shows the other one.
-bool LayerHidden(ControlId id, uint8_t bankLayer) {
-  return (InArmLocateSelectLayer(id) && bankLayer == 1) || (InMuteSoloPanLayer(id) && bankLayer == 0);
+bool LayerHidden(const ControlDescriptor& row, uint8_t bankLayer) {
+  return (row.layer == ControlLayer::BankOff && bankLayer == 1) || (row.layer == ControlLayer::BankOn && bankLayer == 0);
 }
 
 }  // namespace
@@ -42,7 +42,7 @@ void EditorDialog::EditorShortMessage(const ControlDescriptor* row, const Keyset
     // dark when its layer is now hidden.
     if (flags & kNotifyLamp) {
       const ControlDescriptor* last = protocol.LastHostControl.load();
-      if (last && LayerHidden(last->id, protocol.BankLayer.load())) SetControlLamp(last->id, false);
+      if (last && LayerHidden(*last, protocol.BankLayer.load())) SetControlLamp(last->id, false);
     }
     return;
   }

@@ -3,7 +3,6 @@
 #include "editor/editor_dialog.h"
 #include "editor/key_map_panel.h"
 #include "editor/midi_map_panel.h"
-#include "editor/surface_layout.h"
 #include "editor/surface_picture.h"
 #include "protocol/editor_notifier.h"
 #include "mapping/engine_context.h"
@@ -12,12 +11,10 @@
 namespace orvo {
 namespace {
 
-bool InRange(ControlId id, ControlId first, ControlId last) { return id >= first && id <= last; }
-
 // Bank and Shift are drawn only on the simulated surface; 1223 is no control.
 bool HasPictureButton(ControlId id) {
-  const ControlLayout* layout = LayoutOf(id);
-  return layout && layout->mappable;
+  const ControlDescriptor* row = LookupControlById(id);
+  return row && row->hasPictureButton;
 }
 
 }  // namespace
@@ -36,7 +33,7 @@ void EditorDialog::PickControl(ControlId id) {
 }
 
 int EditorDialog::SelectControl(ControlId id, uint32_t flags) {
-  const ControlDescriptor* row = services_.engine.Protocol.Controls.LookupControlById(id);
+  const ControlDescriptor* row = LookupControlById(id);
   if (!row || !HasPictureButton(id)) return 0;
   if (row == selected_) return 0;
   if (selected_) {
@@ -54,10 +51,8 @@ int EditorDialog::SelectControl(ControlId id, uint32_t flags) {
 // light. The lamp's address is the row's wire code: the latest message received for the
 // row (which the reader keeps) is the wheel's turn, not its lamp.
 void EditorDialog::SetControlLamp(ControlId id, bool on) {
-  const ControlLayout* layout = LayoutOf(id);
-  if (!layout || !HasLamp(*layout)) return;
-  const ControlDescriptor* row = services_.engine.Protocol.Controls.LookupControlById(id);
-  if (!row) return;
+  const ControlDescriptor* row = LookupControlById(id);
+  if (!row || !row->hasLamp) return;
   const uint8_t bytes[3] = {static_cast<uint8_t>(row->wireCode), static_cast<uint8_t>(row->wireCode >> 8),
                             static_cast<uint8_t>(on ? 0x7F : 0x00)};
   services_.device.WriteDevice(bytes, 3);
@@ -66,16 +61,19 @@ void EditorDialog::SetControlLamp(ControlId id, bool on) {
 // The surface shares its channel buttons between two layers and its F buttons between
 // two: switch the surface to the picked control's layer so that touching it there means it.
 void EditorDialog::ShowLayerOf(ControlId id) {
+  const ControlDescriptor* row = LookupControlById(id);
+  if (!row) return;
   ProtocolState& protocol = services_.engine.Protocol;
-  if (InArmLocateSelectLayer(id) && protocol.BankLayer.load() == 1) {
+  const ControlLayer layer = row->layer;
+  if (layer == ControlLayer::BankOff && protocol.BankLayer.load() == 1) {
     static constexpr uint8_t kBankLampOff[3] = {0xBE, 0x40, 0x00};
     if (services_.device.WriteDevice(kBankLampOff, 3)) protocol.BankLayer.store(0);
-  } else if (InMuteSoloPanLayer(id) && protocol.BankLayer.load() == 0) {
+  } else if (layer == ControlLayer::BankOn && protocol.BankLayer.load() == 0) {
     static constexpr uint8_t kBankLampOn[3] = {0xBE, 0x40, 0x7F};
     if (services_.device.WriteDevice(kBankLampOn, 3)) protocol.BankLayer.store(1);
-  } else if (InRange(id, 1214, 1222)) {
+  } else if (layer == ControlLayer::ShiftOn) {
     protocol.ShiftLayer.store(1);
-  } else if (InRange(id, 1194, 1202)) {
+  } else if (layer == ControlLayer::ShiftOff) {
     protocol.ShiftLayer.store(0);
   }
 }
@@ -83,7 +81,7 @@ void EditorDialog::ShowLayerOf(ControlId id) {
 // The control's name and its mapping in the Keyset on show; a first selection with
 // `create` gives the control a blank mapping to edit.
 void EditorDialog::ShowControl(ControlId id, bool create) {
-  const ControlDescriptor* row = services_.engine.Protocol.Controls.LookupControlById(id);
+  const ControlDescriptor* row = LookupControlById(id);
   if (!row) return;
   keyMap_->SetSelectedName(QString::fromLatin1(row->name));
   if (!shown_) return;

@@ -22,17 +22,16 @@ constexpr QSizeF kFootswitch{30, 50};
 
 struct ChannelRow {
   ControlId first;
-  const char* caption;
   double lowerY, upperY;
 };
 
 constexpr std::array<ChannelRow, 6> kChannelRows{{
-    {1000, "MUTE", 290, 98},
-    {1032, "ARM", 356, 163},
-    {1064, "SOLO", 268, 77},
-    {1096, "LOCATE", 334, 141},
-    {1128, "PAN", 246, 55},
-    {1160, "SELECT", 312, 119},
+    {1000, 290, 98},   // Mute
+    {1032, 356, 163},  // Arm
+    {1064, 268, 77},   // Solo
+    {1096, 334, 141},  // Locate
+    {1128, 246, 55},   // Pan Select
+    {1160, 312, 119},  // Track Select
 }};
 
 double ChannelX(int channel) { return 4 + 20 * ((channel - 1) % 16); }
@@ -49,49 +48,52 @@ QPointF FButtonAt(int number, double topRowY) {
 
 std::vector<ControlLayout> BuildLayout() {
   std::vector<ControlLayout> rows;
-  auto add = [&rows](ControlId id, QPointF at, QSizeF size, SurfaceFamily family, const char* caption,
-                     bool mappable = true) { rows.push_back({id, QRectF(at, size), family, caption, mappable}); };
+  // The caption and whether the editor draws the control come from the control's row.
+  auto add = [&rows](ControlId id, QPointF at, QSizeF size, SurfaceFamily family, const char* caption = nullptr) {
+    const ControlDescriptor& row = *LookupControlById(id);
+    rows.push_back({id, QRectF(at, size), family, caption ? caption : row.caption, row.hasPictureButton});
+  };
 
   for (const ChannelRow& row : kChannelRows)
     for (int channel = 1; channel <= 32; ++channel)
       add(row.first + channel - 1, {ChannelX(channel), LowerHalf(channel) ? row.lowerY : row.upperY},
-          kChannelButton, SurfaceFamily::ChannelButton, row.caption);
+          kChannelButton, SurfaceFamily::ChannelButton);
 
   for (int number = 1; number <= 9; ++number) {
-    add(1193 + number, FButtonAt(number, 199), kFButton, SurfaceFamily::FButton, "FBTNS");
-    add(1213 + number, FButtonAt(number, 235), kFButton, SurfaceFamily::FButton, "SHIFTFBTNS");
+    add(1193 + number, FButtonAt(number, 199), kFButton, SurfaceFamily::FButton);
+    add(1213 + number, FButtonAt(number, 235), kFButton, SurfaceFamily::FButton);
   }
 
-  add(1203, {527, 323}, kTransport, SurfaceFamily::Transport, "RWND");
-  add(1204, {560, 323}, kTransport, SurfaceFamily::Transport, "PLAY");
-  add(1205, {592, 323}, kTransport, SurfaceFamily::Transport, "FFWD");
-  add(1206, {592, 300}, kTransport, SurfaceFamily::Transport, "STOP");
-  add(1207, {560, 294}, kTransport, SurfaceFamily::Transport, "REC");
-  add(1208, {531, 345}, kWheelButton, SurfaceFamily::WheelButton, "JOG");
-  add(1209, {594, 345}, kWheelButton, SurfaceFamily::WheelButton, "SHUTTLE");
-  add(1210, {529, 270}, kCursor, SurfaceFamily::Cursor, "CRSRUP");
-  add(1211, {528, 292}, kCursor, SurfaceFamily::Cursor, "CRSRDN");
-  add(1212, {517, 281}, kCursor, SurfaceFamily::Cursor, "CRSRLT");
-  add(1213, {540, 281}, kCursor, SurfaceFamily::Cursor, "CRSRRT");
+  add(1203, {527, 323}, kTransport, SurfaceFamily::Transport);
+  add(1204, {560, 323}, kTransport, SurfaceFamily::Transport);
+  add(1205, {592, 323}, kTransport, SurfaceFamily::Transport);
+  add(1206, {592, 300}, kTransport, SurfaceFamily::Transport);
+  add(1207, {560, 294}, kTransport, SurfaceFamily::Transport);
+  add(1208, {531, 345}, kWheelButton, SurfaceFamily::WheelButton);
+  add(1209, {594, 345}, kWheelButton, SurfaceFamily::WheelButton);
+  add(1210, {529, 270}, kCursor, SurfaceFamily::Cursor);
+  add(1211, {528, 292}, kCursor, SurfaceFamily::Cursor);
+  add(1212, {517, 281}, kCursor, SurfaceFamily::Cursor);
+  add(1213, {540, 281}, kCursor, SurfaceFamily::Cursor);
 
   for (int channel = 1; channel <= 32; ++channel)
     add(1223 + channel, {13.0 + 20 * ((channel - 1) % 16), LowerHalf(channel) ? 389.0 : 195.0}, kFader,
-        SurfaceFamily::Fader, channel % 16 == 0 ? "FADER16" : "FADER");
+        SurfaceFamily::Fader);
 
   for (ControlId id = 1256; id <= 1261; ++id)
-    add(id, {88.0 + 40 * (PotNumber(1256, id) - 1), 8}, kPotHalf, SurfaceFamily::PotHalf, "KNOBLT");
+    add(id, {88.0 + 40 * (PotNumber(1256, id) - 1), 8}, kPotHalf, SurfaceFamily::PotHalf);
   for (ControlId id = 1262; id <= 1267; ++id)
-    add(id, {104.0 + 40 * (PotNumber(1262, id) - 1), 8}, kPotHalf, SurfaceFamily::PotHalf, "KNOBRT");
+    add(id, {104.0 + 40 * (PotNumber(1262, id) - 1), 8}, kPotHalf, SurfaceFamily::PotHalf);
 
-  add(1268, {421, 371}, kFootswitch, SurfaceFamily::Footswitch, "FOOTSWITCH");
-  add(1269, {538, 364}, kWheelHalf, SurfaceFamily::WheelHalf, "WHEELLT");
-  add(1270, {568, 364}, kWheelHalf, SurfaceFamily::WheelHalf, "WHEELRT");
+  add(1268, {421, 371}, kFootswitch, SurfaceFamily::Footswitch);
+  add(1269, {538, 364}, kWheelHalf, SurfaceFamily::WheelHalf);
+  add(1270, {568, 364}, kWheelHalf, SurfaceFamily::WheelHalf);
 
   std::sort(rows.begin(), rows.end(), [](const ControlLayout& a, const ControlLayout& b) { return a.id < b.id; });
 
   // Bank and Shift take the free first places of the two F button grids.
-  add(kBankButton, {521, 199}, kFButton, SurfaceFamily::LayerButton, "BANK", false);
-  add(kShiftButton, {521, 235}, kFButton, SurfaceFamily::LayerButton, "SHIFT", false);
+  add(kBankButton, {521, 199}, kFButton, SurfaceFamily::LayerButton, "BANK");
+  add(kShiftButton, {521, 235}, kFButton, SurfaceFamily::LayerButton, "SHIFT");
   return rows;
 }
 
@@ -118,10 +120,7 @@ std::optional<ControlId> ControlAt(QPointF point, bool includeBankShift) {
   return std::nullopt;
 }
 
-bool HasLamp(const ControlLayout& layout) {
-  return layout.family == SurfaceFamily::ChannelButton || layout.family == SurfaceFamily::WheelHalf ||
-         layout.id == 1207 || layout.id == kBankButton;
-}
+bool HasLamp(const ControlLayout& layout) { return LookupControlById(layout.id)->hasLamp; }
 
 namespace {
 constexpr double kFaderCapHeight = 10;

@@ -31,8 +31,8 @@ struct ControlLayout {
   ControlId id;
   QRectF rect;          // dialog units
   SurfaceFamily family;
-  const char* caption;  // the picture button caption; "BANK"/"SHIFT" for the layer buttons
-  bool mappable;        // false for Bank and Shift
+  const char* caption;  // the row's picture button caption; "BANK"/"SHIFT" for the layer buttons
+  bool mappable;        // the row's hasPictureButton: false for Bank and Shift
 };
 
 inline constexpr QSizeF kSurfaceCanvasSize{621, 447};

@@ -1,6 +1,6 @@
 #pragma once
 // The process-wide state of the engine in one object, so that every test starts clean:
-// the protocol state with the control table, the Keysets and the focus record.
+// the protocol state with each control's last message, the Keysets and the focus record.
 #include <cstdint>
 
 #include "mapping/focus_state.h"

@@ -94,14 +94,14 @@ std::optional<std::array<std::string_view, 7>> SplitMappingLine(std::string_view
 
 // The mapping a line describes, or nullptr when the line is not a sound mapping line
 // for a control of the table.
-std::unique_ptr<ControlMapping> ParseMappingLine(std::string_view line, const ControlTable& table) {
+std::unique_ptr<ControlMapping> ParseMappingLine(std::string_view line) {
   const auto fields = SplitMappingLine(line);
   if (!fields) return nullptr;
   const auto& [idText, keyCodeText, keyFlagsText, mapTypeText, dataAText, dataBText, label] = *fields;
 
   const auto id = DecimalIn(idText, kFirstControlId, kLastControlId);
   if (!id) return nullptr;
-  const ControlDescriptor* row = table.LookupControlById(static_cast<orvo::ControlId>(*id));
+  const ControlDescriptor* row = LookupControlById(static_cast<orvo::ControlId>(*id));
   if (!row) return nullptr;
   auto mapping = std::make_unique<ControlMapping>(*row);
 
@@ -182,7 +182,7 @@ std::string FormatKeyset(const Keyset& keyset) {
   return out;
 }
 
-void ReadKeysetText(std::istream& in, Keyset& keyset, const ControlTable& table) {
+void ReadKeysetText(std::istream& in, Keyset& keyset) {
   std::vector<std::unique_ptr<ControlMapping>> mappings;
   std::bitset<kLastControlId - kFirstControlId + 1> seen;
   std::string line;
@@ -201,7 +201,7 @@ void ReadKeysetText(std::istream& in, Keyset& keyset, const ControlTable& table)
     } else if (key == "DeviceMode") {
       const auto mode = DecimalIn(value, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max());
       if (mode) keyset.DeviceMode = static_cast<int32_t>(*mode);
-    } else if (auto mapping = ParseMappingLine(line, table)) {
+    } else if (auto mapping = ParseMappingLine(line)) {
       const std::size_t index = static_cast<std::size_t>(mapping->ControlId - kFirstControlId);
       if (seen[index] || keyset.LookupMapping(mapping->ControlId)) continue;
       seen[index] = true;
@@ -212,9 +212,8 @@ void ReadKeysetText(std::istream& in, Keyset& keyset, const ControlTable& table)
   for (auto it = mappings.rbegin(); it != mappings.rend(); ++it) keyset.SetMapping(std::move(*it));
 }
 
-KeysetFiles::KeysetFiles(Mapper& mapper, const ControlTable& table, std::filesystem::path directory,
-                         MessageService& messages)
-    : mapper_(mapper), table_(table), directory_(std::move(directory)), messages_(messages) {}
+KeysetFiles::KeysetFiles(Mapper& mapper, std::filesystem::path directory, MessageService& messages)
+    : mapper_(mapper), directory_(std::move(directory)), messages_(messages) {}
 
 std::filesystem::path KeysetFiles::PathOf(const Keyset& keyset) const {
   return directory_ / (keyset.Name + std::string(kKeysetFileExtension));
@@ -259,7 +258,7 @@ bool KeysetFiles::LoadKeysetFile(const std::string& fileName) {
   }
   Keyset* keyset = mapper_.FindOrCreate(name, true);
   if (keyset->Name == Mapper::kDefaultName) mapper_.SetDefaultKeyset(keyset);
-  ReadKeysetText(in, *keyset, table_);
+  ReadKeysetText(in, *keyset);
   if (in.bad()) {
     messages_.ShowMessage(kReadFailedMessage, MessageIcon::kWarning);
     return false;

@@ -45,14 +45,13 @@ std::string FormatKeyset(const Keyset& keyset);
 // keeps it (the first line for a control wins). The lines of one control bucket are
 // entered last line first, so that the Keyset's order is the file's order and a
 // load-save cycle writes the same lines again.
-void ReadKeysetText(std::istream& in, Keyset& keyset, const ControlTable& table);
+void ReadKeysetText(std::istream& in, Keyset& keyset);
 
 // The Keyset files of one settings directory. Loading runs on the main thread at start;
 // saving on the editor's (GUI) thread.
 class KeysetFiles {
  public:
-  KeysetFiles(Mapper& mapper, const ControlTable& table, std::filesystem::path directory,
-              MessageService& messages);
+  KeysetFiles(Mapper& mapper, std::filesystem::path directory, MessageService& messages);
 
   // Loads every *.orvo file (any letter case) and makes sure the DEFAULT Keyset exists.
   void LoadAllKeysets();
@@ -75,7 +74,6 @@ class KeysetFiles {
   void RemoveOtherCasings(const std::vector<std::string>& savedNames);
 
   Mapper& mapper_;
-  const ControlTable& table_;
   const std::filesystem::path directory_;
   MessageService& messages_;
 };

@@ -1,26 +1,12 @@
 #include "protocol/control_table.h"
 
-#include <utility>
-
 namespace orvo {
 namespace {
-
-struct RowData {
-  ControlId id;
-  const char* name;
-  uint32_t wireCode;
-  const char* caption;
-};
-
-constexpr RowData kRows[] = {
-#include "protocol/control_rows.inc"
-};
-static_assert(std::size(kRows) == kControlRowCount);
 
 // The rows lie in ControlId order with one gap, 1223.
 constexpr bool RowsAreInOrder() {
   ControlId expected = kFirstControlId;
-  for (const RowData& row : kRows) {
+  for (const ControlDescriptor& row : kControls) {
     if (expected == kNoControlId) ++expected;
     if (row.id != expected) return false;
     ++expected;
@@ -29,10 +15,28 @@ constexpr bool RowsAreInOrder() {
 }
 static_assert(RowsAreInOrder());
 
-constexpr int RowIndexOf(ControlId id) {
-  if (id < kFirstControlId || id > kLastControlId || id == kNoControlId) return -1;
-  return id < kNoControlId ? id - kFirstControlId : id - kFirstControlId - 1;
+// The row sharing a button with `row` in the other layer, or 1223 for none.
+constexpr ControlId PartnerOf(const ControlDescriptor& row) {
+  switch (row.layer) {
+    case ControlLayer::BankOn: return row.id + 32;
+    case ControlLayer::BankOff: return row.id - 32;
+    case ControlLayer::ShiftOff: return row.id + 20;
+    case ControlLayer::ShiftOn: return row.id - 20;
+    case ControlLayer::None: break;
+  }
+  return kNoControlId;
 }
+
+// The two rows of a shared button have the same wire code, one in each layer.
+constexpr bool LayersPairUp() {
+  for (const ControlDescriptor& row : kControls) {
+    if (row.layer == ControlLayer::None) continue;
+    const ControlDescriptor* partner = LookupControlById(PartnerOf(row));
+    if (!partner || partner->wireCode != row.wireCode || PartnerOf(*partner) != row.id) return false;
+  }
+  return true;
+}
+static_assert(LayersPairUp());
 
 // The ControlId a received message stands for, or 0 when it names no control.
 ControlId ControlIdOfMessage(uint8_t (&bytes)[3], uint8_t bankLayer, uint8_t shiftLayer) {
@@ -70,30 +74,8 @@ ControlId ControlIdOfMessage(uint8_t (&bytes)[3], uint8_t bankLayer, uint8_t shi
 
 }  // namespace
 
-ControlTable::ControlTable()
-    : rows_([]<std::size_t... I>(std::index_sequence<I...>) {
-        return std::array<ControlDescriptor, kControlRowCount>{
-            ControlDescriptor{kRows[I].id, kRows[I].name, kRows[I].wireCode, kRows[I].caption,
-                              kRows[I].wireCode}...};
-      }(std::make_index_sequence<kControlRowCount>{})) {}
-
-const ControlDescriptor* ControlTable::LookupControlById(ControlId id) const {
-  const int index = RowIndexOf(id);
-  return index < 0 ? nullptr : &rows_[static_cast<std::size_t>(index)];
-}
-
-ControlDescriptor* ControlTable::LookupControlById(ControlId id) {
-  const int index = RowIndexOf(id);
-  return index < 0 ? nullptr : &rows_[static_cast<std::size_t>(index)];
-}
-
-ControlDescriptor* ControlTable::LookupControlByMessage(uint8_t (&bytes)[3], uint8_t bankLayer,
-                                                       uint8_t shiftLayer) {
+const ControlDescriptor* LookupControlByMessage(uint8_t (&bytes)[3], uint8_t bankLayer, uint8_t shiftLayer) {
   return LookupControlById(ControlIdOfMessage(bytes, bankLayer, shiftLayer));
-}
-
-void ControlTable::ResetMessages() {
-  for (ControlDescriptor& row : rows_) row.message.store(row.wireCode, std::memory_order_relaxed);
 }
 
 }  // namespace orvo

@@ -1,11 +1,11 @@
 #pragma once
 // The surface's vocabulary: one row per control event (ControlId 1000-1270, 1223 has
-// none) with its display name and wire code. Several ControlIds share a physical button;
-// the Bank and Shift layers decide which one a received message stands for.
+// none) with its display name, wire code and what the surface has for it. Several
+// ControlIds share a physical button; the Bank and Shift layers decide which one a
+// received message stands for. The rows never change, so every thread may share them.
 #include <array>
-#include <atomic>
+#include <cstddef>
 #include <cstdint>
-#include <span>
 
 namespace orvo {
 
@@ -20,54 +20,50 @@ inline constexpr ControlId kBankButton = 1192;
 inline constexpr ControlId kShiftButton = 1193;
 inline constexpr ControlId kFootSwitch = 1268;
 
+// The layer a row of a shared button shows in. Bank switches the per-channel buttons:
+// Mute, Solo and Pan Select while BankLayer is 1, Arm, Locate and Track Select while it
+// is 0. Shift switches F1-F9.
+enum class ControlLayer : uint8_t {
+  None,      // the button is not shared
+  BankOn,    // BankLayer 1
+  BankOff,   // BankLayer 0
+  ShiftOff,  // ShiftLayer 0
+  ShiftOn,   // ShiftLayer 1
+};
+
 struct ControlDescriptor {
   ControlId id;
   const char* name;
-  uint32_t wireCode;    // status | control number << 8, value 0
+  uint32_t wireCode;    // status | control number << 8, value 0; also the lamp's address
   const char* caption;  // the editor's picture button family, or nullptr (Bank, Shift)
-  // The row's wire code at start; while the surface is in Host mode, the latest message
-  // received for this control, value included. Written by the read thread, read by the
-  // editor's lamp writes.
-  std::atomic<uint32_t> message;
+  ControlLayer layer;
+  bool hasLamp;           // the channel buttons, Bank, RECORD and the wheel's two halves
+  bool hasPictureButton;  // all but Bank and Shift, which only the simulated surface draws
 };
 
-class ControlTable {
- public:
-  ControlTable();
-  ControlTable(const ControlTable&) = delete;
-  ControlTable& operator=(const ControlTable&) = delete;
+inline constexpr std::array<ControlDescriptor, kControlRowCount> kControls{{
+#include "protocol/control_rows.inc"
+}};
 
-  // The row of `id`, or nullptr (999, 1223, 1271 and every other number outside).
-  const ControlDescriptor* LookupControlById(ControlId id) const;
-  ControlDescriptor* LookupControlById(ControlId id);
+// The row's place in kControls, for state kept per row.
+inline std::size_t RowIndex(const ControlDescriptor& row) {
+  return static_cast<std::size_t>(&row - kControls.data());
+}
 
-  // The row a received message stands for, or nullptr for a status or control number
-  // that belongs to no control. A footswitch reported under 0xBE is rewritten in
-  // `bytes` to 0xBF. `bankLayer`/`shiftLayer` choose the layer of shared buttons.
-  ControlDescriptor* LookupControlByMessage(uint8_t (&bytes)[3], uint8_t bankLayer, uint8_t shiftLayer);
+// The row of `id`, or nullptr (999, 1223, 1271 and every other number outside).
+constexpr const ControlDescriptor* LookupControlById(ControlId id) {
+  if (id < kFirstControlId || id > kLastControlId || id == kNoControlId) return nullptr;
+  return &kControls[static_cast<std::size_t>(id < kNoControlId ? id - kFirstControlId : id - kFirstControlId - 1)];
+}
 
-  std::span<ControlDescriptor> Rows() { return rows_; }
-  std::span<const ControlDescriptor> Rows() const { return rows_; }
-
-  // Every row's message back to its wire code.
-  void ResetMessages();
-
- private:
-  std::array<ControlDescriptor, kControlRowCount> rows_;
-};
+// The row a received message stands for, or nullptr for a status or control number that
+// belongs to no control. A footswitch reported under 0xBE is rewritten in `bytes` to
+// 0xBF. `bankLayer`/`shiftLayer` choose the layer of shared buttons.
+const ControlDescriptor* LookupControlByMessage(uint8_t (&bytes)[3], uint8_t bankLayer, uint8_t shiftLayer);
 
 // True for the faders, pots and wheel: they act on every event, not only on a press.
 constexpr bool IsContinuousControl(ControlId id) {
   return id >= 1224 && id <= 1270 && id != kFootSwitch;
-}
-
-// The per-channel buttons come in two layers that Bank switches between: Mute, Solo and
-// Pan show while BankLayer is 1, Arm, Locate and Select while it is 0.
-constexpr bool InMuteSoloPanLayer(ControlId id) {
-  return (id >= 1000 && id <= 1031) || (id >= 1064 && id <= 1095) || (id >= 1128 && id <= 1159);
-}
-constexpr bool InArmLocateSelectLayer(ControlId id) {
-  return (id >= 1032 && id <= 1063) || (id >= 1096 && id <= 1127) || (id >= 1160 && id <= 1191);
 }
 
 }  // namespace orvo

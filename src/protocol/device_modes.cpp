@@ -7,6 +7,23 @@ constexpr std::array<uint8_t, 5> kStandardMessage{0xF0, 0x15, 0x29, 0x02, 0xF7};
 constexpr std::array<uint8_t, 5> kHostMessage{0xF0, 0x15, 0x29, 0x01, 0xF7};
 constexpr std::array<uint8_t, 5> kKeloMessage{0xF0, 0x15, 0x15, 0x01, 0xF7};
 
+// The surface's lamps that belong to no control: beside the wheel's two.
+constexpr uint8_t kFirstLooseLamp = 0x59;
+constexpr uint8_t kLastLooseLamp = 0x5E;
+
+// The two layers of a channel button share a lamp: only the BankLayer 1 row names it.
+constexpr bool NamesItsLamp(const ControlDescriptor& row) {
+  return row.hasLamp && row.layer != ControlLayer::BankOff;
+}
+
+constexpr std::size_t LampsOfControls() {
+  std::size_t count = 0;
+  for (const ControlDescriptor& row : kControls) count += NamesItsLamp(row) ? 1 : 0;
+  return count;
+}
+static_assert(LampsOfControls() + (kLastLooseLamp - kFirstLooseLamp + 1) == kLampMessageCount);
+
+// Every lamp once: those of the controls in ControlId order, then the others.
 constexpr std::array<uint8_t, kLampMessageCount * 3> BuildDarkLampBuffer() {
   std::array<uint8_t, kLampMessageCount * 3> buffer{};
   std::size_t at = 0;
@@ -15,12 +32,10 @@ constexpr std::array<uint8_t, kLampMessageCount * 3> BuildDarkLampBuffer() {
     buffer[at++] = number;
     buffer[at++] = 0x00;
   };
-  for (uint8_t n = 0x00; n <= 0x1F; ++n) add(0xBD, n);  // Mute / MMC Track Arm
-  for (uint8_t n = 0x40; n <= 0x5F; ++n) add(0xBD, n);  // Solo / MMC Goto Locate
-  for (uint8_t n = 0x00; n <= 0x1F; ++n) add(0xBE, n);  // Pan Select / Track Select
-  add(0xBE, 0x40);                                      // Bank
-  add(0xBE, 0x4F);                                      // RECORD
-  for (uint8_t n = 0x57; n <= 0x5E; ++n) add(0xBE, n);  // wheel and the other lamps
+  for (const ControlDescriptor& row : kControls)
+    if (NamesItsLamp(row))
+      add(static_cast<uint8_t>(row.wireCode), static_cast<uint8_t>(row.wireCode >> 8));
+  for (uint8_t n = kFirstLooseLamp; n <= kLastLooseLamp; ++n) add(0xBE, n);
   return buffer;
 }
 constexpr auto kDarkLampBuffer = BuildDarkLampBuffer();

@@ -104,7 +104,7 @@ MessageDecoder::Step MessageDecoder::ParseShortMessage() {
   if (Unparsed() < 3) return Step::kStop;
   uint8_t bytes[3] = {At(0), At(1), At(2)};
   const bool hostMode = state_.CurrentDeviceMode.load() == kModeHost;
-  ControlDescriptor* row = nullptr;
+  const ControlDescriptor* row = nullptr;
   if (hostMode) {
     if (!localHandled_) localHandled_ = ApplyLocalHandling(bytes);
     row = state_.LookupControlByMessage(bytes);  // may rewrite the footswitch's status
@@ -112,7 +112,7 @@ MessageDecoder::Step MessageDecoder::ParseShortMessage() {
     localHandled_ = true;
   }
   const uint32_t message = PackShortMessage(bytes[0], bytes[1], bytes[2]);
-  if (row) row->message.store(message, std::memory_order_relaxed);
+  if (row) state_.SetLastMessage(*row, message);
 
   if (dispatch_.DispatchShortMessage(row, message) == DispatchResult::kTaken) {
     if (hostMode) state_.LastHostControl.store(row);

@@ -2,6 +2,7 @@
 // The process-wide state of the device protocol. One instance lives in the engine's
 // context, so that tests start clean. Every member is shared between threads: a reader
 // sees the old or the new value, as relaxed atomics give.
+#include <array>
 #include <atomic>
 #include <cstdint>
 
@@ -19,7 +20,10 @@ enum DeviceMode : int32_t {
 };
 
 struct ProtocolState {
-  ControlTable Controls;
+  ProtocolState() { ResetMessages(); }
+  ProtocolState(const ProtocolState&) = delete;
+  ProtocolState& operator=(const ProtocolState&) = delete;
+
   // 1: Mute, Solo, Pan Select layer of the per-channel buttons; 0: MMC Track Arm,
   // MMC Goto Locate, Track Select.
   std::atomic<uint8_t> BankLayer{0};
@@ -29,11 +33,28 @@ struct ProtocolState {
   // The row of the last message dispatch took in Host mode (nullptr: none).
   std::atomic<const ControlDescriptor*> LastHostControl{nullptr};
 
-  // Resolves a received message with the current layers (see ControlTable).
-  ControlDescriptor* LookupControlByMessage(uint8_t (&bytes)[3]) {
-    return Controls.LookupControlByMessage(bytes, BankLayer.load(std::memory_order_relaxed),
-                                           ShiftLayer.load(std::memory_order_relaxed));
+  // Resolves a received message with the current layers (see LookupControlByMessage).
+  const ControlDescriptor* LookupControlByMessage(uint8_t (&bytes)[3]) const {
+    return orvo::LookupControlByMessage(bytes, BankLayer.load(std::memory_order_relaxed),
+                                        ShiftLayer.load(std::memory_order_relaxed));
   }
+
+  // The row's wire code at start; while the surface is in Host mode, the latest message
+  // received for the control, value included. Written by the read thread.
+  uint32_t LastMessage(const ControlDescriptor& row) const {
+    return messages_[RowIndex(row)].load(std::memory_order_relaxed);
+  }
+  void SetLastMessage(const ControlDescriptor& row, uint32_t message) {
+    messages_[RowIndex(row)].store(message, std::memory_order_relaxed);
+  }
+  // Every row's message back to its wire code.
+  void ResetMessages() {
+    for (std::size_t i = 0; i < kControlRowCount; ++i)
+      messages_[i].store(kControls[i].wireCode, std::memory_order_relaxed);
+  }
+
+ private:
+  std::array<std::atomic<uint32_t>, kControlRowCount> messages_;
 };
 
 }  // namespace orvo

@@ -48,7 +48,7 @@ void HostOutputDecoder::Emit(const std::vector<uint8_t>& message, std::vector<st
 
 std::string HostOutputDecoder::LampNames(uint32_t wireCode) const {
   std::string names;
-  for (const ControlDescriptor& row : table_.Rows()) {
+  for (const ControlDescriptor& row : kControls) {
     if (row.wireCode != wireCode) continue;
     if (!names.empty()) names += " / ";
     names += row.name;

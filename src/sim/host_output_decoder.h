@@ -13,7 +13,6 @@ namespace orvo::sim {
 
 class HostOutputDecoder {
  public:
-  explicit HostOutputDecoder(const ControlTable& table) : table_(table) {}
   // Takes the next bytes in any split; returns the lines of the messages they complete.
   std::vector<std::string> Feed(const uint8_t* bytes, std::size_t count);
 
@@ -24,7 +23,6 @@ class HostOutputDecoder {
   void Emit(const std::vector<uint8_t>& message, std::vector<std::string>& lines);
   std::string LampNames(uint32_t wireCode) const;
 
-  const ControlTable& table_;
   HostMessageSplitter splitter_;
   std::size_t darkRun_ = 0;  // messages of the dark-lamp burst seen in a row
   std::vector<std::string> heldBack_;

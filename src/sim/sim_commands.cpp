@@ -56,15 +56,15 @@ std::optional<bool> ParseClockwise(const std::string& word) {
 
 }  // namespace
 
-const ControlDescriptor* FindControlByName(std::string_view name, const ControlTable& table) {
+const ControlDescriptor* FindControlByName(std::string_view name) {
   const std::string key = NameKey(name);
   if (key.empty()) return nullptr;
-  for (const ControlDescriptor& row : table.Rows())
+  for (const ControlDescriptor& row : kControls)
     if (NameKey(row.name) == key) return &row;
   return nullptr;
 }
 
-std::variant<Command, std::string> ParseCommand(std::string_view line, const ControlTable& table) {
+std::variant<Command, std::string> ParseCommand(std::string_view line) {
   line = line.substr(0, line.find('#'));
   std::istringstream words{std::string(line)};
   std::string verb;
@@ -76,7 +76,7 @@ std::variant<Command, std::string> ParseCommand(std::string_view line, const Con
     std::getline(words, rest);
     const auto first = rest.find_first_not_of(" \t");
     rest = first == std::string::npos ? std::string() : rest.substr(first);
-    const ControlDescriptor* row = FindControlByName(rest, table);
+    const ControlDescriptor* row = FindControlByName(rest);
     if (!row) return "no control is named \"" + rest + "\"";
     return Send(ButtonEvent(*row, verb == "press"));
   }
@@ -105,7 +105,7 @@ std::variant<Command, std::string> ParseCommand(std::string_view line, const Con
     return Send(WheelStepEvent(*clockwise));
   }
   if (verb == "foot") {
-    const ControlDescriptor& row = *table.LookupControlById(kFootSwitch);
+    const ControlDescriptor& row = *LookupControlById(kFootSwitch);
     std::vector<uint8_t> bytes = ButtonEvent(row, true);
     const std::vector<uint8_t> up = ButtonEvent(row, false);
     bytes.insert(bytes.end(), up.begin(), up.end());

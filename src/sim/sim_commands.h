@@ -26,11 +26,11 @@ struct Command {
 
 // The command of one line, or the reason it is not one. Blank lines and '#' comments
 // are kNothing.
-std::variant<Command, std::string> ParseCommand(std::string_view line, const ControlTable& table);
+std::variant<Command, std::string> ParseCommand(std::string_view line);
 
 // The row a button name stands for: the row's name without regard to case, spaces and
 // the word "button" ("PLAY" is "PLAY button"), or nullptr.
-const ControlDescriptor* FindControlByName(std::string_view name, const ControlTable& table);
+const ControlDescriptor* FindControlByName(std::string_view name);
 
 const char* CommandHelp();
 

@@ -55,7 +55,6 @@ class SimSurface {
   void ReadLoop(int masterFd, int wakeFd);  // reader thread
 
   const std::string linkPath_;
-  ControlTable table_;
 
   mutable std::mutex mutex_;
   mutable std::condition_variable received_cv_;
@@ -66,7 +65,7 @@ class SimSurface {
   std::string error_;
   std::thread reader_;
   std::vector<uint8_t> received_;
-  HostOutputDecoder decoder_{table_};
+  HostOutputDecoder decoder_;
   // Held while the callbacks run, and taken by their setters (never with mutex_ held).
   std::mutex callbackMutex_;
   std::function<void(const std::string&)> onLine_;

@@ -146,8 +146,8 @@ TEST(EditorDialog, AFailedBankWriteKeepsTheLayerButStillSelects) {
 TEST(EditorDialog, TurningTheWheelLightsTheWheelsLamp) {
   EditorRig rig;
   EditorDialog& dialog = rig.Open();
-  ControlDescriptor& wheel = *rig.engine.Protocol.Controls.LookupControlById(1270);
-  wheel.message.store(0x0160BF);
+  const ControlDescriptor& wheel = *LookupControlById(1270);
+  rig.engine.Protocol.SetLastMessage(wheel, 0x0160BF);
   dialog.EditorShortMessage(&wheel, nullptr, Message(0xBF, 0x60, 0x01, kTagEditorFocus));
   EXPECT_EQ(WritesOf(rig.device), (std::vector<Bytes>{{0xBE, 0x58, 0x7F}}));
 }

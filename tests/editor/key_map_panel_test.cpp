@@ -31,7 +31,7 @@ class KeyMapPanelTest : public ::testing::Test {
  protected:
   KeyMapPanelTest() {
     target_.keyset = &keyset_;
-    target_.selected = table_.LookupControlById(kFader1);
+    target_.selected = LookupControlById(kFader1);
     panel_.SetModifierQuery([this] { return held_; });
     panel_.KeyBox()->SetNativeKeycodes(NativeKeycodes::kXkb);
   }
@@ -45,7 +45,6 @@ class KeyMapPanelTest : public ::testing::Test {
   }
 
   QApplication& app_ = test::OffscreenApp();
-  ControlTable table_;
   Keyset keyset_{"DEFAULT"};
   test::PanelTestTarget target_;
   RecordingMessages messages_;

@@ -20,17 +20,16 @@ QStringList Lines(const KeysetListingDialog& dialog) {
 
 TEST(KeysetListingDialog, ListsEveryMappingSortedUnderTheKeysetsName) {
   test::OffscreenApp();
-  const ControlTable table;
   Keyset keyset("SEQUENCER");
-  ControlMapping& fader1 = test::AddBlankMapping(keyset, *table.LookupControlById(1224));
+  ControlMapping& fader1 = test::AddBlankMapping(keyset, *LookupControlById(1224));
   fader1.KeyCode = 0x41;
   fader1.KeyFlags = kModCtrl | (0x1Eu << 16);
   fader1.MapType = MapType::kCustom1StatusData;
   fader1.DataA = 0xB0;
   fader1.DataB = 0x07;
   fader1.Label.Set("Vol");
-  test::AddBlankMapping(keyset, *table.LookupControlById(1225));  // Fader 2
-  test::AddBlankMapping(keyset, *table.LookupControlById(1233));  // Fader 10
+  test::AddBlankMapping(keyset, *LookupControlById(1225));  // Fader 2
+  test::AddBlankMapping(keyset, *LookupControlById(1233));  // Fader 10
 
   const KeysetListingDialog dialog(&keyset, nullptr);
 

@@ -39,7 +39,7 @@ class MidiMapPanelTest : public ::testing::Test {
  protected:
   MidiMapPanelTest() {
     target_.keyset = &keyset_;
-    target_.selected = table_.LookupControlById(kFader1);
+    target_.selected = LookupControlById(kFader1);
   }
 
   ControlMapping& Mapping() { return test::AddBlankMapping(keyset_, *target_.selected); }
@@ -82,7 +82,6 @@ class MidiMapPanelTest : public ::testing::Test {
   }
 
   QApplication& app_ = test::OffscreenApp();
-  ControlTable table_;
   Keyset keyset_{"DEFAULT"};
   test::PanelTestTarget target_;
   RecordingMessages messages_;

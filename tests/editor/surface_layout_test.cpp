@@ -26,7 +26,6 @@ std::vector<const ControlLayout*> Mappable() {
 }
 
 TEST(SurfaceLayout, HoldsExactlyTheMappableControlsWithTheirCaptions) {
-  const ControlTable table;
   std::set<ControlId> expected;
   for (ControlId id = kFirstControlId; id <= kLastControlId; ++id)
     if (id != kBankButton && id != kShiftButton && id != kNoControlId) expected.insert(id);
@@ -34,7 +33,7 @@ TEST(SurfaceLayout, HoldsExactlyTheMappableControlsWithTheirCaptions) {
   std::set<ControlId> seen;
   for (const ControlLayout* layout : Mappable()) {
     EXPECT_TRUE(seen.insert(layout->id).second) << "twice: " << layout->id;
-    const ControlDescriptor* row = table.LookupControlById(layout->id);
+    const ControlDescriptor* row = LookupControlById(layout->id);
     ASSERT_NE(row, nullptr) << layout->id;
     ASSERT_NE(row->caption, nullptr) << layout->id;
     EXPECT_STREQ(layout->caption, row->caption) << layout->id;

@@ -21,8 +21,7 @@ struct CommandCase {
 class SimCommandTest : public ::testing::TestWithParam<CommandCase> {};
 
 TEST_P(SimCommandTest, Parses) {
-  ControlTable table;
-  const auto parsed = ParseCommand(GetParam().line, table);
+  const auto parsed = ParseCommand(GetParam().line);
   if (GetParam().bytes.empty()) {
     EXPECT_TRUE(std::holds_alternative<std::string>(parsed));
     return;
@@ -56,16 +55,14 @@ INSTANTIATE_TEST_SUITE_P(
     test::NameFromWhat{});
 
 TEST(SimCommandTest, ControlVerbs) {
-  ControlTable table;
-  EXPECT_EQ(std::get<Command>(ParseCommand("unplug", table)).kind, Command::Kind::kUnplug);
-  EXPECT_EQ(std::get<Command>(ParseCommand("  replug  ", table)).kind, Command::Kind::kReplug);
-  EXPECT_EQ(std::get<Command>(ParseCommand("# a comment", table)).kind, Command::Kind::kNothing);
-  EXPECT_EQ(std::get<Command>(ParseCommand("", table)).kind, Command::Kind::kNothing);
+  EXPECT_EQ(std::get<Command>(ParseCommand("unplug")).kind, Command::Kind::kUnplug);
+  EXPECT_EQ(std::get<Command>(ParseCommand("  replug  ")).kind, Command::Kind::kReplug);
+  EXPECT_EQ(std::get<Command>(ParseCommand("# a comment")).kind, Command::Kind::kNothing);
+  EXPECT_EQ(std::get<Command>(ParseCommand("")).kind, Command::Kind::kNothing);
 }
 
 TEST(HostOutputDecoderTest, NamesModesAndLampsInAnySplit) {
-  ControlTable table;
-  HostOutputDecoder decoder(table);
+  HostOutputDecoder decoder;
   const std::vector<uint8_t> stream{0xF0, 0x15, 0x29, 0x01, 0xF7,  // Host mode
                                     0xBE, 0x4C, 0x7F,              // PLAY lamp on
                                     0xBE, 0x4F, 0x00,              // RECORD lamp off
@@ -86,8 +83,7 @@ TEST(HostOutputDecoderTest, NamesModesAndLampsInAnySplit) {
 // Entering Host mode darkens all 106 lamps: one line, not 106. A run that breaks off
 // shows each of its lamps.
 TEST(HostOutputDecoderTest, TheDarkLampBurstReadsAsOneLine) {
-  ControlTable table;
-  HostOutputDecoder decoder(table);
+  HostOutputDecoder decoder;
   const auto& dark = DarkLampBuffer();
   std::vector<std::string> lines;
   for (std::size_t at = 0; at < dark.size(); at += 7)

@@ -23,7 +23,7 @@ TEST(DispatchAllocation, NoHeapAllocationPerEvent) {
   context.Protocol.CurrentDeviceMode = kModeHost;
   Keyset* keyset = context.Mapper.FindOrCreate("SEQUENCER", true);
   keyset->MidiOutHandle = 7;
-  for (const ControlDescriptor& row : context.Protocol.Controls.Rows()) {
+  for (const ControlDescriptor& row : kControls) {
     auto mapping = std::make_unique<ControlMapping>(row);
     mapping->KeyCode = 0x41;
     mapping->KeyFlags = kModCtrl | kModShift | (30u << 16);

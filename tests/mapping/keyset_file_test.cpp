@@ -13,14 +13,9 @@
 namespace orvo {
 namespace {
 
-const ControlTable& Table() {
-  static const ControlTable table;
-  return table;
-}
-
 void Read(Keyset& keyset, const std::string& text) {
   std::istringstream in(text);
-  ReadKeysetText(in, keyset, Table());
+  ReadKeysetText(in, keyset);
 }
 
 // ---- HexToByte
@@ -83,7 +78,7 @@ TEST_P(KeysetLineTest, ReadsOrSkipsWithoutHarmingNeighbours) {
   const ControlMapping* m = keyset.LookupMapping(1204);
   ASSERT_EQ(m != nullptr, c.mapped);
   if (!m) return;
-  EXPECT_EQ(&m->Descriptor, Table().LookupControlById(1204));
+  EXPECT_EQ(&m->Descriptor, LookupControlById(1204));
   EXPECT_EQ(m->KeyCode.load(), c.keyCode);
   EXPECT_EQ(m->KeyFlags.load(), c.keyFlags);
   EXPECT_EQ(static_cast<uint8_t>(m->MapType.load()), c.mapType);
@@ -172,7 +167,7 @@ TEST(KeysetLines, FileEndsAndOddContent) {
   for (char& ch : bytes) ch = static_cast<char>(random() % 4 == 0 ? ':' : random());
   Read(binary, bytes);
   binary.ForEachMapping([](ControlId id, const ControlMapping& m) {
-    EXPECT_EQ(&m.Descriptor, Table().LookupControlById(id));
+    EXPECT_EQ(&m.Descriptor, LookupControlById(id));
   });
 }
 
@@ -192,9 +187,8 @@ TEST(KeysetFormat, WritesTheExampleFileByteForByte) {
 }
 
 TEST(KeysetFormat, EmptyPortsWriteNoLinesAndNoKeyWritesEmptyFields) {
-  ControlTable table;
   Keyset keyset("APP");
-  ControlMapping* m = keyset.SetMapping(std::make_unique<ControlMapping>(*table.LookupControlById(1224)));
+  ControlMapping* m = keyset.SetMapping(std::make_unique<ControlMapping>(*LookupControlById(1224)));
   m->KeyCode = 65;  // a key code without a key: not written
   m->MapType = MapType::kCustom1Status;
   m->DataA = 0xB1;
@@ -204,9 +198,8 @@ TEST(KeysetFormat, EmptyPortsWriteNoLinesAndNoKeyWritesEmptyFields) {
 }
 
 TEST(KeysetFormat, LineBreaksInTextWouldSplitTheLine) {
-  ControlTable table;
   Keyset keyset("APP");
-  keyset.SetMapping(std::make_unique<ControlMapping>(*table.LookupControlById(1000)))->Label.Set("a\r\nb");
+  keyset.SetMapping(std::make_unique<ControlMapping>(*LookupControlById(1000)))->Label.Set("a\r\nb");
   keyset.MidiInPort.Set("x\ny");
   EXPECT_EQ(FormatKeyset(keyset), "1000:::0:0:0:a  b\r\nMidiInPort:x y\r\nDeviceMode:2\r\n");
 }
@@ -226,7 +219,7 @@ TEST(KeysetFormat, WriteReadWriteIsByteIdentical) {
   };
   for (int round = 0; round < 200; ++round) {
     Keyset original("RANDOM");
-    const auto rows = Table().Rows();
+    const auto rows = kControls;
     for (int n = static_cast<int>(random() % 80); n > 0; --n) {
       auto mapping = std::make_unique<ControlMapping>(rows[random() % rows.size()]);
       if (random() % 3) {
@@ -257,7 +250,7 @@ struct Files {
   test::TempDir dir;
   RecordingMessages messages;
   Mapper mapper;
-  KeysetFiles files{mapper, Table(), dir.Path(), messages};
+  KeysetFiles files{mapper, dir.Path(), messages};
 };
 
 TEST(KeysetFiles, EmptyDirectoryGivesOnlyTheDefault) {
@@ -276,7 +269,7 @@ TEST(KeysetFiles, EmptyDirectoryGivesOnlyTheDefault) {
 TEST(KeysetFiles, MissingDirectoryGivesOnlyTheDefault) {
   RecordingMessages messages;
   Mapper mapper;
-  KeysetFiles files(mapper, Table(), "/nonexistent/orvo/settings", messages);
+  KeysetFiles files(mapper, "/nonexistent/orvo/settings", messages);
   files.LoadAllKeysets();
   EXPECT_EQ(mapper.Count(), 1u);
   EXPECT_NE(mapper.DefaultKeyset(), nullptr);
@@ -350,7 +343,7 @@ TEST(KeysetFiles, SaveAllWritesEveryKeysetAndLeavesNoStrayFile) {
 
   // Loaded again, the same Keysets in the same state.
   Mapper again;
-  KeysetFiles reload(again, Table(), f.dir.Path(), f.messages);
+  KeysetFiles reload(again, f.dir.Path(), f.messages);
   reload.LoadAllKeysets();
   EXPECT_EQ(again.Count(), 3u);
   EXPECT_EQ(again.Lookup("MIXER")->MidiOutPort.Get(), "mix:out");
@@ -378,7 +371,7 @@ TEST(KeysetFiles, FailedSaveKeepsThePreviousFile) {
 TEST(KeysetFiles, SaveFailsForAMissingDirectoryOrANameThatIsNoFileName) {
   RecordingMessages messages;
   Mapper mapper;
-  KeysetFiles files(mapper, Table(), "/nonexistent/orvo/settings", messages);
+  KeysetFiles files(mapper, "/nonexistent/orvo/settings", messages);
   EXPECT_FALSE(files.SaveKeyset(*mapper.FindOrCreate("app", true)));
 
   Files f;

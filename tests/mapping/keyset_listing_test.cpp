@@ -35,14 +35,13 @@ INSTANTIATE_TEST_SUITE_P(
                       RuleCase{"unknown", 9, 0xB1, 0, "<>"}),
     test::NameFromWhat());
 
-ControlMapping& Map(Keyset& keyset, const ControlTable& table, ControlId id) {
-  return *keyset.SetMapping(std::make_unique<ControlMapping>(*table.LookupControlById(id)));
+ControlMapping& Map(Keyset& keyset, ControlId id) {
+  return *keyset.SetMapping(std::make_unique<ControlMapping>(*LookupControlById(id)));
 }
 
 TEST(KeysetListing, LineShowsControlKeyRuleAndLabel) {
-  ControlTable table;
   Keyset keyset("SEQUENCER");
-  ControlMapping& fader = Map(keyset, table, 1224);
+  ControlMapping& fader = Map(keyset, 1224);
   fader.KeyCode = 0x41;
   fader.KeyFlags = (0x1Eu << 16) | kModCtrl;  // A with Ctrl
   fader.MapType = MapType::kCustom1StatusData;
@@ -53,14 +52,13 @@ TEST(KeysetListing, LineShowsControlKeyRuleAndLabel) {
 }
 
 TEST(KeysetListing, NoKeyAndEachLinesOwnModifiers) {
-  ControlTable table;
   Keyset keyset("X");
-  ControlMapping& play = Map(keyset, table, 1204);
+  ControlMapping& play = Map(keyset, 1204);
   EXPECT_EQ(FormatListingLine(play), "PLAY button(1204):  <>(<>), <>(<>), Native, ");
-  ControlMapping& stop = Map(keyset, table, 1206);
+  ControlMapping& stop = Map(keyset, 1206);
   stop.KeyCode = 0x20;
   stop.KeyFlags = (0x39u << 16) | kModAlt | kModShift;
-  ControlMapping& rew = Map(keyset, table, 1203);
+  ControlMapping& rew = Map(keyset, 1203);
   rew.KeyCode = 0x20;
   rew.KeyFlags = 0x39u << 16;
   EXPECT_EQ(FormatListingLine(stop), "STOP button(1206):  Space(0x20), Alt+Shft+(0x6), Native, ");
@@ -68,9 +66,8 @@ TEST(KeysetListing, NoKeyAndEachLinesOwnModifiers) {
 }
 
 TEST(KeysetListing, SortedAsAListBoxSortsThem) {
-  ControlTable table;
   Keyset keyset("X");
-  for (ControlId id : {1225, 1233, 1224, 1000}) Map(keyset, table, id);
+  for (ControlId id : {1225, 1233, 1224, 1000}) Map(keyset, id);
   const auto lines = KeysetListing(keyset);
   ASSERT_EQ(lines.size(), 4u);
   EXPECT_EQ(lines[0].substr(0, 13), "Fader 1(1224)");

@@ -44,10 +44,9 @@ TEST(Mapper, NewKeysetAndMappingHaveTheDefaults) {
   EXPECT_EQ(keyset.Count(), 0u);
   EXPECT_EQ(mapper.DefaultKeyset(), nullptr);
 
-  ControlTable table;
-  const ControlMapping mapping(*table.LookupControlById(1204));
+  const ControlMapping mapping(*LookupControlById(1204));
   EXPECT_EQ(mapping.ControlId, 1204);
-  EXPECT_EQ(&mapping.Descriptor, table.LookupControlById(1204));
+  EXPECT_EQ(&mapping.Descriptor, LookupControlById(1204));
   EXPECT_EQ(mapping.KeyFlags.load(), kNoKey);
   EXPECT_EQ(mapping.KeyCode.load(), 24);
   EXPECT_EQ(mapping.Label.Get(), "");
@@ -57,14 +56,13 @@ TEST(Mapper, NewKeysetAndMappingHaveTheDefaults) {
 }
 
 TEST(Keyset, EnumeratesBucketsInTurnLatestFirst) {
-  ControlTable table;
   Keyset keyset("APP");
-  for (ControlId id : {1000, 1270, 1088}) keyset.SetMapping(std::make_unique<ControlMapping>(*table.LookupControlById(id)));
+  for (ControlId id : {1000, 1270, 1088}) keyset.SetMapping(std::make_unique<ControlMapping>(*LookupControlById(id)));
   EXPECT_EQ(Order(keyset), (std::vector<ControlId>{1088, 1270, 1000}));
 
   // A whole table: ascending buckets; within one, reverse order of entry.
   Keyset all("ALL");
-  for (const ControlDescriptor& row : table.Rows()) all.SetMapping(std::make_unique<ControlMapping>(row));
+  for (const ControlDescriptor& row : kControls) all.SetMapping(std::make_unique<ControlMapping>(row));
   const auto ids = Order(all);
   ASSERT_EQ(ids.size(), kControlRowCount);
   for (std::size_t i = 1; i < ids.size(); ++i) {
@@ -74,11 +72,10 @@ TEST(Keyset, EnumeratesBucketsInTurnLatestFirst) {
 }
 
 TEST(Keyset, SetMappingNeverReplaces) {
-  ControlTable table;
   Keyset keyset("APP");
-  ControlMapping* first = keyset.SetMapping(std::make_unique<ControlMapping>(*table.LookupControlById(1204)));
+  ControlMapping* first = keyset.SetMapping(std::make_unique<ControlMapping>(*LookupControlById(1204)));
   first->Label.Set("first");
-  ControlMapping* again = keyset.SetMapping(std::make_unique<ControlMapping>(*table.LookupControlById(1204)));
+  ControlMapping* again = keyset.SetMapping(std::make_unique<ControlMapping>(*LookupControlById(1204)));
   EXPECT_EQ(again, first);
   EXPECT_EQ(keyset.LookupMapping(1204)->Label.Get(), "first");
   EXPECT_EQ(keyset.Count(), 1u);
@@ -112,7 +109,6 @@ TEST(Mapper, EnumeratesByNameBucketLatestFirst) {
 
 // Readers on other threads walk and look up while the editor adds Keysets and mappings.
 TEST(Mapper, ReadersStaySafeWhileTheEditorInserts) {
-  ControlTable table;
   Mapper mapper;
   Keyset* shown = mapper.FindOrCreate("SHOWN", true);
   std::atomic<bool> done{false};
@@ -129,7 +125,7 @@ TEST(Mapper, ReadersStaySafeWhileTheEditorInserts) {
     EXPECT_GT(found, 0);
   });
   while (passes.load() == 0) std::this_thread::yield();
-  for (const ControlDescriptor& row : table.Rows()) {
+  for (const ControlDescriptor& row : kControls) {
     auto mapping = std::make_unique<ControlMapping>(row);
     mapping->MapType = MapType::kCustom1Status;
     shown->SetMapping(std::move(mapping))->KeyFlags = kNoKey;

@@ -1,4 +1,5 @@
 #include "protocol/control_table.h"
+#include "protocol/protocol_state.h"
 
 #include <gtest/gtest.h>
 
@@ -19,9 +20,8 @@ class LookupByMessage : public ::testing::TestWithParam<MessageCase> {};
 
 TEST_P(LookupByMessage, ResolvesTheRowOfTheLayer) {
   const MessageCase& c = GetParam();
-  ControlTable table;
   uint8_t bytes[3] = {c.status, c.number, c.value};
-  const ControlDescriptor* row = table.LookupControlByMessage(bytes, c.bank, c.shift);
+  const ControlDescriptor* row = LookupControlByMessage(bytes, c.bank, c.shift);
   if (c.expected == 0) {
     EXPECT_EQ(row, nullptr);
     return;
@@ -32,7 +32,7 @@ TEST_P(LookupByMessage, ResolvesTheRowOfTheLayer) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    ControlTable, LookupByMessage,
+    Controls, LookupByMessage,
     ::testing::Values(
         MessageCase{0xBD, 0x05, 0x7F, 1, 0, 1005, "Mute button Chan 6"},
         MessageCase{0xBD, 0x05, 0x7F, 0, 0, 1037, "MMC Track Arm button Chan 6"},
@@ -77,38 +77,37 @@ INSTANTIATE_TEST_SUITE_P(
         MessageCase{0xBF, 0x61, 0x7F, 0, 0, 0, nullptr},
         MessageCase{0xBF, 0xFF, 0xFF, 0, 0, 0, nullptr}));
 
-TEST(ControlTable, FootswitchUnderBeIsRewrittenToBf) {
-  ControlTable table;
+TEST(Controls, FootswitchUnderBeIsRewrittenToBf) {
   uint8_t under_be[3] = {0xBE, 0x56, 0x7F};
-  EXPECT_EQ(table.LookupControlByMessage(under_be, 0, 0)->id, 1268);
+  EXPECT_EQ(LookupControlByMessage(under_be, 0, 0)->id, 1268);
   EXPECT_EQ(under_be[0], 0xBF);
   EXPECT_EQ(under_be[1], 0x56);
   EXPECT_EQ(under_be[2], 0x7F);
 
   uint8_t under_bf[3] = {0xBF, 0x56, 0x7F};
-  EXPECT_EQ(table.LookupControlByMessage(under_bf, 1, 1)->id, 1268);
+  EXPECT_EQ(LookupControlByMessage(under_bf, 1, 1)->id, 1268);
   EXPECT_EQ(under_bf[0], 0xBF);
 }
 
-TEST(ControlTable, LookupByIdCoversExactlyTheRows) {
-  ControlTable table;
+TEST(Controls, LookupByIdCoversExactlyTheRows) {
   for (ControlId id : {999, 1223, 1271, -1, 0, 2000, INT32_MIN, INT32_MAX})
-    EXPECT_EQ(table.LookupControlById(id), nullptr) << id;
+    EXPECT_EQ(LookupControlById(id), nullptr) << id;
 
-  const ControlDescriptor* foot = table.LookupControlById(1268);
+  const ControlDescriptor* foot = LookupControlById(1268);
   ASSERT_NE(foot, nullptr);
   EXPECT_STREQ(foot->name, "FootSwitch");
   EXPECT_EQ(foot->wireCode, 0x56BFu);
 
   // Every ControlId but 1223 has its own row, and the rows are distinct.
+  const ProtocolState state;
   std::set<std::string> names;
   int rows = 0;
   for (ControlId id = 1000; id <= 1270; ++id) {
     if (id == 1223) continue;
-    const ControlDescriptor* row = table.LookupControlById(id);
+    const ControlDescriptor* row = LookupControlById(id);
     ASSERT_NE(row, nullptr) << id;
     EXPECT_EQ(row->id, id);
-    EXPECT_EQ(row->message.load(), row->wireCode);
+    EXPECT_EQ(state.LastMessage(*row), row->wireCode);
     names.insert(row->name);
     ++rows;
   }
@@ -116,25 +115,22 @@ TEST(ControlTable, LookupByIdCoversExactlyTheRows) {
   EXPECT_EQ(names.size(), 270u);
 }
 
-// Every row is found again from its own wire code, in the layer it belongs to; the
-// wheel's and the lamps-only codes are the exceptions.
-TEST(ControlTable, WireCodesResolveBackToTheirRows) {
-  ControlTable table;
-  for (const ControlDescriptor& row : table.Rows()) {
+// Every row is found again from its own wire code, in the layer its row names; the
+// wheel's lamp codes are the exception.
+TEST(Controls, WireCodesResolveBackToTheirRows) {
+  for (const ControlDescriptor& row : kControls) {
     if (row.id == 1269 || row.id == 1270) continue;  // lamp codes, not what the wheel sends
-    const uint8_t bank = (row.id < 1032) || (row.id >= 1064 && row.id < 1096) ||
-                         (row.id >= 1128 && row.id < 1160);
-    const uint8_t shift = row.id >= 1214 && row.id <= 1222;
+    const uint8_t bank = row.layer == ControlLayer::BankOn;
+    const uint8_t shift = row.layer == ControlLayer::ShiftOn;
     const uint8_t value = (row.id >= 1262 && row.id <= 1267) ? 0x40 : 0x00;
     uint8_t bytes[3] = {static_cast<uint8_t>(row.wireCode), static_cast<uint8_t>(row.wireCode >> 8), value};
-    const ControlDescriptor* found = table.LookupControlByMessage(bytes, bank, shift);
+    const ControlDescriptor* found = LookupControlByMessage(bytes, bank, shift);
     ASSERT_NE(found, nullptr) << row.name;
     EXPECT_EQ(found->id, row.id) << row.name;
   }
 }
 
-TEST(ControlTable, CaptionsFollowTheGroups) {
-  ControlTable table;
+TEST(Controls, CaptionsFollowTheGroups) {
   struct {
     ControlId id;
     const char* caption;
@@ -143,12 +139,12 @@ TEST(ControlTable, CaptionsFollowTheGroups) {
                {1214, "SHIFTFBTNS"}, {1224, "FADER"}, {1239, "FADER16"}, {1255, "FADER16"},
                {1256, "KNOBLT"}, {1267, "KNOBRT"}, {1268, "FOOTSWITCH"}, {1269, "WHEELLT"},
                {1270, "WHEELRT"}};
-  for (const auto& c : cases) EXPECT_STREQ(table.LookupControlById(c.id)->caption, c.caption) << c.id;
-  EXPECT_EQ(table.LookupControlById(1192)->caption, nullptr);
-  EXPECT_EQ(table.LookupControlById(1193)->caption, nullptr);
+  for (const auto& c : cases) EXPECT_STREQ(LookupControlById(c.id)->caption, c.caption) << c.id;
+  EXPECT_EQ(LookupControlById(1192)->caption, nullptr);
+  EXPECT_EQ(LookupControlById(1193)->caption, nullptr);
 }
 
-TEST(ControlTable, ContinuousControls) {
+TEST(Controls, ContinuousControls) {
   EXPECT_TRUE(IsContinuousControl(1224));
   EXPECT_TRUE(IsContinuousControl(1267));
   EXPECT_TRUE(IsContinuousControl(1270));

@@ -18,7 +18,7 @@ TEST(DeviceModes, HostFromStandardWritesModeThenLampsThenPurges) {
   state.CurrentDeviceMode = kModeStandard;
   state.BankLayer = 1;
   state.ShiftLayer = 1;
-  state.LastHostControl = state.Controls.LookupControlById(1204);
+  state.LastHostControl = LookupControlById(1204);
 
   EXPECT_EQ(SelectModeForApplication(state, device, kModeHost), 0);
 
@@ -98,6 +98,8 @@ TEST(DeviceModes, DarkenAllLampsOnlyInHostMode) {
   EXPECT_EQ(device.Written().size(), 318u);
 }
 
+// The burst the surface expects, written out by status and control number: Mute, Solo,
+// Pan Select, Bank, RECORD, then the wheel's lamps and the others beside it.
 TEST(DeviceModes, LampBufferHoldsEveryLampCodeDark) {
   const auto& lamps = DarkLampBuffer();
   std::vector<uint16_t> codes;
@@ -105,13 +107,15 @@ TEST(DeviceModes, LampBufferHoldsEveryLampCodeDark) {
     EXPECT_EQ(lamps[i + 2], 0x00);
     codes.push_back(static_cast<uint16_t>(lamps[i] << 8 | lamps[i + 1]));
   }
+  std::vector<uint16_t> expected;
+  for (uint16_t n = 0x00; n <= 0x1F; ++n) expected.push_back(0xBD00 | n);
+  for (uint16_t n = 0x40; n <= 0x5F; ++n) expected.push_back(0xBD00 | n);
+  for (uint16_t n = 0x00; n <= 0x1F; ++n) expected.push_back(0xBE00 | n);
+  expected.push_back(0xBE40);
+  expected.push_back(0xBE4F);
+  for (uint16_t n = 0x57; n <= 0x5E; ++n) expected.push_back(0xBE00 | n);
   ASSERT_EQ(codes.size(), 106u);
-  EXPECT_EQ(codes[31], 0xBD1F);
-  EXPECT_EQ(codes[32], 0xBD40);
-  EXPECT_EQ(codes[64], 0xBE00);
-  EXPECT_EQ(codes[96], 0xBE40);
-  EXPECT_EQ(codes[97], 0xBE4F);
-  EXPECT_EQ(codes[98], 0xBE57);
+  EXPECT_EQ(codes, expected);
 }
 
 TEST(DeviceModes, DisplayNames) {

@@ -109,7 +109,7 @@ TEST(MessageDecoder, HostBankLayerChoosesTheRow) {
   ASSERT_EQ(rig.dispatch.taken.size(), 3u);
   EXPECT_EQ(rig.dispatch.taken[0].row->id, 1037);
   EXPECT_EQ(rig.dispatch.taken[2].row->id, 1005);
-  EXPECT_EQ(rig.state.Controls.LookupControlById(1005)->message, Msg(0xBD, 0x05, 0x7F));
+  EXPECT_EQ(rig.state.LastMessage(*LookupControlById(1005)), Msg(0xBD, 0x05, 0x7F));
 }
 
 TEST(MessageDecoder, HostShiftTogglesOnPressAndRelease) {
@@ -176,7 +176,7 @@ TEST(MessageDecoder, HostFootswitchUnderBeIsDispatchedAsBf) {
   ASSERT_EQ(rig.dispatch.taken.size(), 1u);
   EXPECT_EQ(rig.dispatch.taken[0].row->id, 1268);
   EXPECT_EQ(rig.dispatch.taken[0].message, Msg(0xBF, 0x56, 0x7F));
-  EXPECT_EQ(rig.state.Controls.LookupControlById(1268)->message, Msg(0xBF, 0x56, 0x7F));
+  EXPECT_EQ(rig.state.LastMessage(*LookupControlById(1268)), Msg(0xBF, 0x56, 0x7F));
 }
 
 TEST(MessageDecoder, OutsideHostNothingIsResolvedOrHandled) {
@@ -189,19 +189,19 @@ TEST(MessageDecoder, OutsideHostNothingIsResolvedOrHandled) {
   EXPECT_EQ(rig.state.BankLayer, 0);
   EXPECT_EQ(rig.state.ShiftLayer, 0);
   EXPECT_EQ(rig.device.Writes(), 0);
-  EXPECT_EQ(rig.state.Controls.LookupControlById(1268)->message, 0x56BFu);
+  EXPECT_EQ(rig.state.LastMessage(*LookupControlById(1268)), 0x56BFu);
   EXPECT_EQ(rig.state.LastHostControl, nullptr);
 }
 
 TEST(MessageDecoder, HostUnknownStatusHasNoRowAndStoresNothing) {
   ReaderRig rig;
   rig.state.CurrentDeviceMode = kModeHost;
-  rig.state.LastHostControl = rig.state.Controls.LookupControlById(1204);
+  rig.state.LastHostControl = LookupControlById(1204);
   rig.Receive({0x90, 0x3C, 0x7F});
   ASSERT_EQ(rig.dispatch.taken.size(), 1u);
   EXPECT_EQ(rig.dispatch.taken[0].row, nullptr);
   EXPECT_EQ(rig.state.LastHostControl, nullptr);
-  for (const auto& row : rig.state.Controls.Rows()) ASSERT_EQ(row.message.load(), row.wireCode);
+  for (const auto& row : kControls) ASSERT_EQ(rig.state.LastMessage(row), row.wireCode);
 }
 
 TEST(MessageDecoder, SysExInTwoReadsIsDispatchedOnceAndKeepsThePoolWhole) {

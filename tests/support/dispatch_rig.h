@@ -42,7 +42,7 @@ struct DispatchRig {
     mapping->DataB = dataB;
     return keyset->SetMapping(std::move(mapping));
   }
-  const ControlDescriptor* Row(ControlId id) const { return context.Protocol.Controls.LookupControlById(id); }
+  const ControlDescriptor* Row(ControlId id) const { return LookupControlById(id); }
 
   // A pool buffer holding `bytes`, as the reader hands it over.
   MidiHeader* LongMessage(std::initializer_list<uint8_t> bytes) {
