@@ -11,50 +11,11 @@
 #include "mapping/dispatch.h"
 #include "mapping/engine_context.h"
 #include "mapping/keyset_file.h"
+#include "os/fake/counting_sinks.h"
 #include "protocol/message_decoder.h"
-#include "os/fake/output_only_midi.h"
 
 namespace orvo {
 namespace {
-
-struct NullKeys : KeyInjector {
-  void SendInput(const KeyboardInput* inputs, uint32_t count) override {
-    benchmark::DoNotOptimize(inputs);
-    benchmark::DoNotOptimize(count);
-  }
-};
-
-struct NullMidiOut : test::OutputOnlyMidi {
-  MidiResult OutShortMessage(MidiOutHandle, uint32_t message) override {
-    benchmark::DoNotOptimize(message);
-    return kMidiNoError;
-  }
-  MidiResult OutPrepareHeader(MidiOutHandle, MidiHeader*) override { return kMidiNoError; }
-  MidiResult OutLongMessage(MidiOutHandle, MidiHeader* header) override {
-    SysExPool::GiveBackToOwner(header);  // completes at once
-    return kMidiNoError;
-  }
-  MidiResult OutUnprepareHeader(MidiOutHandle, MidiHeader*) override { return kMidiNoError; }
-};
-
-struct NullEditor : EditorNotifier {
-  bool IsRunning() override { return true; }
-  void SendControlEvent(const ControlDescriptor*, uint32_t) override {}
-  void PostControlEvent(const ControlDescriptor* row, uint32_t message) override {
-    benchmark::DoNotOptimize(row);
-    benchmark::DoNotOptimize(message);
-  }
-  void PostInputMessage(const Keyset*, uint32_t) override {}
-  void PostLongMessage(const Keyset*, std::span<const uint8_t> bytes, uint32_t) override {
-    benchmark::DoNotOptimize(bytes.data());
-  }
-  void ShowKeyset(const Keyset*) override {}
-};
-
-struct NullDevice : DeviceWriter {
-  bool WriteDevice(const uint8_t*, uint32_t) override { return true; }
-  void PurgeDevice() override {}
-};
 
 // Every control but Bank and Shift, with a key on half of them and a rewrite rule.
 void FillKeyset(Keyset& keyset, uint32_t seed) {
@@ -91,11 +52,11 @@ void BM_ReaderAndDispatch(benchmark::State& state) {
   context.FocusState.CreateFocusState();
   context.FocusState.Current()->Write(777, kOwnerOther, keyset);
   auto pool = SysExPool::Create();
-  NullKeys keys;
-  NullMidiOut midi;
-  NullEditor editor;
+  test::CountingKeys keys;
+  test::CountingMidiOut midi;
+  test::CountingEditor editor;
   Dispatch dispatch(context.FocusState, keys, midi, editor);
-  NullDevice device;
+  test::CountingDevice device;
   MessageDecoder reader(context.Protocol, pool.get(), dispatch, device);
   const auto chunk = Traffic();
   for (auto _ : state) {

@@ -21,9 +21,9 @@
 #include <thread>
 #include <vector>
 
-#include "sim/sim_surface.h"
 #include "harness/driver_process.h"
 #include "harness/temp_dir.h"
+#include "sim/sim_surface.h"
 
 namespace {
 

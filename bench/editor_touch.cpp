@@ -18,10 +18,10 @@
 #include "app/editor_session.h"
 #include "app/gui_thread_calls.h"
 #include "editor/monitor_edit.h"
-#include "mapping/dispatch.h"
 #include "harness/editor_rig.h"
-#include "os/fake/recording_midi_out.h"
+#include "mapping/dispatch.h"
 #include "os/fake/recording_key_injector.h"
+#include "os/fake/recording_midi_out.h"
 
 namespace {
 

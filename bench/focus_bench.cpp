@@ -10,13 +10,13 @@
 #include <thread>
 #include <vector>
 
+#include "harness/focus_client_process.h"
 #include "mapping/focus_finder.h"
 #include "mapping/keyset.h"
-#include "os/fake/recording_messages.h"
-#include "os/x11/focus.h"
-#include "harness/focus_client_process.h"
 #include "os/fake/recording_device.h"
 #include "os/fake/recording_editor.h"
+#include "os/fake/recording_messages.h"
+#include "os/x11/focus.h"
 
 namespace orvo {
 namespace {

@@ -7,8 +7,8 @@
 #include <chrono>
 #include <vector>
 
-#include "os/linux/midi.h"
 #include "harness/jack_test_app.h"
+#include "os/linux/midi.h"
 
 namespace orvo {
 namespace {

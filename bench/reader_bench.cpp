@@ -5,29 +5,14 @@
 #include <vector>
 
 #include "link/device_link.h"
-#include "protocol/sysex_pool.h"
-#include "os/fake/fake_bridge.h"
 #include "link/read_loop.h"
+#include "os/fake/counting_sinks.h"
+#include "os/fake/fake_bridge.h"
 #include "protocol/message_decoder.h"
+#include "protocol/sysex_pool.h"
 
 namespace orvo {
 namespace {
-
-struct TakeAll : DispatchTarget {
-  DispatchResult DispatchShortMessage(const ControlDescriptor* row, uint32_t message) override {
-    benchmark::DoNotOptimize(row);
-    benchmark::DoNotOptimize(message);
-    return DispatchResult::kTaken;
-  }
-  DispatchResult DispatchLongMessage(MidiHeader* buffer) override {
-    SysExPool::GiveBackToOwner(buffer);
-    return DispatchResult::kTaken;
-  }
-};
-struct NullDevice : DeviceWriter {
-  bool WriteDevice(const uint8_t*, uint32_t) override { return true; }
-  void PurgeDevice() override {}
-};
 
 // A realistic mix: faders, buttons, pots, the wheel and now and then a sysex.
 std::vector<uint8_t> Traffic(std::size_t bytes) {
@@ -43,8 +28,8 @@ void BM_ReaderStoreAndParse(benchmark::State& state) {
   ProtocolState protocol;
   protocol.CurrentDeviceMode = state.range(0);
   auto pool = SysExPool::Create();
-  TakeAll dispatch;
-  NullDevice device;
+  test::CountingDispatch dispatch;
+  test::CountingDevice device;
   MessageDecoder reader(protocol, pool.get(), dispatch, device);
   const auto chunk = Traffic(960);
   for (auto _ : state) {
@@ -64,8 +49,8 @@ void BM_ReaderPassThroughBridge(benchmark::State& state) {
   ProtocolState protocol;
   protocol.CurrentDeviceMode = kModeHost;
   auto pool = SysExPool::Create();
-  TakeAll dispatch;
-  NullDevice device;
+  test::CountingDispatch dispatch;
+  test::CountingDevice device;
   MessageDecoder decoder(protocol, pool.get(), dispatch, device);
   ReadLoop reader(bridge, link, decoder);
   ManualResetEvent connected(true);

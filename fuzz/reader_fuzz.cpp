@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "link/device_link.h"
-#include "protocol/sysex_pool.h"
-#include "os/fake/fake_bridge.h"
 #include "link/read_loop.h"
+#include "os/fake/fake_bridge.h"
 #include "protocol/message_decoder.h"
+#include "protocol/sysex_pool.h"
 
 namespace {
 

@@ -9,12 +9,12 @@
 #include "editor/editor_dialog.h"
 #include "editor/surface_layout.h"
 #include "editor/surface_picture.h"
+#include "harness/offscreen_app.h"
+#include "harness/temp_dir.h"
 #include "mapping/engine_context.h"
 #include "mapping/keyset_file.h"
-#include "os/fake/recording_messages.h"
-#include "harness/offscreen_app.h"
 #include "os/fake/recording_device.h"
-#include "harness/temp_dir.h"
+#include "os/fake/recording_messages.h"
 
 namespace orvo::test {
 

@@ -18,15 +18,15 @@
 #include <optional>
 #include <thread>
 
-#include "link/serial_link.h"
-#include "protocol/sysex_pool.h"
-#include "os/fake/recording_messages.h"
-#include "os/linux/serial.h"
 #include "link/read_loop.h"
-#include "protocol/message_decoder.h"
-#include "sim/sim_surface.h"
+#include "link/serial_link.h"
 #include "os/fake/recording_link_hooks.h"
+#include "os/fake/recording_messages.h"
 #include "os/fake/waiting_dispatch.h"
+#include "os/linux/serial.h"
+#include "protocol/message_decoder.h"
+#include "protocol/sysex_pool.h"
+#include "sim/sim_surface.h"
 
 namespace orvo::test {
 

@@ -9,12 +9,12 @@
 #include <vector>
 
 #include "link/device_link.h"
-#include "protocol/sysex_pool.h"
+#include "link/read_loop.h"
 #include "os/fake/fake_bridge.h"
 #include "protocol/device_modes.h"
-#include "link/read_loop.h"
 #include "protocol/message_decoder.h"
 #include "protocol/monitor_lines.h"
+#include "protocol/sysex_pool.h"
 
 namespace {
 

@@ -14,20 +14,20 @@
 #include "app/simulated_surface_session.h"
 #include "app/terminal_notifier.h"
 #include "app/tray_window.h"
+#include "link/read_loop.h"
 #include "link/serial_link.h"
 #include "mapping/dispatch.h"
 #include "mapping/engine_context.h"
 #include "mapping/focus_finder.h"
 #include "mapping/keyset_file.h"
 #include "midi/midi_ports.h"
-#include "protocol/sysex_pool.h"
+#include "os/linux/hotplug.h"
 #include "os/linux/midi.h"
 #include "os/linux/serial.h"
-#include "os/linux/hotplug.h"
 #include "os/x11/focus.h"
 #include "os/x11/keys.h"
-#include "link/read_loop.h"
 #include "protocol/message_decoder.h"
+#include "protocol/sysex_pool.h"
 
 namespace orvo {
 namespace {

@@ -3,8 +3,8 @@
 // (the engine's threads reach it through queued calls).
 #include "editor/editor_dialog.h"
 #include "editor/monitor_edit.h"
-#include "protocol/editor_notifier.h"
 #include "mapping/engine_context.h"
+#include "protocol/editor_notifier.h"
 #include "protocol/monitor_lines.h"
 
 namespace orvo {

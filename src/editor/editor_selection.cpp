@@ -4,9 +4,9 @@
 #include "editor/key_map_panel.h"
 #include "editor/midi_map_panel.h"
 #include "editor/surface_picture.h"
-#include "protocol/editor_notifier.h"
 #include "mapping/engine_context.h"
 #include "protocol/device_writer.h"
+#include "protocol/editor_notifier.h"
 
 namespace orvo {
 namespace {

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <span>
 
-#include "protocol/sysex_pool.h"
 #include "protocol/protocol_state.h"
 #include "protocol/short_message.h"
+#include "protocol/sysex_pool.h"
 
 namespace orvo {
 namespace {

@@ -9,12 +9,12 @@
 #include <array>
 #include <cstdint>
 
-#include "protocol/editor_notifier.h"
 #include "mapping/focus_state.h"
 #include "mapping/keyset.h"
 #include "platform/key_injector.h"
 #include "platform/midi_system.h"
 #include "protocol/dispatch_target.h"
+#include "protocol/editor_notifier.h"
 
 namespace orvo {
 

@@ -15,11 +15,11 @@
 #include <string>
 #include <thread>
 
-#include "protocol/editor_notifier.h"
 #include "mapping/engine_context.h"
 #include "platform/foreground_query.h"
 #include "platform/message_service.h"
 #include "protocol/device_writer.h"
+#include "protocol/editor_notifier.h"
 
 namespace orvo {
 

@@ -8,13 +8,13 @@
 #include <memory>
 #include <mutex>
 
-#include "protocol/editor_notifier.h"
 #include "mapping/keyset.h"
-#include "protocol/sysex_pool.h"
 #include "platform/main_thread_poster.h"
 #include "platform/message_service.h"
 #include "platform/midi_system.h"
 #include "protocol/device_writer.h"
+#include "protocol/editor_notifier.h"
+#include "protocol/sysex_pool.h"
 
 namespace orvo {
 

@@ -8,9 +8,9 @@
 
 #include "app/application.h"
 #include "app/tray_window.h"
+#include "harness/temp_dir.h"
 #include "protocol/device_modes.h"
 #include "sim/sim_surface.h"
-#include "harness/temp_dir.h"
 
 namespace orvo {
 namespace {

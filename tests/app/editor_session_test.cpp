@@ -13,11 +13,11 @@
 #include "app/gui_thread_calls.h"
 #include "editor/key_map_panel.h"
 #include "editor/monitor_edit.h"
+#include "harness/editor_rig.h"
 #include "mapping/dispatch.h"
 #include "os/fake/recording_key_injector.h"
-#include "harness/editor_rig.h"
-#include "support/offscreen_app.h"
 #include "os/fake/recording_midi_out.h"
+#include "support/offscreen_app.h"
 
 namespace orvo {
 namespace {

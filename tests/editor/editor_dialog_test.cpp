@@ -12,9 +12,9 @@
 #include "editor/key_map_panel.h"
 #include "editor/midi_map_panel.h"
 #include "editor/monitor_edit.h"
+#include "harness/editor_rig.h"
 #include "protocol/editor_notifier.h"
 #include "support/case_names.h"
-#include "harness/editor_rig.h"
 #include "support/offscreen_app.h"
 
 namespace orvo {

@@ -7,11 +7,11 @@
 #include <filesystem>
 
 #include "editor/application_chooser.h"
+#include "harness/temp_dir.h"
 #include "os/fake/recording_messages.h"
 #include "protocol/protocol_state.h"
 #include "support/case_names.h"
 #include "support/offscreen_app.h"
-#include "harness/temp_dir.h"
 
 namespace orvo {
 namespace {

@@ -10,12 +10,12 @@
 #include <csignal>
 #include <thread>
 
-#include "os/x11/keys.h"
-#include "protocol/device_modes.h"
-#include "sim/sim_surface.h"
 #include "harness/driver_process.h"
 #include "harness/focus_client_process.h"
 #include "harness/temp_dir.h"
+#include "os/x11/keys.h"
+#include "protocol/device_modes.h"
+#include "sim/sim_surface.h"
 
 namespace orvo {
 namespace {

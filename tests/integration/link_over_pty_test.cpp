@@ -5,10 +5,10 @@
 #include <filesystem>
 #include <thread>
 
+#include "harness/pty_link_rig.h"
+#include "protocol/device_modes.h"
 #include "protocol/short_message.h"
 #include "support/fake_sysfs.h"
-#include "protocol/device_modes.h"
-#include "harness/pty_link_rig.h"
 
 namespace orvo {
 namespace {

@@ -6,8 +6,8 @@
 #include <chrono>
 #include <thread>
 
-#include "support/jack_ports_rig.h"
 #include "harness/jack_test_app.h"
+#include "support/jack_ports_rig.h"
 #include "support/midi_rig.h"
 
 namespace orvo {

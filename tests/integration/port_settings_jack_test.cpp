@@ -9,8 +9,8 @@
 #include "editor/list_search.h"
 #include "editor/port_list_box.h"
 #include "editor/port_settings_dialog.h"
-#include "support/jack_ports_rig.h"
 #include "harness/jack_test_app.h"
+#include "support/jack_ports_rig.h"
 #include "support/offscreen_app.h"
 
 namespace orvo {

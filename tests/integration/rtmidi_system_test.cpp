@@ -8,10 +8,10 @@
 #include <mutex>
 #include <thread>
 
+#include "harness/jack_test_app.h"
 #include "os/fake/recording_messages.h"
 #include "os/linux/midi.h"
 #include "support/case_names.h"
-#include "harness/jack_test_app.h"
 
 namespace orvo {
 namespace {

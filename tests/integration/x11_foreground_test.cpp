@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <thread>
 
-#include "support/case_names.h"
 #include "harness/focus_client_process.h"
+#include "support/case_names.h"
 #include "support/x11_test_window.h"
 
 namespace orvo {

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "support/case_names.h"
 #include "harness/focus_client_process.h"
+#include "support/case_names.h"
 
 namespace orvo {
 namespace {

@@ -9,9 +9,9 @@
 #include <thread>
 
 #include "os/fake/fake_bridge.h"
+#include "os/fake/recording_link_hooks.h"
 #include "os/fake/recording_messages.h"
 #include "support/case_names.h"
-#include "os/fake/recording_link_hooks.h"
 
 namespace orvo {
 namespace {

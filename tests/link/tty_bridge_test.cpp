@@ -10,9 +10,9 @@
 #include <chrono>
 #include <thread>
 
+#include "harness/pty_link_rig.h"
 #include "sim/sim_surface.h"
 #include "support/fake_sysfs.h"
-#include "harness/pty_link_rig.h"
 
 namespace orvo {
 namespace {

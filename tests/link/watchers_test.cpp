@@ -9,10 +9,10 @@
 #include <fstream>
 #include <thread>
 
-#include "os/linux/fd_watch_thread.h"
-#include "os/linux/path_watcher.h"
-#include "os/linux/hotplug.h"
 #include "harness/pty_link_rig.h"
+#include "os/linux/fd_watch_thread.h"
+#include "os/linux/hotplug.h"
+#include "os/linux/path_watcher.h"
 
 namespace orvo {
 namespace {

@@ -10,9 +10,9 @@
 
 #include "mapping/dispatch.h"
 #include "mapping/engine_context.h"
-#include "protocol/message_decoder.h"
-#include "support/counting_sinks.h"
+#include "os/fake/counting_sinks.h"
 #include "os/fake/recording_device.h"
+#include "protocol/message_decoder.h"
 
 
 namespace orvo {

@@ -9,12 +9,12 @@
 #include <vector>
 
 #include "mapping/keyset.h"
+#include "os/fake/recording_device.h"
+#include "os/fake/recording_editor.h"
 #include "os/fake/recording_messages.h"
 #include "os/fake/scripted_foreground.h"
 #include "protocol/device_modes.h"
 #include "support/case_names.h"
-#include "os/fake/recording_device.h"
-#include "os/fake/recording_editor.h"
 
 namespace orvo {
 namespace {

@@ -6,9 +6,9 @@
 #include <random>
 #include <sstream>
 
+#include "harness/temp_dir.h"
 #include "os/fake/recording_messages.h"
 #include "support/case_names.h"
-#include "harness/temp_dir.h"
 
 namespace orvo {
 namespace {

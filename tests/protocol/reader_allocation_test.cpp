@@ -8,33 +8,17 @@
 #include <cstdlib>
 #include <new>
 
+#include "os/fake/counting_sinks.h"
 #include "support/reader_fixture.h"
 
 
 namespace orvo {
 namespace {
 
-// Takes every message and keeps nothing, as the real dispatch does.
-struct NullDispatch : DispatchTarget {
-  long shorts = 0;
-  long longs = 0;
-  DispatchResult DispatchShortMessage(const ControlDescriptor*, uint32_t) override { ++shorts; return DispatchResult::kTaken; }
-  DispatchResult DispatchLongMessage(MidiHeader* buffer) override {
-    ++longs;
-    SysExPool::GiveBackToOwner(buffer);
-    return DispatchResult::kTaken;
-  }
-};
-
-struct NullDevice : DeviceWriter {
-  bool WriteDevice(const uint8_t*, uint32_t) override { return true; }
-  void PurgeDevice() override {}
-};
-
 TEST(ReaderAllocation, NoHeapAllocationPerMessage) {
   test::ReaderRig rig;
-  NullDispatch dispatch;
-  NullDevice device;
+  test::CountingDispatch dispatch;
+  test::CountingDevice device;
   MessageDecoder reader(rig.state, rig.pool.get(), dispatch, device);
   rig.state.CurrentDeviceMode = kModeHost;
   const uint8_t stream[] = {0xBE, 0x40, 0x7F, 0xBF, 0x03, 0x40, 0xBD, 0x05, 0x7F, 0xF0,

@@ -7,10 +7,10 @@
 
 #include "mapping/dispatch.h"
 #include "mapping/engine_context.h"
-#include "protocol/sysex_pool.h"
-#include "os/fake/recording_key_injector.h"
 #include "os/fake/recording_editor.h"
+#include "os/fake/recording_key_injector.h"
 #include "os/fake/recording_midi_out.h"
+#include "protocol/sysex_pool.h"
 
 namespace orvo::test {
 

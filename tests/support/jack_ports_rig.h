@@ -8,15 +8,15 @@
 #include <string>
 #include <thread>
 
+#include "harness/jack_test_app.h"
 #include "mapping/keyset.h"
 #include "midi/midi_ports.h"
-#include "protocol/sysex_pool.h"
 #include "os/fake/queued_main_thread.h"
-#include "os/fake/recording_messages.h"
-#include "os/linux/midi.h"
-#include "harness/jack_test_app.h"
 #include "os/fake/recording_device.h"
 #include "os/fake/recording_editor.h"
+#include "os/fake/recording_messages.h"
+#include "os/linux/midi.h"
+#include "protocol/sysex_pool.h"
 
 namespace orvo::test {
 

@@ -7,9 +7,9 @@
 #include "midi/midi_ports.h"
 #include "os/fake/fake_midi_system.h"
 #include "os/fake/queued_main_thread.h"
-#include "os/fake/recording_messages.h"
 #include "os/fake/recording_device.h"
 #include "os/fake/recording_editor.h"
+#include "os/fake/recording_messages.h"
 
 namespace orvo::test {
 

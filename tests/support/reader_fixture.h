@@ -6,12 +6,12 @@
 #include <vector>
 
 #include "link/device_link.h"
-#include "protocol/sysex_pool.h"
-#include "os/fake/fake_bridge.h"
 #include "link/read_loop.h"
-#include "protocol/message_decoder.h"
+#include "os/fake/fake_bridge.h"
 #include "os/fake/recording_device.h"
 #include "os/fake/recording_dispatch.h"
+#include "protocol/message_decoder.h"
+#include "protocol/sysex_pool.h"
 
 namespace orvo::test {
 

@@ -3,9 +3,9 @@
 // Receive are parsed and dispatched as if read from the surface.
 #include <vector>
 
+#include "os/fake/recording_device.h"
 #include "protocol/message_decoder.h"
 #include "support/dispatch_rig.h"
-#include "os/fake/recording_device.h"
 
 namespace orvo::test {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "protocol/sysex_pool.h"
 #include "protocol/dispatch_target.h"
+#include "protocol/sysex_pool.h"
 
 namespace orvo::test {
 

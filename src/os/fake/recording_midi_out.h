@@ -5,8 +5,8 @@
 #include <mutex>
 #include <vector>
 
-#include "platform/midi_system.h"
 #include "os/fake/output_only_midi.h"
+#include "platform/midi_system.h"
 
 namespace orvo::test {
 

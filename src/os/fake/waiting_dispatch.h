@@ -8,8 +8,8 @@
 #include <mutex>
 #include <vector>
 
-#include "protocol/sysex_pool.h"
 #include "protocol/dispatch_target.h"
+#include "protocol/sysex_pool.h"
 
 namespace orvo::test {
 

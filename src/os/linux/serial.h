@@ -17,9 +17,9 @@
 #include <mutex>
 #include <string>
 
-#include "platform/bridge.h"
 #include "os/linux/path_watcher.h"
 #include "os/linux/tty_port.h"
+#include "platform/bridge.h"
 
 namespace orvo {
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <unordered_set>
 
+#include "os/x11/x11_connection.h"
 #include "platform/application_name.h"
 #include "platform/foreground_query.h"
-#include "os/x11/x11_connection.h"
 
 namespace orvo {
 

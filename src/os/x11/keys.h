@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/key_injector.h"
 #include "os/x11/x11_connection.h"
+#include "platform/key_injector.h"
 
 namespace orvo {
 

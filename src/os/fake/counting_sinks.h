@@ -1,14 +1,17 @@
 #pragma once
-// Dispatch sinks that only count, so that they allocate nothing themselves: keystrokes,
-// MIDI output (a long message completes at once and goes back to its pool) and editor
-// notifications.
+// Sinks that only count, so that they allocate nothing themselves: keystrokes, MIDI
+// output (a long message completes at once and goes back to its pool), editor
+// notifications, the decoder's dispatch and the device it writes lamps to. For the
+// allocation tests and the benchmarks of the hot path.
 #include <atomic>
 #include <span>
 
+#include "os/fake/recording_midi_out.h"
+#include "platform/key_injector.h"
+#include "protocol/device_writer.h"
+#include "protocol/dispatch_target.h"
 #include "protocol/editor_notifier.h"
 #include "protocol/sysex_pool.h"
-#include "platform/key_injector.h"
-#include "os/fake/recording_midi_out.h"
 
 namespace orvo::test {
 
@@ -38,6 +41,27 @@ struct CountingEditor : EditorNotifier {
   void PostInputMessage(const Keyset*, uint32_t) override { ++notes; }
   void PostLongMessage(const Keyset*, std::span<const uint8_t>, uint32_t) override { ++notes; }
   void ShowKeyset(const Keyset*) override { ++notes; }
+};
+
+// Takes every message, as the real dispatch does, and gives long ones back at once.
+struct CountingDispatch : DispatchTarget {
+  long shorts = 0;
+  long longs = 0;
+  DispatchResult DispatchShortMessage(const ControlDescriptor*, uint32_t) override {
+    ++shorts;
+    return DispatchResult::kTaken;
+  }
+  DispatchResult DispatchLongMessage(MidiHeader* buffer) override {
+    ++longs;
+    SysExPool::GiveBackToOwner(buffer);
+    return DispatchResult::kTaken;
+  }
+};
+
+struct CountingDevice : DeviceWriter {
+  long writes = 0;
+  bool WriteDevice(const uint8_t*, uint32_t) override { return ++writes, true; }
+  void PurgeDevice() override {}
 };
 
 }  // namespace orvo::test
