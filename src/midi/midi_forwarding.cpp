@@ -38,7 +38,8 @@ std::size_t InputCompletions::Pending() const {
   return items_.size();
 }
 
-void KeysetOutputHandler::OnMidiMessage(std::uintptr_t handle, uint32_t message, std::uintptr_t param1) {
+template <>
+void KeysetPortHandler<PortSide::kOutput>::OnMidiMessage(std::uintptr_t handle, uint32_t message, std::uintptr_t param1) {
   if (message != kMomDone || !param1) return;
   KeysetPortContext& context = context_;
   MidiHeader* buffer = HeaderOf(param1);
@@ -48,7 +49,8 @@ void KeysetOutputHandler::OnMidiMessage(std::uintptr_t handle, uint32_t message,
   SysExPool::GiveBackToOwner(buffer);
 }
 
-void KeysetInputHandler::OnMidiMessage(std::uintptr_t handle, uint32_t message, std::uintptr_t param1) {
+template <>
+void KeysetPortHandler<PortSide::kInput>::OnMidiMessage(std::uintptr_t handle, uint32_t message, std::uintptr_t param1) {
   KeysetPortContext& context = context_;
   MidiServices& services = context.services;
   if (message == kMimData) {

@@ -58,27 +58,26 @@ class InputCompletions {
 
 struct KeysetPortContext;
 
-// Output port handler; runs on the MIDI system's thread. On kMomDone the buffer goes
-// back to the pool named in its header; nothing else is looked at.
-class KeysetOutputHandler : public MidiHandler {
+enum class PortSide { kOutput, kInput };
+
+// A Keyset's port handler; runs on the MIDI system's thread.
+//   output: on kMomDone the buffer goes back to the pool named in its header; nothing
+//           else is looked at.
+//   input:  short messages go to the surface as three bytes; finished buffers go to the
+//           surface, then to the main thread.
+template <PortSide side>
+class KeysetPortHandler : public MidiHandler {
  public:
-  explicit KeysetOutputHandler(KeysetPortContext& context) : context_(context) {}
+  explicit KeysetPortHandler(KeysetPortContext& context) : context_(context) {}
   void OnMidiMessage(std::uintptr_t handle, uint32_t message, std::uintptr_t param1) override;
 
  private:
   KeysetPortContext& context_;
 };
-
-// Input port handler; runs on the MIDI system's thread. Short messages go to the surface
-// as three bytes; finished buffers go to the surface, then to the main thread.
-class KeysetInputHandler : public MidiHandler {
- public:
-  explicit KeysetInputHandler(KeysetPortContext& context) : context_(context) {}
-  void OnMidiMessage(std::uintptr_t handle, uint32_t message, std::uintptr_t param1) override;
-
- private:
-  KeysetPortContext& context_;
-};
+template <>
+void KeysetPortHandler<PortSide::kOutput>::OnMidiMessage(std::uintptr_t, uint32_t, std::uintptr_t);
+template <>
+void KeysetPortHandler<PortSide::kInput>::OnMidiMessage(std::uintptr_t, uint32_t, std::uintptr_t);
 
 // Both port handlers of one Keyset and what they work with; lives as long as the port
 // manager.
@@ -86,8 +85,8 @@ struct KeysetPortContext {
   MidiServices& services;
   InputCompletions& completions;
   Keyset& keyset;
-  KeysetOutputHandler output{*this};
-  KeysetInputHandler input{*this};
+  KeysetPortHandler<PortSide::kOutput> output{*this};
+  KeysetPortHandler<PortSide::kInput> input{*this};
 };
 
 // Takes one buffer from `pool` and queues it on the Keyset's input port. False when the
