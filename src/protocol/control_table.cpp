@@ -27,12 +27,17 @@ constexpr ControlId PartnerOf(const ControlDescriptor& row) {
   return kNoControlId;
 }
 
-// The two rows of a shared button have the same wire code, one in each layer.
+// The two rows of a shared button have the same wire code, one in each layer. Rows are
+// found by position, not by pointer: a sanitizer's build cannot compare addresses of the
+// table in a constant expression.
 constexpr bool LayersPairUp() {
   for (const ControlDescriptor& row : kControls) {
     if (row.layer == ControlLayer::None) continue;
-    const ControlDescriptor* partner = LookupControlById(PartnerOf(row));
-    if (!partner || partner->wireCode != row.wireCode || PartnerOf(*partner) != row.id) return false;
+    const ControlId partnerId = PartnerOf(row);
+    if (partnerId < kFirstControlId || partnerId > kLastControlId || partnerId == kNoControlId) return false;
+    const ControlDescriptor& partner =
+        kControls[static_cast<std::size_t>(partnerId - kFirstControlId - (partnerId > kNoControlId ? 1 : 0))];
+    if (partner.id != partnerId || partner.wireCode != row.wireCode || PartnerOf(partner) != row.id) return false;
   }
   return true;
 }
