@@ -1,6 +1,7 @@
 #pragma once
-// Runs the orvo program as a child process with its own environment additions, and reads
-// the lines it prints on standard output and standard error (each through a pipe).
+// Runs the orvo program as a child process with its own environment additions, feeds its
+// standard input through a pipe (Type, CloseInput), and reads the lines it prints on
+// standard output and standard error (each through a pipe).
 // Lines are kept; WaitForLine looks at every line from a mark on, so that a test can wait
 // for a line whether it came before or after the one it waited for last.
 #include <fcntl.h>
@@ -50,11 +51,10 @@ class DriverProcess {
     argv.push_back(nullptr);
     for (auto& e : envStrings) envp.push_back(e.data());
     envp.push_back(nullptr);
-    int out[2], err[2];
-    if (pipe2(out, O_CLOEXEC) != 0) return;
-    if (pipe2(err, O_CLOEXEC) != 0) {
-      close(out[0]);
-      close(out[1]);
+    int in[2], out[2], err[2];
+    if (pipe2(in, O_CLOEXEC) != 0) return;
+    if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
+      for (int fd : {in[0], in[1], out[0], out[1]}) close(fd);
       return;
     }
     startedAt_ = Clock::now();
@@ -62,15 +62,16 @@ class DriverProcess {
     if (pid_ == 0) {
       dup2(out[1], STDOUT_FILENO);
       dup2(err[1], STDERR_FILENO);
-      const int devNull = open("/dev/null", O_RDONLY);
-      if (devNull >= 0) dup2(devNull, STDIN_FILENO);
+      dup2(in[0], STDIN_FILENO);
       // Nothing of ours (the simulated surface's pty, JACK sockets) leaks into the program.
       close_range(3, ~0u, 0);
       execve(argv[0], argv.data(), envp.data());
       _exit(127);
     }
+    close(in[0]);
     close(out[1]);
     close(err[1]);
+    input_ = in[1];
     fds_[0] = out[0];
     fds_[1] = err[0];
   }
@@ -80,6 +81,7 @@ class DriverProcess {
       kill(pid_, SIGKILL);
       waitpid(pid_, nullptr, 0);
     }
+    CloseInput();
     for (int fd : fds_)
       if (fd >= 0) close(fd);
   }
@@ -133,6 +135,19 @@ class DriverProcess {
     return status_;
   }
 
+  // Writes `line` and a line end to the program's standard input.
+  void Type(const std::string& line) {
+    static const bool sigpipeIgnored = (signal(SIGPIPE, SIG_IGN), true);  // an ended program
+    (void)sigpipeIgnored;
+    const std::string text = line + "\n";
+    if (input_ >= 0) (void)!write(input_, text.data(), text.size());
+  }
+  // Ends the program's standard input.
+  void CloseInput() {
+    if (input_ >= 0) close(input_);
+    input_ = -1;
+  }
+
   // Everything printed so far, one line each, for failure messages.
   std::string Transcript() const {
     std::string text;
@@ -176,6 +191,7 @@ class DriverProcess {
 
   pid_t pid_ = -1;
   int fds_[2] = {-1, -1};
+  int input_ = -1;
   std::string pending_[2];
   std::vector<Line> lines_;
   std::optional<int> status_;

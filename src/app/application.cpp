@@ -7,6 +7,7 @@
 
 #include <cstdio>
 
+#include "app/dispatch_report_printer.h"
 #include "app/editor_session.h"
 #include "app/gui_thread_calls.h"
 #include "app/qt_message_service.h"
@@ -107,6 +108,7 @@ bool Application::Start() {
   }
   EditorNotifier& editor = terminal_ ? static_cast<EditorNotifier&>(*terminal_) : *editor_;
   dispatch_ = std::make_unique<Dispatch>(engine_->FocusState, *keys_, *midi_, editor);
+  if (options_.headless || options_.simulate) StartDispatchReports(keysOff_);
   decoder_ = std::make_unique<MessageDecoder>(engine_->Protocol, pool_.get(), *dispatch_, *link_);
   reader_ = std::make_unique<ReadLoop>(*bridge_, link_->Link(), *decoder_);
 
@@ -176,9 +178,24 @@ bool Application::StartPlatform() {
     keys_ = std::move(injector);
   } else {
     Say("keystrokes are not typed: " + injector->Why());
+    keysOff_ = "keystrokes are off: " + injector->Why();
     keys_ = std::make_unique<NoKeys>();
   }
   return true;
+}
+
+// Every control event prints what became of it, beside the monitor's line.
+void Application::StartDispatchReports(const std::string& keysOff) {
+  ReportContext context{settingsDirectory_, keysOff, [this](uint32_t processId) {
+                          return foreground_ ? foreground_->ProcessBaseName(processId) : std::string();
+                        }};
+  reports_ = std::make_unique<DispatchReportPrinter>(std::move(context), [this](const std::string& line) {
+    if (terminal_)
+      terminal_->Say(line);
+    else
+      std::printf("%s\n", line.c_str()), std::fflush(stdout);
+  });
+  dispatch_->SetObserver(reports_.get());
 }
 
 void Application::StartDeviceNotifications() {
@@ -250,6 +267,7 @@ void Application::Shutdown() {
   reader_.reset();
   decoder_.reset();
   dispatch_.reset();
+  reports_.reset();  // after the read thread: prints what is left
   editor_.reset();
   if (pool_ && pool_->Count() != pool_->Capacity())
     Say(std::to_string(pool_->Capacity() - pool_->Count()) + " long-message buffers were still in use at exit");

@@ -19,6 +19,7 @@ namespace orvo {
 
 class Bridge;
 class Dispatch;
+class DispatchReportPrinter;
 class EditorNotifier;
 class EditorSession;
 class FocusFinder;
@@ -77,6 +78,7 @@ class Application : public QObject, public LinkHooks, public MainThreadPoster {
   void StartDeviceNotifications();
   void StopReadThread();
   void StartEditor();
+  void StartDispatchReports(const std::string& keysOff);
 
   const Options options_;
   std::filesystem::path settingsDirectory_;
@@ -91,11 +93,13 @@ class Application : public QObject, public LinkHooks, public MainThreadPoster {
   std::unique_ptr<TtyBridge> bridge_;
   std::unique_ptr<MidiSystem> midi_;
   std::unique_ptr<KeyInjector> keys_;
+  std::string keysOff_;  // why keystrokes are not typed; empty: they are
   std::unique_ptr<X11Foreground> foreground_;
   std::unique_ptr<SysExPool> pool_;
   std::unique_ptr<SerialLink> link_;
   std::unique_ptr<EditorSession> editor_;  // after the link it writes lamps to; before dispatch
   std::unique_ptr<Dispatch> dispatch_;
+  std::unique_ptr<DispatchReportPrinter> reports_;  // simulated and headless runs
   std::unique_ptr<MessageDecoder> decoder_;
   std::unique_ptr<ReadLoop> reader_;
   std::atomic<bool> readStop_{false};

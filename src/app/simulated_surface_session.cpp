@@ -3,6 +3,7 @@
 #include <QSocketNotifier>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <variant>
 
@@ -78,8 +79,10 @@ void SimulatedSurfaceSession::ShowWindow() {
 void SimulatedSurfaceSession::OnInput() {
   char buffer[512];
   const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
-  if (n <= 0) {  // standard input ended: the surface stays as it is
+  if (n < 0 && errno == EINTR) return;
+  if (n <= 0) {  // standard input ended: the surface stays as it is, once said
     input_->setEnabled(false);
+    say_("End of input: this terminal no longer plays the surface. The driver runs on; Ctrl+C ends it.");
     return;
   }
   pending_.append(buffer, static_cast<std::size_t>(n));

@@ -46,51 +46,81 @@ Dispatch::Dispatch(FocusStateHolder& focus, KeyInjector& keys, MidiSystem& midi,
     : focus_(focus), keys_(keys), midi_(midi), editor_(editor) {}
 
 DispatchResult Dispatch::DispatchShortMessage(const ControlDescriptor* row, uint32_t message) {
+  DispatchReport report;
+  const DispatchResult result = Handle(row, message, report);
+  if (result != DispatchResult::kTaken) return result;
+  if (DispatchObserver* observer = observer_.load(std::memory_order_acquire)) {
+    report.row = row;
+    report.message = message;
+    observer->OnDispatched(report);
+  }
+  return result;
+}
+
+DispatchResult Dispatch::Handle(const ControlDescriptor* row, uint32_t message, DispatchReport& report) {
   FocusSnapshot now;
   {
     const auto record = focus_.Current();
     if (!record) return DispatchResult::kTaken;  // disconnected: nobody to deliver to
     if (!record->TryRead(now)) return DispatchResult::kBusy;
   }
+  report.processId = now.ProcessId;
 
   if (now.ProcessId == focus_.OwnProcessId()) {
     // Our own windows: only the editor gets events, and it handles them before we go on.
-    if (now.ThreadId == kOwnerEditor && editor_.IsRunning())
+    report.outcome = DispatchOutcome::kOwnWindow;
+    if (now.ThreadId == kOwnerEditor && editor_.IsRunning()) {
       editor_.SendControlEvent(row, Tagged(message, kTagEditorFocus));
+      report.outcome = DispatchOutcome::kToEditor;
+    }
     return DispatchResult::kTaken;
   }
   Keyset* keyset = now.ActiveKeyset;
+  report.keyset = keyset;
   if (!keyset) return DispatchResult::kTaken;
 
   const MidiOutHandle out = keyset->MidiOutHandle.load(std::memory_order_acquire);
+  report.sent = message;
   switch (keyset->DeviceMode.load(std::memory_order_relaxed)) {
     case kModeStandard:
     case kModeKelo:
-      if (out != kNoMidiHandle) midi_.OutShortMessage(out, message);
+      report.outcome = DispatchOutcome::kPassedOn;
+      report.midiSent = out != kNoMidiHandle && midi_.OutShortMessage(out, message) == kMidiNoError;
       return DispatchResult::kTaken;
     case kModeHost:
       break;
     default:
+      report.outcome = DispatchOutcome::kModeOff;
       return DispatchResult::kTaken;
   }
 
+  report.outcome = DispatchOutcome::kUnmapped;
   if (!row) return DispatchResult::kTaken;
   const ControlId id = row->id;
   // The surface's layer buttons are handled by the reader; they do nothing else.
-  if (id == kBankButton || id == kShiftButton) return DispatchResult::kTaken;
+  if (id == kBankButton || id == kShiftButton) {
+    report.outcome = DispatchOutcome::kLayer;
+    return DispatchResult::kTaken;
+  }
 
   const ControlMapping* mapping = keyset->LookupMapping(id);
   uint32_t sent = message;
   if (mapping) {
+    report.outcome = DispatchOutcome::kMapped;
     const uint32_t keyFlags = mapping->KeyFlags.load(std::memory_order_relaxed);
+    report.keyFlags = keyFlags;
+    report.keyCode = mapping->KeyCode.load(std::memory_order_relaxed);
     // Buttons type once per press; faders, pots and the wheel on every movement.
-    if (HasKeystroke(keyFlags) && (IsContinuousControl(id) || Data2Of(message) == 0x7F))
-      InjectKeystroke(mapping->KeyCode.load(std::memory_order_relaxed), keyFlags);
+    if (HasKeystroke(keyFlags) && (IsContinuousControl(id) || Data2Of(message) == 0x7F)) {
+      InjectKeystroke(report.keyCode, keyFlags);
+      report.typed = true;
+    }
     sent = RewriteMessage(message, mapping->MapType.load(std::memory_order_relaxed),
                           mapping->DataA.load(std::memory_order_relaxed),
                           mapping->DataB.load(std::memory_order_relaxed));
   }
-  if (out != kNoMidiHandle) midi_.OutShortMessage(out, sent);
+  report.sent = sent;
+  if (out != kNoMidiHandle) report.midiSent = midi_.OutShortMessage(out, sent) == kMidiNoError;
   if (mapping && editor_.IsRunning())
     editor_.PostControlEvent(row, Tagged(out != kNoMidiHandle ? sent : message, kTagHostMode));
   return DispatchResult::kTaken;

@@ -7,8 +7,10 @@
 // Runs on the read thread only. One event costs a try of the focus lock, one mapping
 // lookup, at most one keystroke call and one MIDI call, and allocates nothing.
 #include <array>
+#include <atomic>
 #include <cstdint>
 
+#include "mapping/dispatch_observer.h"
 #include "mapping/focus_state.h"
 #include "mapping/keyset.h"
 #include "platform/key_injector.h"
@@ -25,6 +27,9 @@ class Dispatch : public DispatchTarget {
  public:
   Dispatch(FocusStateHolder& focus, KeyInjector& keys, MidiSystem& midi, EditorNotifier& editor);
 
+  // Who hears what became of each control event; null: nobody. Any thread.
+  void SetObserver(DispatchObserver* observer) { observer_.store(observer, std::memory_order_release); }
+
   // Read thread. Taken, or busy: the focus record was busy, nothing done.
   DispatchResult DispatchShortMessage(const ControlDescriptor* row, uint32_t message) override;
   // Read thread. Taken (sent, or given back to its pool), busy, or refused by the
@@ -35,11 +40,14 @@ class Dispatch : public DispatchTarget {
   // Types the mapping's key with its modifiers: Ctrl, Alt, Shift down, key down, key up,
   // Shift, Alt, Ctrl up, as far as the modifiers are set.
   void InjectKeystroke(int32_t keyCode, uint32_t keyFlags);
+  // Carries out a short message, filling `report` with what was done.
+  DispatchResult Handle(const ControlDescriptor* row, uint32_t message, DispatchReport& report);
 
   FocusStateHolder& focus_;
   KeyInjector& keys_;
   MidiSystem& midi_;
   EditorNotifier& editor_;
+  std::atomic<DispatchObserver*> observer_{nullptr};
   // Key-down at 3, key-up at 4, modifier downs at 2, 1, 0 and ups at 5, 6, 7.
   std::array<KeyboardInput, 8> KeystrokeInputs{};
 };

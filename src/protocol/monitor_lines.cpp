@@ -12,16 +12,16 @@ void AppendHex(std::string& out, uint8_t byte) {
   out += kHex[byte & 0xF];
 }
 
+constexpr const char* kNoApp = "<No App?>";
+
+}  // namespace
+
 std::string MessageBytes(uint32_t message) {
   std::string out;
   out.reserve(64);
   for (int shift = 0; shift <= 16; shift += 8) AppendHex(out, static_cast<uint8_t>(message >> shift));
   return out;
 }
-
-constexpr const char* kNoApp = "<No App?>";
-
-}  // namespace
 
 std::string FormatControlLine(uint32_t message, const char* name) {
   return MessageBytes(message) + ": " + (name ? name : "");

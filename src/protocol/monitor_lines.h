@@ -7,6 +7,8 @@
 
 namespace orvo {
 
+// The three bytes of a short message in hexadecimal, status first: "BE4C7F".
+std::string MessageBytes(uint32_t message);
 // `name` may be null: the empty text.
 std::string FormatControlLine(uint32_t message, const char* name);
 // `keyset` may be null: "<No App?>".
