@@ -45,7 +45,8 @@ std::string Joined(const std::string& a, const std::string& b) {
 std::string Outcome(const DispatchReport& report, const ReportContext& context) {
   switch (report.outcome) {
     case DispatchOutcome::kToEditor: return "shown in the editor";
-    case DispatchOutcome::kOwnWindow: return "nothing done: a window of this program has the focus";
+    case DispatchOutcome::kOwnWindow:
+      return "nothing done: a window of this program has the focus (click the application to play)";
     case DispatchOutcome::kNoKeyset: return "nothing done: no Keyset serves the focused application";
     case DispatchOutcome::kModeOff:
       return std::string("nothing done in ") + ModeDisplayName(report.keyset->DeviceMode.load()) + " mode";
