@@ -79,22 +79,22 @@ void EditorDialog::ShowLayerOf(ControlId id) {
 }
 
 // The control's name and its mapping in the Keyset on show; a first selection with
-// `create` gives the control a blank mapping to edit.
+// `create` gives the control a blank mapping to edit. Without one the panels show a blank
+// mapping, which is made when something is stored in it: nothing of a Keyset shown
+// before stays on show.
 void EditorDialog::ShowControl(ControlId id, bool create) {
   const ControlDescriptor* row = LookupControlById(id);
   if (!row) return;
   keyMap_->SetSelectedName(QString::fromLatin1(row->name));
   if (!shown_) return;
-  if (const ControlMapping* mapping = shown_->LookupMapping(id)) {
-    keyMap_->SetLabel(QString::fromStdString(mapping->Label.Get()));
-    keyMap_->ShowKeyText(mapping->KeyCode.load(), mapping->KeyFlags.load());
-    midiMap_->ShowMidiMap(*mapping);
-  } else if (create) {
-    ControlMapping* made = shown_->SetMapping(std::make_unique<ControlMapping>(*row));
-    keyMap_->SetLabel(QString::fromStdString(made->Label.Get()));
-    keyMap_->ClearKeyText();
-    midiMap_->ShowMidiMap(*made);
-  }
+  const ControlMapping* mapping = shown_->LookupMapping(id);
+  if (!mapping && create) mapping = shown_->SetMapping(std::make_unique<ControlMapping>(*row));
+  const ControlMapping blank(*row);
+  if (!mapping) keyMap_->ClearModifiers();
+  const ControlMapping& shown = mapping ? *mapping : blank;
+  keyMap_->SetLabel(QString::fromStdString(shown.Label.Get()));
+  keyMap_->ShowKeyText(shown.KeyCode.load(), shown.KeyFlags.load());
+  midiMap_->ShowMidiMap(shown);
   keyMap_->FocusKeyCapture();
 }
 

@@ -5,6 +5,7 @@ namespace orvo {
 
 class Keyset;
 struct ControlDescriptor;
+struct ControlMapping;
 
 class EditorTarget {
  public:
@@ -14,5 +15,10 @@ class EditorTarget {
   // The control selected on the picture; nullptr when none is.
   virtual const ControlDescriptor* SelectedControl() const = 0;
 };
+
+// The selected control's mapping in the Keyset on show, for something to be stored in it:
+// a control selected before another Keyset came on show has none there yet, and gets a
+// blank one now. Nullptr when no control is selected or no Keyset is on show.
+ControlMapping* MappingToEdit(const EditorTarget& target);
 
 }  // namespace orvo

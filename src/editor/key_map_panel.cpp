@@ -80,6 +80,9 @@ void KeyMapPanel::SetLabel(const QString& label) { labelBox_->setText(label); }
 QString KeyMapPanel::Label() const { return labelBox_->text(); }
 void KeyMapPanel::ClearKeyText() { keyBox_->clear(); }
 QString KeyMapPanel::KeyText() const { return keyBox_->text(); }
+void KeyMapPanel::ClearModifiers() {
+  for (QCheckBox* box : {shiftBox_, altBox_, ctrlBox_}) box->setChecked(false);
+}
 void KeyMapPanel::FocusKeyCapture() { keyBox_->setFocus(Qt::OtherFocusReason); }
 
 void KeyMapPanel::Tell(const char* text) { messages_.ShowMessage(text, MessageIcon::kInformation); }
@@ -109,7 +112,7 @@ void KeyMapPanel::CaptureKey(int virtualKey, int /*repeatCount*/, uint32_t flags
   const uint32_t keyFlags =
       (ctrl ? kModCtrl : 0) | (alt ? kModAlt : 0) | (shift ? kModShift : 0) | (flagsWord << 16);
   ShowKeyText(virtualKey, keyFlags);
-  if (ControlMapping* mapping = keyset->LookupMapping(selected->id)) {
+  if (ControlMapping* mapping = MappingToEdit(target_)) {
     mapping->KeyCode.store(virtualKey, std::memory_order_relaxed);
     mapping->KeyFlags.store(keyFlags, std::memory_order_relaxed);
   }
@@ -132,13 +135,11 @@ void KeyMapPanel::ShowKeyText(int32_t keyCode, uint32_t keyFlags) {
 }
 
 void KeyMapPanel::ApplyMapping() {
-  Keyset* keyset = target_.ShownKeyset();
-  if (keyset == nullptr) {
+  if (target_.ShownKeyset() == nullptr) {
     Tell(kSelectKeysetFirstMessage);
     return;
   }
-  const ControlDescriptor* selected = target_.SelectedControl();
-  ControlMapping* mapping = selected ? keyset->LookupMapping(selected->id) : nullptr;
+  ControlMapping* mapping = MappingToEdit(target_);
   if (mapping == nullptr) {
     Tell(kSelectMapFirstMessage);
     return;

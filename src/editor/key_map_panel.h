@@ -34,6 +34,8 @@ class KeyMapPanel : public QWidget {
   // Empties the key box; the modifier boxes keep their state.
   void ClearKeyText();
   QString KeyText() const;
+  // Clears the three modifier boxes.
+  void ClearModifiers();
   // A stored combination into the key box and the modifier boxes.
   void ShowKeyText(int32_t keyCode, uint32_t keyFlags);
   // "Apply" while this tab is current.

@@ -121,13 +121,11 @@ void MidiMapPanel::ShowMidiMap(const ControlMapping& mapping) {
 }
 
 void MidiMapPanel::ApplyMapping() {
-  Keyset* keyset = target_.ShownKeyset();
-  if (keyset == nullptr) {
+  if (target_.ShownKeyset() == nullptr) {
     messages_.ShowMessage(kSelectKeysetFirstMessage, MessageIcon::kInformation);
     return;
   }
-  const ControlDescriptor* selected = target_.SelectedControl();
-  ControlMapping* mapping = selected ? keyset->LookupMapping(selected->id) : nullptr;
+  ControlMapping* mapping = MappingToEdit(target_);
   if (mapping == nullptr) {
     messages_.ShowMessage(kSelectMapFirstMessage, MessageIcon::kInformation);
     return;

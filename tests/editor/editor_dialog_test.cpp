@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QCheckBox>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTabBar>
 #include <filesystem>
 
@@ -295,6 +297,82 @@ TEST(EditorDialog, TitleNamesKeysetModeAndSurfaceMode) {
   dialog.RefreshTitle();
   EXPECT_EQ(dialog.windowTitle(), "Orvo Tablan Editor: SYNTH (Unknown mode) - Keyset,   [Dev in Host mode]");
 }
+
+enum class Switch { kNewKeyset, kAppsMenu, kFocusFinder, kReloaded };
+
+struct SwitchCase {
+  const char* what;
+  Switch how;
+  const char* shownAfter;
+  const char* labelAfter;  // what the panel shows of PLAY there
+};
+
+class EditorKeysetSwitch : public ::testing::TestWithParam<SwitchCase> {};
+
+// PLAY is selected with DEFAULT's mapping on show; after the switch the panels show PLAY
+// in the Keyset now on show, and what is pressed and applied goes there.
+TEST_P(EditorKeysetSwitch, PanelsShowTheSelectedControlInTheKeysetOnShow) {
+  const SwitchCase& c = GetParam();
+  EditorRig rig({"SYNTH"});
+  rig.chosenApplication = "/usr/bin/seq24";
+  EditorDialog& dialog = rig.Open();
+  rig.Click(1204);
+  ControlMapping& play = *rig.engine.Mapper.DefaultKeyset()->LookupMapping(1204);
+  play.Label.Set("Play");
+  play.KeyCode = 0x41;
+  play.KeyFlags = kModCtrl | kModShift | (0x1Eu << 16);
+  play.MapType = MapType::kCustom1Status;
+  play.DataA = 0xB0;
+  dialog.ShowKeyset(rig.engine.Mapper.DefaultKeyset());
+  ASSERT_EQ(dialog.KeyMap()->KeyText(), "Ctrl+Shft+A");
+
+  switch (c.how) {
+    case Switch::kNewKeyset: dialog.Command(EditorCommand::kNewKeyset)->trigger(); break;
+    case Switch::kAppsMenu:
+      for (QAction* item : dialog.AppsMenu()->actions())
+        if (item->text() == "SYNTH") item->trigger();
+      break;
+    case Switch::kFocusFinder: dialog.ShowKeyset(rig.engine.Mapper.Lookup("SYNTH")); break;
+    case Switch::kReloaded:
+      play.Label.Set("Stop");
+      play.KeyFlags = kNoKey;
+      play.MapType = MapType::kNative;
+      dialog.ShowKeyset(rig.engine.Mapper.DefaultKeyset());
+      break;
+  }
+
+  ASSERT_EQ(dialog.ShownKeyset()->Name, c.shownAfter);
+  EXPECT_EQ(dialog.KeyMap()->SelectedName(), "PLAY button");
+  EXPECT_EQ(dialog.KeyMap()->Label(), c.labelAfter);
+  EXPECT_EQ(dialog.KeyMap()->KeyText(), "");
+  EXPECT_TRUE(dialog.MidiMap()->NativeButton()->isChecked());
+  if (c.how != Switch::kReloaded) {
+    EXPECT_FALSE(dialog.KeyMap()->CtrlBox()->isChecked());
+    EXPECT_FALSE(dialog.KeyMap()->ShiftBox()->isChecked());
+  }
+
+  dialog.KeyMap()->SetModifierQuery([] { return Qt::KeyboardModifiers(); });
+  dialog.KeyMap()->CaptureKey(0x42, 1, 0x30);
+  dialog.KeyMap()->SetLabel("Go");
+  dialog.ApplyButton()->click();
+  EXPECT_TRUE(rig.messages.Texts().empty());
+  const ControlMapping* stored = dialog.ShownKeyset()->LookupMapping(1204);
+  ASSERT_NE(stored, nullptr);
+  EXPECT_EQ(stored->KeyCode.load(), 0x42);
+  EXPECT_EQ(stored->Label.Get(), "Go");
+  if (c.how != Switch::kReloaded) {
+    EXPECT_EQ(play.KeyCode.load(), 0x41) << "the Keyset shown before keeps its key";
+    EXPECT_EQ(play.Label.Get(), "Play");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, EditorKeysetSwitch,
+    ::testing::Values(SwitchCase{"new keyset", Switch::kNewKeyset, "SEQ24", ""},
+                      SwitchCase{"apps menu", Switch::kAppsMenu, "SYNTH", ""},
+                      SwitchCase{"focus finder", Switch::kFocusFinder, "SYNTH", ""},
+                      SwitchCase{"keyset reloaded", Switch::kReloaded, "DEFAULT", "Stop"}),
+    test::NameFromWhat{});
 
 TEST(EditorDialog, TabsShowTheirGroupAndEnableApply) {
   struct Expect {

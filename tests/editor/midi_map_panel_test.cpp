@@ -224,11 +224,21 @@ TEST_P(MidiMapPanelRefusals, StoreNothing) {
   EXPECT_EQ(keyset_.Count(), 0u);
 }
 
+// A control selected before this Keyset came on show has no mapping in it yet.
+TEST_F(MidiMapPanelTest, ApplyMakesTheMappingTheControlHasNotYet) {
+  panel_.Custom1Button()->click();
+  SetBoxes({"B0", "07", "", ""});
+  panel_.ApplyMapping();
+  EXPECT_TRUE(messages_.Texts().empty());
+  const ControlMapping* made = keyset_.LookupMapping(kFader1);
+  ASSERT_NE(made, nullptr);
+  EXPECT_EQ(made->MapType.load(), MapType::kCustom1StatusData);
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Cases, MidiMapPanelRefusals,
     ::testing::Values(RefusalCase{"no Keyset", false, true, "Select a Keyset first"},
-                      RefusalCase{"no control", true, false, "Select a map for this key first"},
-                      RefusalCase{"no mapping", true, true, "Select a map for this key first"}),
+                      RefusalCase{"no control", true, false, "Select a map for this key first"}),
     test::NameFromWhat{});
 
 // Typing, editing and pasting into one byte box.
