@@ -13,7 +13,13 @@ namespace orvo {
 
 EditorSession::EditorSession(EditorServices services, GuiThreadCalls& gui,
                              std::function<void(unsigned long, bool)> windows)
-    : services_(std::move(services)), gui_(gui), windows_(std::move(windows)) {
+    : services_(std::move(services)),
+      gui_(gui),
+      windows_(std::move(windows)),
+      // Handled after the event: the widget is not deleted under Qt's own handling of it.
+      destroyedWindows_([this](unsigned long window) {
+        QMetaObject::invokeMethod(this, [this, window] { WindowDestroyed(window); }, Qt::QueuedConnection);
+      }) {
   qApp->installEventFilter(this);
 }
 
@@ -48,6 +54,12 @@ void EditorSession::End() {
     delete dialog_.data();
   }
   running_.store(false);
+}
+
+// Its window is gone, but Qt still takes the dialog for shown: "&Start Editor" would only
+// raise what nobody can see. Ending it saves every Keyset, as every way of closing does.
+void EditorSession::WindowDestroyed(unsigned long window) {
+  if (dialog_ && dialog_->internalWinId() == window) End();
 }
 
 // The editor's windows and the dialogs it opens count as the editor for the focus finder.

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <functional>
 
+#include "app/destroyed_window_filter.h"
 #include "editor/editor_dialog.h"
 #include "protocol/editor_notifier.h"
 
@@ -28,6 +29,9 @@ class EditorSession : public QObject, public EditorNotifier {
   // Closes a running editor (saving every Keyset) and waits for nothing. GUI thread.
   void End();
   EditorDialog* Dialog() const { return dialog_.data(); }
+  // A window destroyed from outside (the window manager): when it was the editor's, the
+  // editor is ended as if closed, so that "&Start Editor" opens a new one. GUI thread.
+  void WindowDestroyed(unsigned long window);
   // The port manager, made after the session (it tells the session about MIDI input).
   void SetMidiPorts(MidiPorts* ports) { services_.ports = ports; }
 
@@ -52,6 +56,7 @@ class EditorSession : public QObject, public EditorNotifier {
   std::function<void(unsigned long, bool)> windows_;
   QPointer<EditorDialog> dialog_;
   std::atomic<bool> running_{false};
+  DestroyedWindowFilter destroyedWindows_;
 };
 
 }  // namespace orvo

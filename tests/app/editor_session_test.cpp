@@ -5,10 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <chrono>
 #include <set>
 #include <thread>
+#include <xcb/xcb.h>
 
 #include "app/gui_thread_calls.h"
 #include "editor/key_map_panel.h"
@@ -17,6 +19,7 @@
 #include "mapping/dispatch.h"
 #include "os/fake/recording_key_injector.h"
 #include "os/fake/recording_midi_out.h"
+#include "support/case_names.h"
 #include "support/offscreen_app.h"
 
 namespace orvo {
@@ -79,6 +82,48 @@ TEST(EditorSession, ClosingTheWindowEndsTheSession) {
   EXPECT_TRUE(SpinUntil([&] { return rig.session.Dialog() == nullptr; }));
   EXPECT_TRUE(rig.dir.Exists("DEFAULT.orvo"));
 }
+
+struct DestroyCase {
+  const char* what;
+  const char* eventType;
+  uint8_t responseType;
+  bool editorsWindow;
+  bool forgotten;
+};
+
+class EditorSessionDestroyed : public ::testing::TestWithParam<DestroyCase> {};
+
+// The window manager destroys a window (as "xdotool windowclose" does): Qt still takes
+// the editor for shown, so the session must let it go and open a new one next time.
+TEST_P(EditorSessionDestroyed, TheDestroyedEditorIsForgottenAndANewOneOpens) {
+  const DestroyCase& c = GetParam();
+  SessionRig rig;
+  rig.session.Start();
+  EditorDialog* first = rig.session.Dialog();
+  xcb_destroy_notify_event_t event{};
+  event.response_type = c.responseType;
+  event.window = c.editorsWindow ? static_cast<xcb_window_t>(first->winId()) : 0x4711;
+  qintptr result = 0;
+  QAbstractEventDispatcher::instance()->filterNativeEvent(c.eventType, &event, &result);
+  QCoreApplication::processEvents();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(rig.session.Dialog() == nullptr, c.forgotten);
+  EXPECT_EQ(rig.session.IsRunning(), !c.forgotten);
+  EXPECT_EQ(rig.dir.Exists("DEFAULT.orvo"), c.forgotten) << "forgetting it saves as closing does";
+
+  rig.session.Start();
+  ASSERT_NE(rig.session.Dialog(), nullptr);
+  EXPECT_TRUE(rig.session.IsRunning());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, EditorSessionDestroyed,
+    ::testing::Values(DestroyCase{"editor destroyed", "xcb_generic_event_t", XCB_DESTROY_NOTIFY, true, true},
+                      DestroyCase{"sent by the server", "xcb_generic_event_t", XCB_DESTROY_NOTIFY | 0x80, true, true},
+                      DestroyCase{"another window destroyed", "xcb_generic_event_t", XCB_DESTROY_NOTIFY, false, false},
+                      DestroyCase{"editor only unmapped", "xcb_generic_event_t", XCB_UNMAP_NOTIFY, true, false},
+                      DestroyCase{"another platform", "windows_generic_MSG", XCB_DESTROY_NOTIFY, true, false}),
+    test::NameFromWhat{});
 
 TEST(EditorSession, EventsQueuedBeforeTheEditorClosedChangeNothingAfterItsSave) {
   SessionRig rig;
