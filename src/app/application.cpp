@@ -227,6 +227,7 @@ void Application::RemoveTrayIcon() {
   if (tray_) tray_->RemoveTrayIcon();
 }
 void Application::ShowConnectionState(ConnectionState state) {
+  if (editor_) editor_->ShowConnection(state == ConnectionState::kConnected);
   if (tray_) {
     tray_->ShowConnectionState(state);
     return;

@@ -43,6 +43,7 @@ void EditorSession::Start() {
   connect(dialog, &QDialog::finished, this, [this] { running_.store(false); });
   connect(dialog, &QObject::destroyed, this, [this] { running_.store(false); });
   running_.store(true);
+  dialog->ShowConnection(connected_);
   dialog->show();
   dialog->raise();
   dialog->activateWindow();
@@ -54,6 +55,11 @@ void EditorSession::End() {
     delete dialog_.data();
   }
   running_.store(false);
+}
+
+void EditorSession::ShowConnection(bool connected) {
+  connected_ = connected;
+  if (dialog_) dialog_->ShowConnection(connected);
 }
 
 // Its window is gone, but Qt still takes the dialog for shown: "&Start Editor" would only

@@ -29,6 +29,8 @@ class EditorSession : public QObject, public EditorNotifier {
   // Closes a running editor (saving every Keyset) and waits for nothing. GUI thread.
   void End();
   EditorDialog* Dialog() const { return dialog_.data(); }
+  // Whether the surface is connected, for the editor's title and its clicks. GUI thread.
+  void ShowConnection(bool connected);
   // A window destroyed from outside (the window manager): when it was the editor's, the
   // editor is ended as if closed, so that "&Start Editor" opens a new one. GUI thread.
   void WindowDestroyed(unsigned long window);
@@ -56,6 +58,7 @@ class EditorSession : public QObject, public EditorNotifier {
   std::function<void(unsigned long, bool)> windows_;
   QPointer<EditorDialog> dialog_;
   std::atomic<bool> running_{false};
+  bool connected_ = false;  // GUI thread
   DestroyedWindowFilter destroyedWindows_;
 };
 

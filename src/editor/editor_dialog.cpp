@@ -186,6 +186,12 @@ void EditorDialog::ApplyMapping() {
   }
 }
 
+void EditorDialog::ShowConnection(bool connected) {
+  connected_ = connected;
+  if (connected) toldNotConnected_ = false;
+  RefreshTitle();
+}
+
 void EditorDialog::SaveShownKeyset() {
   if (shown_) services_.files.SaveKeyset(*shown_);
 }

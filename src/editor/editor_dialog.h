@@ -74,6 +74,9 @@ class EditorDialog : public QDialog, public EditorTarget {
   void ShowKeyset(Keyset* keyset);
   // The title again for the Keyset on show (the surface's mode may have changed).
   void RefreshTitle();
+  // Whether the surface is connected; the title follows at once. Until told, the editor
+  // takes it to be connected.
+  void ShowConnection(bool connected);
 
   // Selecting: the click on a picture button, and the selection with its flags
   // (kNotifyLamp, kNotifyCreate, kNotifySelect). SelectControl returns 1 when the
@@ -130,6 +133,8 @@ class EditorDialog : public QDialog, public EditorTarget {
   Keyset* shown_ = nullptr;
   const ControlDescriptor* selected_ = nullptr;
   bool saved_ = false;
+  bool connected_ = true;
+  bool toldNotConnected_ = false;  // a click while unplugged has been answered
   QString lastApplication_;  // where "&New Keyset" opens next
 
   QMenuBar* menuBar_ = nullptr;

@@ -1,6 +1,7 @@
 // Selecting a control on the editor's picture: by a click (Host mode only) or by a touch
 // on the surface; the selected control's lamp follows the selection. GUI thread.
 #include "editor/editor_dialog.h"
+#include "editor/editor_messages.h"
 #include "editor/key_map_panel.h"
 #include "editor/midi_map_panel.h"
 #include "editor/surface_picture.h"
@@ -22,6 +23,14 @@ bool HasPictureButton(ControlId id) {
 // A click on a picture button: only in Host mode, where the surface's lamps and layers
 // are ours to drive.
 void EditorDialog::PickControl(ControlId id) {
+  if (!connected_) {
+    // Said once: clicking on would only repeat it.
+    if (!toldNotConnected_) {
+      toldNotConnected_ = true;
+      WriteMonitorLine(kNotConnectedNote);
+    }
+    return;
+  }
   if (services_.engine.Protocol.CurrentDeviceMode.load() != kModeHost) return;
   if (!HasPictureButton(id)) return;
   if (selected_ && selected_->id == id) {

@@ -13,7 +13,9 @@
 #include <xcb/xcb.h>
 
 #include "app/gui_thread_calls.h"
+#include "editor/editor_messages.h"
 #include "editor/key_map_panel.h"
+#include "editor/surface_picture.h"
 #include "editor/monitor_edit.h"
 #include "harness/editor_rig.h"
 #include "mapping/dispatch.h"
@@ -124,6 +126,20 @@ INSTANTIATE_TEST_SUITE_P(
                       DestroyCase{"editor only unmapped", "xcb_generic_event_t", XCB_UNMAP_NOTIFY, true, false},
                       DestroyCase{"another platform", "windows_generic_MSG", XCB_DESTROY_NOTIFY, true, false}),
     test::NameFromWhat{});
+
+// The editor opens with the connection as it is: unplugged, a click says so.
+TEST(EditorSession, TheEditorKnowsTheConnectionFromItsStart) {
+  SessionRig rig;
+  rig.session.ShowConnection(false);
+  rig.session.Start();
+  EditorDialog& dialog = *rig.session.Dialog();
+  emit dialog.Picture()->controlClicked(1064);
+  EXPECT_EQ(dialog.Monitor()->toPlainText().toStdString(), std::string(kNotConnectedNote) + "\n");
+  rig.session.ShowConnection(true);
+  emit dialog.Picture()->controlClicked(1064);
+  ASSERT_NE(dialog.SelectedControl(), nullptr);
+  EXPECT_EQ(dialog.SelectedControl()->id, 1064);
+}
 
 TEST(EditorSession, EventsQueuedBeforeTheEditorClosedChangeNothingAfterItsSave) {
   SessionRig rig;

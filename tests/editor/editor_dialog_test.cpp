@@ -11,6 +11,7 @@
 #include <QTabBar>
 #include <filesystem>
 
+#include "editor/editor_messages.h"
 #include "editor/key_map_panel.h"
 #include "editor/midi_map_panel.h"
 #include "editor/monitor_edit.h"
@@ -373,6 +374,27 @@ INSTANTIATE_TEST_SUITE_P(
                       SwitchCase{"focus finder", Switch::kFocusFinder, "SYNTH", ""},
                       SwitchCase{"keyset reloaded", Switch::kReloaded, "DEFAULT", "Stop"}),
     test::NameFromWhat{});
+
+// Unplugged, the link leaves the mode None: the title says so at once, and a click,
+// which selects nothing then, is answered once per unplugging.
+TEST(EditorDialog, UnpluggedTheTitleFollowsAtOnceAndAClickIsAnsweredOnce) {
+  EditorRig rig;
+  EditorDialog& dialog = rig.Open();
+  rig.engine.Protocol.CurrentDeviceMode.store(kModeNone);
+  dialog.ShowConnection(false);
+  EXPECT_EQ(dialog.windowTitle(), "Orvo Tablan Editor: DEFAULT (Host mode) - Keyset,   [Dev in None mode]");
+  for (int click = 0; click < 2; ++click) rig.Click(1064);
+  EXPECT_EQ(MonitorLines(dialog), (std::vector<std::string>{kNotConnectedNote}));
+  EXPECT_EQ(dialog.SelectedControl(), nullptr);
+  EXPECT_EQ(rig.device.Writes(), 0);
+
+  rig.engine.Protocol.CurrentDeviceMode.store(kModeHost);
+  dialog.ShowConnection(true);
+  EXPECT_EQ(dialog.windowTitle(), "Orvo Tablan Editor: DEFAULT (Host mode) - Keyset,   [Dev in Host mode]");
+  dialog.ShowConnection(false);
+  rig.Click(1064);
+  EXPECT_EQ(MonitorLines(dialog).size(), 2u) << "said again after the next unplugging";
+}
 
 TEST(EditorDialog, TabsShowTheirGroupAndEnableApply) {
   struct Expect {
