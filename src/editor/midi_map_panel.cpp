@@ -8,6 +8,7 @@
 #include "editor/editor_messages.h"
 #include "editor/editor_target.h"
 #include "editor/hex_byte_edit.h"
+#include "editor/rewrite_preview.h"
 #include "mapping/keyset.h"
 #include "mapping/keyset_file.h"
 #include "platform/message_service.h"
@@ -49,7 +50,8 @@ MidiMapPanel::MidiMapPanel(EditorTarget& target, MessageService& messages, QWidg
       custom1Value_(ValueLabel(this)),
       custom2Status_(new HexByteEdit(this)),
       custom2Value_(ValueLabel(this)),
-      custom2Data_(new HexByteEdit(this)) {
+      custom2Data_(new HexByteEdit(this)),
+      preview_(new QLabel(this)) {
   rule_->addButton(native_);
   rule_->addButton(custom1_);
   rule_->addButton(custom2_);
@@ -71,10 +73,18 @@ MidiMapPanel::MidiMapPanel(EditorTarget& target, MessageService& messages, QWidg
   grid->addWidget(custom2Status_, 3, 1);
   grid->addWidget(custom2Value_, 3, 2);
   grid->addWidget(custom2Data_, 3, 3);
+  // What the rule sends, under the rows, as the bytes are typed.
+  preview_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  grid->addWidget(preview_, 4, 0, 1, 5);
   grid->setColumnStretch(4, 1);
-  grid->setRowStretch(4, 1);
+  grid->setRowStretch(5, 1);
 
-  connect(rule_, &QButtonGroup::buttonToggled, this, [this] { EnableChosenRow(); });
+  connect(rule_, &QButtonGroup::buttonToggled, this, [this] {
+    EnableChosenRow();
+    UpdatePreview();
+  });
+  for (HexByteEdit* box : {custom1Status_, custom1Data_, custom2Status_, custom2Data_})
+    connect(box, &QLineEdit::textChanged, this, [this] { UpdatePreview(); });
   native_->setChecked(true);
   EnableChosenRow();
 }
@@ -118,6 +128,44 @@ void MidiMapPanel::ShowMidiMap(const ControlMapping& mapping) {
   if (shown.dataBBox) shown.dataBBox->setText(ShownByte(mapping.DataB.load(std::memory_order_relaxed)));
   shown.button->setChecked(true);
   EnableChosenRow();
+  UpdatePreview();
+}
+
+// The rule the panel shows now: its type by the chosen row and which of its boxes hold a
+// byte, with those bytes.
+MidiMapPanel::Rule MidiMapPanel::ChosenRule() const {
+  // Types by row: both boxes empty, both given, only the status, only the data byte.
+  struct Row {
+    const HexByteEdit* dataABox;
+    const HexByteEdit* dataBBox;
+    MapType types[4];
+  };
+  const Row custom1{custom1Status_, custom1Data_,
+                    {MapType::kCustom1, MapType::kCustom1StatusData, MapType::kCustom1Status, MapType::kCustom1Data}};
+  const Row custom2{custom2Status_, custom2Data_,
+                    {MapType::kCustom2, MapType::kCustom2StatusData, MapType::kCustom2Status, MapType::kCustom2Data}};
+  const Row* row = custom1_->isChecked() ? &custom1 : custom2_->isChecked() ? &custom2 : nullptr;
+  Rule rule;
+  if (row == nullptr) return rule;  // "Native"
+  rule.hasA = HoldsByte(*row->dataABox) && HexToByte(row->dataABox->text().toStdString(), rule.dataA);
+  rule.hasB = HoldsByte(*row->dataBBox) && HexToByte(row->dataBBox->text().toStdString(), rule.dataB);
+  rule.mapType = !rule.hasA && !rule.hasB ? row->types[0]
+                 : rule.hasA && rule.hasB ? row->types[1]
+                 : rule.hasA              ? row->types[2]
+                                          : row->types[3];
+  return rule;
+}
+
+QString MidiMapPanel::Preview() const { return preview_->text(); }
+
+void MidiMapPanel::UpdatePreview() {
+  const ControlDescriptor* selected = target_.SelectedControl();
+  if (selected == nullptr) {
+    preview_->clear();
+    return;
+  }
+  const Rule rule = ChosenRule();
+  preview_->setText(RewritePreview(*selected, rule.mapType, rule.dataA, rule.dataB));
 }
 
 void MidiMapPanel::ApplyMapping() {
@@ -130,35 +178,13 @@ void MidiMapPanel::ApplyMapping() {
     messages_.ShowMessage(kSelectMapFirstMessage, MessageIcon::kInformation);
     return;
   }
-
-  // Types by row: both boxes empty, both given, only the status, only the data byte.
-  struct Row {
-    const HexByteEdit* dataABox;
-    const HexByteEdit* dataBBox;
-    MapType types[4];
-  };
-  const Row* row = nullptr;
-  const Row custom1{custom1Status_, custom1Data_,
-                    {MapType::kCustom1, MapType::kCustom1StatusData, MapType::kCustom1Status, MapType::kCustom1Data}};
-  const Row custom2{custom2Status_, custom2Data_,
-                    {MapType::kCustom2, MapType::kCustom2StatusData, MapType::kCustom2Status, MapType::kCustom2Data}};
-  if (custom1_->isChecked()) row = &custom1;
-  else if (custom2_->isChecked()) row = &custom2;
-  if (row == nullptr) {  // "Native": the data bytes are kept for a later custom rule
-    mapping->MapType.store(MapType::kNative, std::memory_order_relaxed);
-    return;
-  }
-
-  const bool hasA = HoldsByte(*row->dataABox);
-  const bool hasB = HoldsByte(*row->dataBBox);
-  const MapType mapType = !hasA && !hasB ? row->types[0] : hasA && hasB ? row->types[1] : hasA ? row->types[2]
-                                                                                              : row->types[3];
-  // The bytes go in before the type that uses them: an event dispatched in between is
-  // meant to go out by the old rule, not by the new rule with an old byte.
-  uint8_t byte = 0;
-  if (hasA && HexToByte(row->dataABox->text().toStdString(), byte)) mapping->DataA.store(byte, std::memory_order_relaxed);
-  if (hasB && HexToByte(row->dataBBox->text().toStdString(), byte)) mapping->DataB.store(byte, std::memory_order_relaxed);
-  mapping->MapType.store(mapType, std::memory_order_relaxed);
+  const Rule rule = ChosenRule();
+  // "Native" keeps the data bytes for a later custom rule. Otherwise the bytes go in
+  // before the type that uses them: an event dispatched in between is meant to go out by
+  // the old rule, not by the new rule with an old byte.
+  if (rule.hasA) mapping->DataA.store(rule.dataA, std::memory_order_relaxed);
+  if (rule.hasB) mapping->DataB.store(rule.dataB, std::memory_order_relaxed);
+  mapping->MapType.store(rule.mapType, std::memory_order_relaxed);
 }
 
 }  // namespace orvo

@@ -5,6 +5,9 @@
 // and/or puts a given byte last, moving the value to the middle. An empty box keeps the
 // surface's byte. Each row's boxes are enabled only while its button is chosen. GUI thread.
 #include <QWidget>
+#include <cstdint>
+
+#include "mapping/map_type.h"
 
 class QButtonGroup;
 class QLabel;
@@ -35,8 +38,20 @@ class MidiMapPanel : public QWidget {
   HexByteEdit* Custom1Data() const { return custom1Data_; }
   HexByteEdit* Custom2Status() const { return custom2Status_; }
   HexByteEdit* Custom2Data() const { return custom2Data_; }
+  // What the rule shown sends for the selected control, e.g. "BF 04 vv → B0 07 vv";
+  // empty with no control selected.
+  QString Preview() const;
 
  private:
+  struct Rule {
+    MapType mapType = MapType::kNative;
+    bool hasA = false;
+    bool hasB = false;
+    uint8_t dataA = 0;
+    uint8_t dataB = 0;
+  };
+  Rule ChosenRule() const;
+  void UpdatePreview();
   // Enables the chosen row's fields and disables the other's.
   void EnableChosenRow();
 
@@ -52,6 +67,7 @@ class MidiMapPanel : public QWidget {
   HexByteEdit* custom2Status_;
   QLabel* custom2Value_;
   HexByteEdit* custom2Data_;
+  QLabel* preview_;
 };
 
 }  // namespace orvo

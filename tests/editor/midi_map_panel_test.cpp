@@ -190,6 +190,39 @@ INSTANTIATE_TEST_SUITE_P(
         ApplyCase{"native leaves the data bytes", Rule::kNative, {"90", "01", "B0", "7F"}, MapType::kNative, 0x11, 0x22}),
     test::NameFromWhat{});
 
+struct PreviewCase {
+  const char* what;
+  Rule rule;
+  Boxes boxes;
+  bool selected;
+  const char* preview;
+};
+
+class MidiMapPanelPreview : public MidiMapPanelTest, public ::testing::WithParamInterface<PreviewCase> {};
+
+// The preview follows the boxes as they are typed, before anything is applied.
+TEST_P(MidiMapPanelPreview, SaysWhatTheRuleSends) {
+  const PreviewCase& c = GetParam();
+  if (!c.selected) target_.selected = nullptr;
+  Button(c.rule)->click();
+  SetBoxes(c.boxes);
+  EXPECT_EQ(panel_.Preview().toStdString(), c.preview);
+  EXPECT_EQ(keyset_.Count(), 0u) << "a preview stores nothing";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, MidiMapPanelPreview,
+    ::testing::Values(
+        PreviewCase{"native", Rule::kNative, {"90", "01", "", ""}, true, "BF 00 vv \u2192 BF 00 vv"},
+        PreviewCase{"custom 1 both", Rule::kCustom1, {"B0", "07", "", ""}, true, "BF 00 vv \u2192 B0 07 vv"},
+        PreviewCase{"custom 1 status", Rule::kCustom1, {"b0", "", "", ""}, true, "BF 00 vv \u2192 B0 00 vv"},
+        PreviewCase{"custom 1 bare", Rule::kCustom1, {"", "", "C0", ""}, true, "BF 00 vv \u2192 BF 00 vv"},
+        PreviewCase{"custom 2 status", Rule::kCustom2, {"", "", "B0", ""}, true, "BF 00 vv \u2192 B0 vv 00"},
+        PreviewCase{"custom 2 both", Rule::kCustom2, {"", "", "B0", " 9"}, true, "BF 00 vv \u2192 B0 vv 09"},
+        PreviewCase{"custom 2 data", Rule::kCustom2, {"", "", "", "40"}, true, "BF 00 vv \u2192 BF vv 40"},
+        PreviewCase{"no control selected", Rule::kCustom1, {"B0", "07", "", ""}, false, ""}),
+    test::NameFromWhat{});
+
 TEST_F(MidiMapPanelTest, ShownByteBelow16IsAppliedBackUnchanged) {
   ControlMapping& mapping = Mapping();
   mapping.MapType = MapType::kCustom1Status;
