@@ -3,6 +3,7 @@
 #include <QActionGroup>
 #include <QEvent>
 #include <QGridLayout>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -10,6 +11,7 @@
 #include <QTabBar>
 #include <QVBoxLayout>
 
+#include "editor/editor_messages.h"
 #include "editor/key_map_panel.h"
 #include "editor/midi_map_panel.h"
 #include "editor/monitor_edit.h"
@@ -54,6 +56,7 @@ EditorDialog::EditorDialog(EditorServices services, QWidget* parent)
   BuildPanel();
   selected_ = nullptr;
   SelectTab(kTabKeyMap);
+  ShowHint();
   BuildAppsMenu();
   ShowKeyset(services_.engine.Mapper.DefaultKeyset());
   // The whole picture at its scale (a new window is otherwise held to part of the screen).
@@ -140,6 +143,10 @@ void EditorDialog::BuildPanel() {
   grid->addWidget(keyMap_, 1, 0);
   grid->addWidget(midiMap_, 1, 0);
   grid->addWidget(monitor_, 1, 0);
+  hint_ = new QLabel(panel_);
+  hint_->setWordWrap(true);
+  hint_->setContentsMargins(10, 0, 10, 2);  // in line with the panels' fields
+  grid->addWidget(hint_, 2, 0);
   grid->setRowStretch(1, 1);
   connect(tabs_, &QTabBar::currentChanged, this, [this](int tab) { OnTabChanged(tab); });
 
@@ -190,7 +197,20 @@ void EditorDialog::ShowConnection(bool connected) {
   connected_ = connected;
   if (connected) toldNotConnected_ = false;
   RefreshTitle();
+  ShowHint();
 }
+
+// Why a click selected nothing, once it has; else, until a control is selected, what to
+// do first.
+void EditorDialog::ShowHint() {
+  if (!connected_ && toldNotConnected_)
+    hint_->setText(kNotConnectedNote);
+  else
+    hint_->setText(selected_ ? QString() : QString(kTouchAControlHint));
+  hint_->setVisible(!hint_->text().isEmpty());
+}
+
+QString EditorDialog::Hint() const { return hint_->text(); }
 
 void EditorDialog::SaveShownKeyset() {
   if (shown_) services_.files.SaveKeyset(*shown_);

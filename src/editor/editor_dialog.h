@@ -17,6 +17,7 @@
 #include "protocol/control_table.h"
 
 class QAction;
+class QLabel;
 class QActionGroup;
 class QMenu;
 class QMenuBar;
@@ -105,6 +106,8 @@ class EditorDialog : public QDialog, public EditorTarget {
   KeyMapPanel* KeyMap() const { return keyMap_; }
   MidiMapPanel* MidiMap() const { return midiMap_; }
   MonitorEdit* Monitor() const { return monitor_; }
+  // The line under the panel: what to do first, or why a click selected nothing.
+  QString Hint() const;
   void SelectTab(int tab);
 
   // Ends the editor, after saving every Keyset (every way of closing comes here).
@@ -126,6 +129,7 @@ class EditorDialog : public QDialog, public EditorTarget {
   void ShowLayerOf(ControlId id);
   void SetControlLamp(ControlId id, bool on);
   void WriteMonitorLine(const std::string& line);
+  void ShowHint();
   QAction* AddCommand(QMenu* menu, const char* text, EditorCommand command, bool enabled);
   void AddAppsItem(QMenu* apps, Keyset& keyset, int commandId);
 
@@ -149,6 +153,7 @@ class EditorDialog : public QDialog, public EditorTarget {
   MidiMapPanel* midiMap_ = nullptr;
   MonitorEdit* monitor_ = nullptr;
   QPushButton* apply_ = nullptr;
+  QLabel* hint_ = nullptr;
 };
 
 // The editor's title for a Keyset and the surface's mode.

@@ -1,5 +1,5 @@
 #pragma once
-// The texts the editor's panels show in message boxes.
+// The texts the editor shows in message boxes and under its panel.
 namespace orvo {
 
 inline constexpr const char* kSelectControlFirstMessage = "Select a control first";
@@ -7,8 +7,11 @@ inline constexpr const char* kSelectKeysetFirstMessage = "Select a Keyset first"
 inline constexpr const char* kSelectMapFirstMessage = "Select a map for this key first";
 inline constexpr const char* kInvalidKeyMessage = "Invalid Key and/or Modifiers";
 
-// Written once in the monitor when a click finds the surface unplugged.
+// Written once in the monitor, and under the panel, when a click finds the surface unplugged.
 inline constexpr const char* kNotConnectedNote =
     "The surface is not connected: a click selects nothing until it is plugged in.";
+// Under the panel until a control is selected.
+inline constexpr const char* kTouchAControlHint =
+    "Touch a control on the surface to select it, or click it here in Host mode.";
 
 }  // namespace orvo

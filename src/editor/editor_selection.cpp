@@ -28,6 +28,7 @@ void EditorDialog::PickControl(ControlId id) {
     if (!toldNotConnected_) {
       toldNotConnected_ = true;
       WriteMonitorLine(kNotConnectedNote);
+      ShowHint();
     }
     return;
   }
@@ -52,6 +53,7 @@ int EditorDialog::SelectControl(ControlId id, uint32_t flags) {
   picture_->SetPressed(id, true);
   if (flags & kNotifyLamp) SetControlLamp(id, true);
   selected_ = row;
+  ShowHint();
   if (flags & kNotifySelect) ShowControl(id, (flags & kNotifyCreate) != 0);
   return 1;
 }

@@ -385,15 +385,26 @@ TEST(EditorDialog, UnpluggedTheTitleFollowsAtOnceAndAClickIsAnsweredOnce) {
   EXPECT_EQ(dialog.windowTitle(), "Orvo Tablan Editor: DEFAULT (Host mode) - Keyset,   [Dev in None mode]");
   for (int click = 0; click < 2; ++click) rig.Click(1064);
   EXPECT_EQ(MonitorLines(dialog), (std::vector<std::string>{kNotConnectedNote}));
+  EXPECT_EQ(dialog.Hint(), kNotConnectedNote);
   EXPECT_EQ(dialog.SelectedControl(), nullptr);
   EXPECT_EQ(rig.device.Writes(), 0);
 
   rig.engine.Protocol.CurrentDeviceMode.store(kModeHost);
   dialog.ShowConnection(true);
   EXPECT_EQ(dialog.windowTitle(), "Orvo Tablan Editor: DEFAULT (Host mode) - Keyset,   [Dev in Host mode]");
+  EXPECT_EQ(dialog.Hint(), kTouchAControlHint);
   dialog.ShowConnection(false);
   rig.Click(1064);
   EXPECT_EQ(MonitorLines(dialog).size(), 2u) << "said again after the next unplugging";
+}
+
+TEST(EditorDialog, TheEmptyPanelSaysHowToSelectAControl) {
+  EditorRig rig;
+  EditorDialog& dialog = rig.Open();
+  EXPECT_EQ(dialog.KeyMap()->SelectedName(), "<Selected Ctrl>");
+  EXPECT_EQ(dialog.Hint(), kTouchAControlHint);
+  dialog.EditorShortMessage(rig.Row(1204), nullptr, Message(0xBE, 0x4C, 0x7F, kTagEditorFocus));
+  EXPECT_EQ(dialog.Hint(), "");
 }
 
 TEST(EditorDialog, TabsShowTheirGroupAndEnableApply) {
