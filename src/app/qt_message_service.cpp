@@ -22,12 +22,29 @@ void ShowBox(const std::string& text, MessageIcon icon) {
   delete box.data();  // unless its window went with it meanwhile
 }
 
-void PrintMessage(const std::string& text) { std::fprintf(stderr, "orvo: %s\n", text.c_str()); }
-
 }  // namespace
 
 void QtMessageService::ShowMessage(const std::string& text, MessageIcon icon) {
-  if (!gui_ || !gui_->CallAndWait([&] { ShowBox(text, icon); })) PrintMessage(text);
+  if (!gui_ || gui_->Closed()) return Print(text);
+  {
+    std::lock_guard lock(mutex_);
+    if (!standing_.insert(text).second) return;
+  }
+  const bool shown = gui_->CallAndWait([&] { ShowBox(text, icon); });
+  {
+    std::lock_guard lock(mutex_);
+    standing_.erase(text);
+  }
+  if (!shown) Print(text);
+}
+
+void QtMessageService::Print(const std::string& text) {
+  {
+    std::lock_guard lock(mutex_);
+    if (text == lastPrinted_) return;
+    lastPrinted_ = text;
+  }
+  std::fprintf(stderr, "orvo: %s\n", text.c_str());
 }
 
 }  // namespace orvo

@@ -1,7 +1,13 @@
 #pragma once
 // Failure messages as modal boxes on the GUI thread. From another thread the caller waits
 // until the user has dismissed the box. Headless, or once the program is closing, the
-// text goes to standard error instead.
+// text goes to standard error instead. At most one box of a text stands at a time: the
+// same failure met again while its box is up returns at once, and the terminal does not
+// print a text again right after itself.
+#include <mutex>
+#include <set>
+#include <string>
+
 #include "app/gui_thread_calls.h"
 #include "platform/message_service.h"
 
@@ -15,7 +21,12 @@ class QtMessageService : public MessageService {
   void ShowMessage(const std::string& text, MessageIcon icon) override;
 
  private:
+  void Print(const std::string& text);
+
   GuiThreadCalls* gui_;
+  std::mutex mutex_;
+  std::set<std::string> standing_;  // texts whose box is up
+  std::string lastPrinted_;
 };
 
 }  // namespace orvo

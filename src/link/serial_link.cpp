@@ -41,13 +41,17 @@ void SerialLink::CheckConnection() {
     const BridgeHandle h = bridge_.OpenByDescription(kBridgeDescriptions[i]);
     const uint32_t openError = bridge_.LastOpenError();
     if (h != kInvalidBridgeHandle) {
-      if (!connected) {
-        Connect(h, i);
-        return;
+      if (connected) {
+        // Another bridge while ours is up is not used; but after a quick swap this is the
+        // new device, and ours has hung up or been replaced without our noticing yet.
+        if (!bridge_.DeviceGone(link_.Handle.load())) {
+          bridge_.Close(h);
+          continue;
+        }
+        Disconnect();
       }
-      // Another bridge while ours is up: not used. Ours may still have gone, so go on.
-      bridge_.Close(h);
-      continue;
+      Connect(h, i);
+      return;
     }
     const bool oursAnswers = connectedDescription_ < 0 || connectedDescription_ == i;
     if (openError == 0 && connected && oursAnswers) {
@@ -55,6 +59,8 @@ void SerialLink::CheckConnection() {
       return;
     }
   }
+  // Ours hung up, and whatever is in its place cannot be opened (yet).
+  if (connected && bridge_.DeviceGone(link_.Handle.load())) Disconnect();
 }
 
 void SerialLink::Connect(BridgeHandle h, int description) {
@@ -104,10 +110,14 @@ int SerialLink::ConfigureLink(BridgeHandle h) {
     state_.CurrentDeviceMode.store(kModeStandard);  // a fresh device starts in Standard mode
     return kLinkConfigured;
   }
-  const uint32_t error = bridge_.LastError(h);
-  char text[96];
-  std::snprintf(text, sizeof text, "Could not set comm mask. Restart the app.\nError=%d", static_cast<int>(error));
-  messages_.ShowMessage(text, MessageIcon::kError);
+  // A device pulled out while it was being set up is no failure to report: its going (and
+  // whatever takes its place) brings another connection check.
+  if (!bridge_.DeviceGone(h)) {
+    const uint32_t error = bridge_.LastError(h);
+    char text[96];
+    std::snprintf(text, sizeof text, "Could not set comm mask. Restart the app.\nError=%d", static_cast<int>(error));
+    messages_.ShowMessage(text, MessageIcon::kError);
+  }
   bridge_.Purge(h, kPurgeAll);
   bridge_.Close(h);
   state_.CurrentDeviceMode.store(kModeNone);

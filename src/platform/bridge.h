@@ -80,6 +80,10 @@ class Bridge {
   virtual bool OverlappedResult(BridgeHandle h, Overlapped& ov, uint32_t& transferred) = 0;
   virtual bool Purge(BridgeHandle h, uint32_t flags) = 0;
   virtual bool Close(BridgeHandle h) = 0;
+  // True when the device behind the open `h` is gone, looked at now rather than when the
+  // bridge last noticed: it hung up, or the place it was opened from now holds another
+  // device or none. An unknown handle is gone.
+  virtual bool DeviceGone(BridgeHandle h) = 0;
 };
 
 }  // namespace orvo

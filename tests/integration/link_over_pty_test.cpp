@@ -8,6 +8,7 @@
 #include "harness/pty_link_rig.h"
 #include "protocol/device_modes.h"
 #include "protocol/short_message.h"
+#include "support/case_names.h"
 #include "support/fake_sysfs.h"
 
 namespace orvo {
@@ -159,6 +160,42 @@ TEST(LinkOverPtyTest, ReplugReconnectsByItself) {
   EXPECT_TRUE(rig.link.WriteDevice(lamp, 3));
   ASSERT_TRUE(rig.surface.WaitForReceived(3, 2s));
 }
+
+// A surface swapped quickly at the same path: the tty we hold hangs up and a new one takes
+// its place, with the main thread's check running after each change or only after both.
+struct SwapCase {
+  const char* what;
+  std::chrono::milliseconds gap;  // between the hang-up and the new tty
+  bool checkOnlyAfterBoth;        // the new tty is there before the hang-up is looked at
+};
+
+class QuickSwap : public ::testing::TestWithParam<SwapCase> {};
+
+TEST_P(QuickSwap, MovesToTheNewTtyAndEveryPressArrives) {
+  PtyLinkRig rig;
+  Connect(rig);
+  std::size_t presses = 0;
+  for (int swap = 1; swap <= 3; ++swap) {
+    rig.hooks.ClearCalls();
+    rig.surface.Unplug();
+    std::this_thread::sleep_for(GetParam().gap);
+    ASSERT_TRUE(rig.surface.Replug());
+    if (GetParam().checkOnlyAfterBoth) rig.link.CheckConnection();
+    std::vector<std::string> expected = test::kDisconnectCalls;
+    expected.insert(expected.end(), kConnectCalls.begin(), kConnectCalls.end());
+    ASSERT_TRUE(rig.RunChecksUntil([&] { return rig.hooks.Calls() == expected; })) << "swap " << swap;
+    EXPECT_EQ(rig.bridge.OpenHandles(), 1);
+    ASSERT_TRUE(rig.surface.Send({0xBE, 0x4C, 0x7F}));
+    ASSERT_TRUE(rig.dispatch.WaitForShort(++presses)) << "swap " << swap;
+  }
+  EXPECT_TRUE(rig.messages.Texts().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(LinkOverPtyTest, QuickSwap,
+                         ::testing::Values(SwapCase{"no gap", 0ms, false}, SwapCase{"five ms", 5ms, false},
+                                           SwapCase{"new tty before the check", 0ms, true},
+                                           SwapCase{"five ms then one check", 5ms, true}),
+                         test::NameFromWhat{});
 
 TEST(LinkOverPtyTest, HundredUnplugCyclesLeaveNothingBehind) {
   PtyLinkRig rig;

@@ -153,6 +153,22 @@ INSTANTIATE_TEST_SUITE_P(
                   {{"Orvo Tablan", {true, 16}}}}),
     test::NameFromWhat{});
 
+TEST(SerialLinkTest, HungUpDeviceWithANewOneInItsPlaceIsSwappedAtOnce) {
+  LinkRig rig;
+  rig.ConnectWith("Orvo Tablan");
+  const BridgeHandle old = rig.link.Link().Handle.load();
+  rig.bridge.HangUp("Orvo Tablan");  // the new device answers before the old one's hang-up is seen
+  rig.link.CheckConnection();
+
+  std::vector<std::string> expected = kDisconnectCalls;
+  expected.insert(expected.end(), kConnectCalls.begin(), kConnectCalls.end());
+  EXPECT_EQ(rig.hooks.Calls(), expected);
+  EXPECT_NE(rig.link.Link().Handle.load(), old);
+  EXPECT_EQ(rig.bridge.OpenHandles(), 1);
+  EXPECT_TRUE(rig.connected.IsSet());
+  EXPECT_TRUE(rig.messages.Texts().empty());
+}
+
 TEST(SerialLinkTest, ReconnectsAfterADisconnection) {
   LinkRig rig;
   rig.ConnectWith("Orvo Tablan");

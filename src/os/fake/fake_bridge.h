@@ -6,6 +6,7 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,9 @@ class FakeBridge : public Bridge {
   // Test side.
   void AddDevice(const std::string& description, DeviceSetup setup = {});
   void RemoveDevice(const std::string& description);
+  // The open handles of `description` hang up; the device itself stays present, as when a
+  // new one is plugged in before the old one's hang-up is noticed.
+  void HangUp(const std::string& description);
   void Feed(const std::vector<uint8_t>& bytes);
   std::vector<uint8_t> Written() const;
   void ClearWritten();
@@ -60,6 +64,7 @@ class FakeBridge : public Bridge {
   bool OverlappedResult(BridgeHandle h, Overlapped& ov, uint32_t& transferred) override;
   bool Purge(BridgeHandle h, uint32_t flags) override;
   bool Close(BridgeHandle h) override;
+  bool DeviceGone(BridgeHandle h) override;
 
  private:
   bool IsOpenLocked(BridgeHandle h) const { return openHandles_.count(h) != 0; }
@@ -67,6 +72,7 @@ class FakeBridge : public Bridge {
   mutable std::mutex mutex_;
   std::map<std::string, DeviceSetup> devices_;
   std::map<BridgeHandle, std::string> openHandles_;
+  std::set<BridgeHandle> hungUp_;
   std::vector<std::string> openAttempts_;
   BridgeHandle nextHandle_ = 1;
   uint32_t lastOpenError_ = 0;
