@@ -1,5 +1,6 @@
 #include "link/serial_link.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <thread>
 
@@ -137,18 +138,36 @@ void SerialLink::CloseDevice() {
 }
 
 bool SerialLink::WriteDevice(const uint8_t* bytes, uint32_t count) {
-  std::lock_guard lock(writeMutex_);
-  const BridgeHandle h = link_.Handle.load();
-  if (h == kInvalidBridgeHandle) return false;
+  std::lock_guard lock(writeMutex_);  // writers behind a stalled message wait here
+  uint32_t done = 0;
+  int stalls = 0;
+  while (done < count) {
+    const BridgeHandle h = link_.Handle.load();
+    if (h == kInvalidBridgeHandle) return false;
+    uint32_t moved = 0;
+    if (!WriteOnce(h, bytes + done, count - done, moved)) return false;
+    done += std::min(moved, count - done);
+    if (moved > 0) {
+      stalls = 0;
+      continue;
+    }
+    if (done == 0) return false;  // not begun: dropped whole
+    if (++stalls == kStallLimit) {
+      bridge_.Purge(h, kPurgeTransmit);
+      return false;
+    }
+  }
+  return true;
+}
+
+bool SerialLink::WriteOnce(BridgeHandle h, const uint8_t* bytes, uint32_t count, uint32_t& moved) {
   Overlapped& ov = link_.WriteOverlapped;
-  uint32_t written = 0;
-  if (bridge_.Write(h, bytes, count, written, ov)) return written == count;
+  moved = 0;
+  if (bridge_.Write(h, bytes, count, moved, ov)) return true;
   if (!ov.Event.Wait()) return false;
   // Woken by a disconnection (or the link changed under us): the write is lost.
   if (link_.Handle.load() != h) return false;
-  uint32_t transferred = 0;
-  if (!bridge_.OverlappedResult(h, ov, transferred)) return false;
-  return transferred == count;
+  return bridge_.OverlappedResult(h, ov, moved);
 }
 
 void SerialLink::PurgeDevice() {

@@ -49,9 +49,13 @@ class SerialLink : public DeviceWriter {
   // Purges and closes the device, if open, and wakes every thread waiting on it. At exit.
   void CloseDevice();
 
-  // DeviceWriter. Any thread; one write at a time. A writer blocked when the device goes
-  // returns false.
+  // DeviceWriter. Any thread; one message at a time, written whole or not at all: a
+  // message the line takes none of within the write time-out is dropped; one it has
+  // begun to take is finished before the next writer goes on, unless the line then
+  // stalls for kStallLimit writes in a row, when the transmit side is purged so that no
+  // half message goes out. A writer blocked when the device goes returns false.
   bool WriteDevice(const uint8_t* bytes, uint32_t count) override;
+  static constexpr int kStallLimit = 10;
   void PurgeDevice() override;
 
   DeviceLink& Link() { return link_; }
@@ -61,6 +65,9 @@ class SerialLink : public DeviceWriter {
   void Connect(BridgeHandle h, int description);
   void Disconnect();
   void WakeWaiters();
+  // One bridge write of `count` bytes; false when it failed or the link changed. `moved`
+  // is what the line took, maybe short after the write time-out.
+  bool WriteOnce(BridgeHandle h, const uint8_t* bytes, uint32_t count, uint32_t& moved);
 
   Bridge& bridge_;
   ProtocolState& state_;
@@ -71,7 +78,7 @@ class SerialLink : public DeviceWriter {
 
   DeviceLink link_;
   int connectedDescription_ = -1;  // main thread only
-  std::mutex writeMutex_;          // one write at a time on the one write record
+  std::mutex writeMutex_;          // one message at a time on the one write record
 };
 
 }  // namespace orvo

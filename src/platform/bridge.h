@@ -19,6 +19,8 @@ inline constexpr BridgeHandle kInvalidBridgeHandle = -1;
 inline constexpr uint32_t kEvRxChar = 1;
 // Purge flags: abort and clear both the transmit and the receive side.
 inline constexpr uint32_t kPurgeAll = 15;
+// Purge flags: abort and clear the transmit side only.
+inline constexpr uint32_t kPurgeTransmit = 5;
 
 // One overlapped operation at a time per record. Event is manual-reset.
 struct Overlapped {

@@ -205,6 +205,46 @@ TEST(SerialLinkTest, WritesReachTheBridgeAndShortWritesFail) {
   EXPECT_FALSE(rig.link.WriteDevice(bytes, 3));
 }
 
+// A message goes out whole or not at all, however the line takes it.
+struct WholeWriteCase {
+  const char* what;
+  std::vector<uint32_t> takes;  // bytes each bridge write takes; then all
+  bool result;
+  std::size_t written;
+  int purges;
+};
+
+class WholeWrites : public ::testing::TestWithParam<WholeWriteCase> {};
+
+TEST_P(WholeWrites, OfATwentyByteMessage) {
+  LinkRig rig;
+  rig.ConnectWith("USB <-> Serial");
+  const int purges = rig.bridge.PurgeCount();
+  std::vector<uint8_t> message(20);
+  for (std::size_t i = 0; i < message.size(); ++i) message[i] = static_cast<uint8_t>(i);
+  rig.bridge.LimitWrites(GetParam().takes);
+
+  EXPECT_EQ(rig.link.WriteDevice(message.data(), 20), GetParam().result);
+  const auto written = rig.bridge.Written();
+  EXPECT_EQ(written, std::vector<uint8_t>(message.begin(), message.begin() + GetParam().written));
+  EXPECT_EQ(rig.bridge.PurgeCount() - purges, GetParam().purges);
+}
+
+const std::vector<uint32_t> kStalledAfterFive = [] {
+  std::vector<uint32_t> takes{5};
+  takes.insert(takes.end(), SerialLink::kStallLimit, 0);
+  return takes;
+}();
+
+INSTANTIATE_TEST_SUITE_P(
+    SerialLinkTest, WholeWrites,
+    ::testing::Values(WholeWriteCase{"at once", {}, true, 20, 0},
+                      WholeWriteCase{"three bytes a time-out", {3, 3, 3, 3, 3, 3}, true, 20, 0},
+                      WholeWriteCase{"begun then slow", {4, 0, 0, 1}, true, 20, 0},
+                      WholeWriteCase{"none taken is dropped whole", {0}, false, 0, 0},
+                      WholeWriteCase{"begun then stalled is purged", kStalledAfterFive, false, 5, 1}),
+    test::NameFromWhat{});
+
 TEST(SerialLinkTest, WriterBlockedAtDisconnectionReturnsFalse) {
   LinkRig rig;
   rig.ConnectWith("USB <-> Serial");

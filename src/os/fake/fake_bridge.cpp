@@ -61,6 +61,11 @@ void FakeBridge::PendWrites(bool pend) {
   pendWrites_ = pend;
 }
 
+void FakeBridge::LimitWrites(std::vector<uint32_t> takes) {
+  std::lock_guard lock(mutex_);
+  writeLimits_.assign(takes.begin(), takes.end());
+}
+
 int FakeBridge::WriteCalls() const {
   std::lock_guard lock(mutex_);
   return writeCalls_;
@@ -199,8 +204,12 @@ bool FakeBridge::Write(BridgeHandle h, const uint8_t* bytes, uint32_t count, uin
     written = 0;
     return true;  // completed, short
   }
-  written_.insert(written_.end(), bytes, bytes + count);
   written = count;
+  if (!writeLimits_.empty()) {
+    written = std::min(count, writeLimits_.front());
+    writeLimits_.pop_front();
+  }
+  written_.insert(written_.end(), bytes, bytes + written);
   return true;
 }
 

@@ -35,6 +35,9 @@ class FakeBridge : public Bridge {
   void FailWrites(bool fail);
   // Writes pend until the handle is closed (then they fail), as on a stuck line.
   void PendWrites(bool pend);
+  // Each write takes at most the next of `takes` bytes and completes at once, short, as
+  // the write time-out ends it on a slow line; once they are used up writes take all.
+  void LimitWrites(std::vector<uint32_t> takes);
   // Write calls made, completed or not.
   int WriteCalls() const;
   void FailEventMask(bool fail, uint32_t error = 0);
@@ -82,6 +85,7 @@ class FakeBridge : public Bridge {
   bool failWrites_ = false;
   bool pendWrites_ = false;
   int writeCalls_ = 0;
+  std::deque<uint32_t> writeLimits_;
   Overlapped* pendingWrite_ = nullptr;
   bool failEventMask_ = false;
   uint32_t eventMaskError_ = 0;
