@@ -85,8 +85,8 @@ bool Application::Start() {
   engine_ = std::make_unique<EngineContext>(static_cast<uint32_t>(getpid()));
   files_ = std::make_unique<KeysetFiles>(engine_->Mapper, settingsDirectory_, *messages_);
   files_->LoadAllKeysets();
-
-  if (!StartPlatform()) return false;
+  // A signal while a box of the loading stood: end here, as if before the event loop.
+  if (quitRequested_ || !StartPlatform()) return false;
 
   // The long-message pool; the reader needs it from its first message on.
   pool_ = SysExPool::Create();
@@ -139,8 +139,8 @@ bool Application::Start() {
   ports_ = std::make_unique<MidiPorts>(MidiServices{*midi_, *messages_, *link_, editor, *this, pool_.get()});
   ports_->OpenAllMidiPorts(engine_->Mapper);
   if (editor_) editor_->SetMidiPorts(ports_.get());
-  if (options_.editor) StartEditor();
-  return true;
+  if (options_.editor && !quitRequested_) StartEditor();
+  return !quitRequested_;
 }
 
 bool Application::StartPlatform() {
@@ -191,6 +191,12 @@ void Application::CheckConnection() {
 
 void Application::Exit() {
   QCoreApplication::exit(0);
+}
+
+void Application::ExitOnSignal() {
+  quitRequested_ = true;
+  if (messages_) messages_->EndBoxes();
+  Exit();
 }
 
 void Application::StartEditor() {

@@ -50,8 +50,12 @@ int main(int argc, char** argv) {
   int result = 1;
   {
     Application app(options);
-    QuitOnSignal quit([&app] { app.Exit(); });
-    if (app.Start()) result = qt->exec();
+    QuitOnSignal quit([&app] { app.ExitOnSignal(); });
+    const bool started = app.Start();
+    if (app.QuitRequested())
+      result = 0;
+    else if (started)
+      result = qt->exec();
     app.Shutdown();
   }
   return result;
