@@ -92,6 +92,7 @@ bool Application::Start() {
   pool_ = SysExPool::Create();
 
   link_ = std::make_unique<SerialLink>(*bridge_, engine_->Protocol, unitConnection_, *this, *messages_);
+  link_->SettleOffThread(*this);  // the tray and the editor stay live while a bridge settles
   if (!options_.headless) {
     EditorServices services{*engine_, *link_, *files_, *messages_};
     services.midi = midi_.get();

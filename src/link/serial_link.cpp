@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <thread>
+#include <utility>
 
 namespace orvo {
 namespace {
@@ -36,7 +37,15 @@ SerialLink::SerialLink(Bridge& bridge, ProtocolState& state, ManualResetEvent& u
       messages_(messages),
       settleDelay_(settleDelay) {}
 
+SerialLink::~SerialLink() { StopSettling(); }
+
+void SerialLink::SettleOffThread(MainThreadPoster& mainThread) { mainThread_ = &mainThread; }
+
 void SerialLink::CheckConnection() {
+  if (settling_ != kInvalidBridgeHandle) {
+    checkAfterSettling_ = true;  // the device being set up is held; look once it is done
+    return;
+  }
   const bool connected = hooks_.ShownState() == ConnectionState::kConnected;
   for (int i = 0; i < static_cast<int>(kBridgeDescriptions.size()); ++i) {
     const BridgeHandle h = bridge_.OpenByDescription(kBridgeDescriptions[i]);
@@ -65,7 +74,39 @@ void SerialLink::CheckConnection() {
 }
 
 void SerialLink::Connect(BridgeHandle h, int description) {
-  if (ConfigureLink(h) != kLinkConfigured) return;
+  if (!mainThread_ || settleDelay_.count() <= 0) {
+    if (ConfigureLink(h) == kLinkConfigured) Connected(h, description);
+    return;
+  }
+  StartConfiguring(h);
+  if (settler_.joinable()) settler_.join();  // done: it posted its task
+  settling_ = h;
+  settler_ = std::thread([this, h, description, weak = std::weak_ptr<SerialLink*>(self_)] {
+    // Settle thread: waits, then hands the device back to the main thread.
+    if (stopSettling_.WaitFor(settleDelay_)) return;
+    mainThread_->Post([weak, h, description] {
+      if (const auto self = weak.lock()) (*self)->FinishSettling(h, description);
+    });
+  });
+}
+
+void SerialLink::FinishSettling(BridgeHandle h, int description) {
+  if (settling_ != h) return;  // closed at exit meanwhile
+  settling_ = kInvalidBridgeHandle;
+  if (FinishConfiguring(h) == kLinkConfigured) Connected(h, description);
+  if (std::exchange(checkAfterSettling_, false)) CheckConnection();
+}
+
+void SerialLink::StopSettling() {
+  stopSettling_.Set();
+  if (settler_.joinable()) settler_.join();
+  stopSettling_.Reset();
+  if (const BridgeHandle h = std::exchange(settling_, kInvalidBridgeHandle); h != kInvalidBridgeHandle)
+    bridge_.Close(h);
+  checkAfterSettling_ = false;
+}
+
+void SerialLink::Connected(BridgeHandle h, int description) {
   link_.Handle.store(h);
   connectedDescription_ = description;
   hooks_.CreateFocusState();
@@ -99,10 +140,18 @@ void SerialLink::WakeWaiters() {
 }
 
 int SerialLink::ConfigureLink(BridgeHandle h) {
+  StartConfiguring(h);
+  if (settleDelay_.count() > 0) std::this_thread::sleep_for(settleDelay_);
+  return FinishConfiguring(h);
+}
+
+void SerialLink::StartConfiguring(BridgeHandle h) {
   // Only the event mask decides: the other calls' results say nothing the mask would not.
   bridge_.SetTimeouts(h, kLinkTimeouts);
   bridge_.ResetDevice(h);
-  if (settleDelay_.count() > 0) std::this_thread::sleep_for(settleDelay_);
+}
+
+int SerialLink::FinishConfiguring(BridgeHandle h) {
   DeviceControlBlock dcb;
   bridge_.GetState(h, dcb);
   ApplyLineSettings(dcb);
@@ -126,6 +175,7 @@ int SerialLink::ConfigureLink(BridgeHandle h) {
 }
 
 void SerialLink::CloseDevice() {
+  StopSettling();
   unitConnection_.Reset();  // the read thread must not take the closed link for a live one
   const BridgeHandle h = link_.Handle.exchange(kInvalidBridgeHandle);
   if (h != kInvalidBridgeHandle) {

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "os/fake/fake_bridge.h"
+#include "os/fake/queued_main_thread.h"
 #include "os/fake/recording_link_hooks.h"
 #include "os/fake/recording_messages.h"
 #include "support/case_names.h"
@@ -21,12 +22,13 @@ using test::kConnectCalls;
 using test::kDisconnectCalls;
 
 struct LinkRig {
+  explicit LinkRig(std::chrono::milliseconds settle = 0ms) : link{bridge, state, connected, hooks, messages, settle} {}
   FakeBridge bridge;
   ProtocolState state;
   ManualResetEvent connected;
   test::RecordingLinkHooks hooks;
   RecordingMessages messages;
-  SerialLink link{bridge, state, connected, hooks, messages, 0ms};
+  SerialLink link;
 
   // Attempts made since the last call.
   std::vector<std::string> NewAttempts() {
@@ -183,6 +185,43 @@ TEST(SerialLinkTest, ReconnectsAfterADisconnection) {
   // Now the third description is ours: the first one's absence must not disconnect it.
   rig.hooks.ClearCalls();
   rig.link.CheckConnection();
+  EXPECT_TRUE(rig.hooks.Calls().empty());
+}
+
+// The settle wait runs off the main thread: the check returns at once, the connection is
+// made by a posted task, and a check asked for meanwhile runs after it.
+TEST(SerialLinkTest, SettlesOffTheMainThreadAndChecksAgainAfterwards) {
+  LinkRig rig(20ms);
+  QueuedMainThread mainThread;
+  rig.link.SettleOffThread(mainThread);
+  rig.bridge.AddDevice("USB <-> Serial");
+  rig.link.CheckConnection();
+  EXPECT_TRUE(rig.hooks.Calls().empty());
+  rig.bridge.RemoveDevice("USB <-> Serial");  // pulled out while it settles
+  rig.link.CheckConnection();
+  EXPECT_EQ(rig.NewAttempts(), std::vector<std::string>{"USB <-> Serial"});  // the second check waited
+
+  for (auto until = std::chrono::steady_clock::now() + 5s; !mainThread.Pending();) {
+    ASSERT_LT(std::chrono::steady_clock::now(), until);
+    std::this_thread::sleep_for(1ms);
+  }
+  mainThread.RunPending();
+  std::vector<std::string> expected = kConnectCalls;
+  expected.insert(expected.end(), kDisconnectCalls.begin(), kDisconnectCalls.end());
+  EXPECT_EQ(rig.hooks.Calls(), expected);
+  EXPECT_EQ(rig.bridge.OpenHandles(), 0);
+}
+
+TEST(SerialLinkTest, ClosingWhileADeviceSettlesClosesIt) {
+  LinkRig rig(10s);
+  QueuedMainThread mainThread;
+  rig.link.SettleOffThread(mainThread);
+  rig.bridge.AddDevice("USB <-> Serial");
+  rig.link.CheckConnection();
+  ASSERT_EQ(rig.bridge.OpenHandles(), 1);
+  rig.link.CloseDevice();  // does not wait out the settling
+  EXPECT_EQ(rig.bridge.OpenHandles(), 0);
+  mainThread.RunPending();
   EXPECT_TRUE(rig.hooks.Calls().empty());
 }
 
