@@ -238,8 +238,7 @@ TEST_P(QuickSwap, MovesToTheNewTtyAndEveryPressArrives) {
     std::this_thread::sleep_for(GetParam().gap);
     ASSERT_TRUE(rig.surface.Replug());
     if (GetParam().checkOnlyAfterBoth) rig.link.CheckConnection();
-    std::vector<std::string> expected = test::kDisconnectCalls;
-    expected.insert(expected.end(), kConnectCalls.begin(), kConnectCalls.end());
+    const auto expected = test::Then(kDisconnectCalls, kConnectCalls);
     ASSERT_TRUE(rig.RunChecksUntil([&] { return rig.hooks.Calls() == expected; })) << "swap " << swap;
     EXPECT_EQ(rig.bridge.OpenHandles(), 1);
     ASSERT_TRUE(rig.surface.Send({0xBE, 0x4C, 0x7F}));
