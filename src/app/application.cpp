@@ -167,6 +167,10 @@ bool Application::StartPlatform() {
 
   RtMidiOptions midiOptions;
   if (!options_.midiApi.empty()) midiOptions.api = *ParseMidiApi(options_.midiApi);
+  // Once, from the thread that sent: handed to the main thread for the terminal's monitor.
+  midiOptions.tellDropped = [this](const std::string& line) {
+    Post([this, line] { terminal_ ? terminal_->Say(line) : Say(line); });
+  };
   auto midi = RtMidiSystem::Create(midiOptions, nullptr);
   if (!midi->Problem().empty()) Say(midi->Problem());
   midi_ = std::move(midi);

@@ -27,6 +27,8 @@ class JackPortFollower {
   JackPortFollower(const JackPortFollower&) = delete;
   JackPortFollower& operator=(const JackPortFollower&) = delete;
 
+  // The listening client, for what any client may ask of the server.
+  jack_client_t* Client() const { return client_; }
   // Full names of our own MIDI ports now.
   std::vector<std::string> OwnPorts() const;
 

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "os/linux/jack_period_budget.h"
 #include "os/linux/jack_port_follower.h"
 #include "os/linux/midi_port_names.h"
 
@@ -21,13 +22,18 @@ namespace {
 // RtMidi reports through this instead of printing and throwing; the next call looks at it.
 struct ErrorTrap {
   bool failed = false;
+  bool warned = false;  // sending: the library's queue had no room, the message is dropped
   RtMidiError::Type type = RtMidiError::UNSPECIFIED;
   std::string text;
 
   // Runs on whichever thread made the failing RtMidi call.
   static void Catch(RtMidiError::Type type, const std::string& text, void* user) {
-    if (type == RtMidiError::WARNING || type == RtMidiError::DEBUG_WARNING) return;
     auto* trap = static_cast<ErrorTrap*>(user);
+    if (type == RtMidiError::DEBUG_WARNING) return;
+    if (type == RtMidiError::WARNING) {
+      trap->warned = true;
+      return;
+    }
     trap->failed = true;
     trap->type = type;
     trap->text = text;
@@ -61,8 +67,10 @@ MidiResult ResultOfCall(Call&& call) {
 class RtOutputLink : public MidiOutputLink {
  public:
   RtOutputLink(std::unique_ptr<RtMidiOut> out, std::unique_ptr<ErrorTrap> trap,
-               std::unique_ptr<FollowedConnection> following)
-      : out_(std::move(out)), trap_(std::move(trap)), following_(std::move(following)) {}
+               std::unique_ptr<FollowedConnection> following, std::optional<JackPeriodBudget> budget,
+               MidiOutputDrops& drops)
+      : out_(std::move(out)), trap_(std::move(trap)), following_(std::move(following)), budget_(budget),
+        drops_(drops) {}
   ~RtOutputLink() override {
     following_.reset();  // no reconnect of a port that is closing
     try {
@@ -70,11 +78,17 @@ class RtOutputLink : public MidiOutputLink {
     } catch (...) {
     }
   }
+  // The sending thread (the read thread's dispatch, or the editor's).
   MidiResult Send(const uint8_t* bytes, std::size_t count) override {
+    if (budget_ && !budget_->Take(count)) {
+      drops_.Count();
+      return kMidiError;
+    }
     return ResultOfCall([&] {
-      trap_->failed = false;
+      trap_->failed = trap_->warned = false;
       out_->sendMessage(bytes, count);
-      return trap_->failed ? ResultOf(trap_->type) : kMidiNoError;
+      if (trap_->warned) drops_.Count();
+      return trap_->failed ? ResultOf(trap_->type) : trap_->warned ? kMidiError : kMidiNoError;
     });
   }
 
@@ -82,6 +96,8 @@ class RtOutputLink : public MidiOutputLink {
   std::unique_ptr<RtMidiOut> out_;
   std::unique_ptr<ErrorTrap> trap_;
   std::unique_ptr<FollowedConnection> following_;
+  std::optional<JackPeriodBudget> budget_;  // JACK only
+  MidiOutputDrops& drops_;
 };
 
 class RtInputLink : public MidiInputLink {
@@ -112,7 +128,8 @@ class RtInputLink : public MidiInputLink {
 
 class RtBackend : public MidiBackend {
  public:
-  RtBackend(RtMidi::Api api, std::string clientName) : api_(api), clientName_(std::move(clientName)) {
+  RtBackend(RtMidi::Api api, std::string clientName, std::shared_ptr<MidiOutputDrops> drops)
+      : api_(api), clientName_(std::move(clientName)), drops_(std::move(drops)) {
     // JACK drops a connection when the other client quits; the follower makes it again when
     // that client comes back. The ALSA sequencer's ports are left as they are.
     if (api_ == RtMidi::UNIX_JACK) follower_ = JackPortFollower::Create(clientName_ + "-follow", clientName_);
@@ -150,7 +167,9 @@ class RtBackend : public MidiBackend {
       auto following = Follow(before, [&](const std::string& ours) {
         return std::make_unique<FollowedConnection>(follower_, ours, device);
       });
-      link = std::make_unique<RtOutputLink>(std::move(out), std::move(trap), std::move(following));
+      std::optional<JackPeriodBudget> budget;
+      if (follower_) budget.emplace(follower_->Client());
+      link = std::make_unique<RtOutputLink>(std::move(out), std::move(trap), std::move(following), budget, *drops_);
       return kMidiNoError;
     });
   }
@@ -226,6 +245,7 @@ class RtBackend : public MidiBackend {
   const RtMidi::Api api_;
   const std::string clientName_;
   std::shared_ptr<JackPortFollower> follower_;  // JACK only
+  const std::shared_ptr<MidiOutputDrops> drops_;
   std::mutex openMutex_;  // one open at a time, so that its new port can be told apart
   std::mutex mutex_;  // the two listers
   ErrorTrap outTrap_, inTrap_;
@@ -286,9 +306,15 @@ std::optional<MidiApiChoice> ParseMidiApi(std::string_view text) {
   return std::nullopt;
 }
 
-RtMidiSystem::RtMidiSystem(std::unique_ptr<MidiBackend> backend, std::string apiName, std::string problem)
+void MidiOutputDrops::Count() {
+  count.fetch_add(1);
+  if (!told.exchange(true) && tell) tell(kMidiDroppedLine);
+}
+
+RtMidiSystem::RtMidiSystem(std::unique_ptr<MidiBackend> backend, std::shared_ptr<MidiOutputDrops> drops,
+                           std::string apiName, std::string problem)
     : QueuedMidiSystem(std::move(backend), Delivery::kWorkerThread),
-      apiName_(std::move(apiName)), problem_(std::move(problem)) {}
+      drops_(std::move(drops)), apiName_(std::move(apiName)), problem_(std::move(problem)) {}
 
 std::unique_ptr<RtMidiSystem> RtMidiSystem::Create(const RtMidiOptions& options, MessageService* messages) {
   std::unique_ptr<MidiBackend> backend;
@@ -322,11 +348,13 @@ std::unique_ptr<RtMidiSystem> RtMidiSystem::Create(const RtMidiOptions& options,
       }
       break;
   }
-  if (api == "jack") backend = std::make_unique<RtBackend>(RtMidi::UNIX_JACK, options.clientName);
-  else if (api == "alsa") backend = std::make_unique<RtBackend>(RtMidi::LINUX_ALSA, options.clientName);
+  auto drops = std::make_shared<MidiOutputDrops>();
+  drops->tell = options.tellDropped;
+  if (api == "jack") backend = std::make_unique<RtBackend>(RtMidi::UNIX_JACK, options.clientName, drops);
+  else if (api == "alsa") backend = std::make_unique<RtBackend>(RtMidi::LINUX_ALSA, options.clientName, drops);
   else backend = std::make_unique<AbsentBackend>();
   if (!problem.empty() && messages) messages->ShowMessage(problem, MessageIcon::kWarning);
-  return std::unique_ptr<RtMidiSystem>(new RtMidiSystem(std::move(backend), api, problem));
+  return std::unique_ptr<RtMidiSystem>(new RtMidiSystem(std::move(backend), std::move(drops), api, problem));
 }
 
 }  // namespace orvo
