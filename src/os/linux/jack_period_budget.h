@@ -5,17 +5,18 @@
 // refuse (and count) a message beyond that instead. The server tells the size of a MIDI
 // port's buffer; a header is taken off it, and each event costs its header and, above
 // four bytes, its data.
-#include <jack/jack.h>
-
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+
+#include "os/linux/jack_port_follower.h"
 
 namespace orvo {
 
 class JackPeriodBudget {
  public:
-  // `client`: any client of the server the port is on; it must outlive the budget.
-  explicit JackPeriodBudget(jack_client_t* client);
+  // `cycles` counts the server's process cycles; its client is on the port's server.
+  explicit JackPeriodBudget(std::shared_ptr<const JackPortFollower> cycles);
 
   // The sending thread (one at a time per port): true when a message of `bytes` still fits
   // into the current period, which it then takes; false when it must be dropped.
@@ -27,10 +28,9 @@ class JackPeriodBudget {
   static std::size_t CostOf(std::size_t bytes) { return kEventHeader + (bytes > 4 ? bytes : 0); }
 
  private:
-  jack_client_t* const client_;
-  jack_nframes_t frames_ = 0;
+  const std::shared_ptr<const JackPortFollower> cycles_;
   std::size_t capacity_ = 0;
-  uint64_t period_ = ~uint64_t{0};  // the period being filled
+  uint64_t period_ = ~uint64_t{0};  // the cycle being filled
   std::size_t used_ = 0;
 };
 

@@ -168,7 +168,7 @@ class RtBackend : public MidiBackend {
         return std::make_unique<FollowedConnection>(follower_, ours, device);
       });
       std::optional<JackPeriodBudget> budget;
-      if (follower_) budget.emplace(follower_->Client());
+      if (follower_) budget.emplace(follower_);
       link = std::make_unique<RtOutputLink>(std::move(out), std::move(trap), std::move(following), budget, *drops_);
       return kMidiNoError;
     });
