@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <cstdlib>
 #include <optional>
 #include <mutex>
@@ -18,6 +19,24 @@
 
 namespace orvo {
 namespace {
+
+// Events JACK could not put into an output port's buffer: the library's process callback
+// drops them without a word, but JACK reports each one through its error function. The
+// period budget keeps this from happening while the library keeps up; when it falls
+// behind, this count tells at least that it happened (JACK's own queue of reports may
+// overflow, so it is a lower bound).
+constexpr char kJackNoRoom[] = "JackMidiBuffer::ReserveEvent";
+std::atomic<uint64_t> gJackLostEvents{0};
+void (*gJackPreviousError)(const char*) = nullptr;
+
+// Runs on JACK's message thread (JACK's process threads hand their reports to it).
+void CountJackLosses(const char* text) {
+  if (std::strncmp(text, kJackNoRoom, sizeof kJackNoRoom - 1) == 0) {
+    gJackLostEvents.fetch_add(1, std::memory_order_relaxed);
+    return;
+  }
+  if (gJackPreviousError) gJackPreviousError(text);
+}
 
 // RtMidi reports through this instead of printing and throwing; the next call looks at it.
 struct ErrorTrap {
@@ -84,6 +103,7 @@ class RtOutputLink : public MidiOutputLink {
       drops_.Count();
       return kMidiError;
     }
+    drops_.Absorb(gJackLostEvents.load(std::memory_order_relaxed));
     return ResultOfCall([&] {
       trap_->failed = trap_->warned = false;
       out_->sendMessage(bytes, count);
@@ -133,6 +153,11 @@ class RtBackend : public MidiBackend {
     // JACK drops a connection when the other client quits; the follower makes it again when
     // that client comes back. The ALSA sequencer's ports are left as they are.
     if (api_ == RtMidi::UNIX_JACK) follower_ = JackPortFollower::Create(clientName_ + "-follow", clientName_);
+    if (api_ == RtMidi::UNIX_JACK && jack_error_callback != &CountJackLosses) {
+      gJackPreviousError = jack_error_callback;
+      jack_set_error_function(&CountJackLosses);
+    }
+    drops_->lostSeen.store(gJackLostEvents.load());
   }
 
   std::vector<std::string> ListOutputs() override {
@@ -306,9 +331,21 @@ std::optional<MidiApiChoice> ParseMidiApi(std::string_view text) {
   return std::nullopt;
 }
 
-void MidiOutputDrops::Count() {
-  count.fetch_add(1);
+void MidiOutputDrops::Count(uint64_t messages) {
+  count.fetch_add(messages);
   if (!told.exchange(true) && tell) tell(kMidiDroppedLine);
+}
+
+void MidiOutputDrops::Absorb(uint64_t lost) {
+  uint64_t seen = lostSeen.load();
+  while (lost > seen && !lostSeen.compare_exchange_weak(seen, lost)) {
+  }
+  if (lost > seen) Count(lost - seen);
+}
+
+uint64_t RtMidiSystem::DroppedMessages() const {
+  drops_->Absorb(gJackLostEvents.load(std::memory_order_relaxed));
+  return drops_->count.load();
 }
 
 RtMidiSystem::RtMidiSystem(std::unique_ptr<MidiBackend> backend, std::shared_ptr<MidiOutputDrops> drops,

@@ -35,8 +35,12 @@ struct RtMidiOptions {
 struct MidiOutputDrops {
   std::atomic<uint64_t> count{0};
   std::atomic<bool> told{false};
+  std::atomic<uint64_t> lostSeen{0};  // of JACK's own count of events without room
   std::function<void(const std::string&)> tell;
-  void Count();  // the sending thread
+  // The sending thread: `messages` more were dropped.
+  void Count(uint64_t messages = 1);
+  // The sending thread: JACK's own count stands at `lost`; what is new is counted.
+  void Absorb(uint64_t lost);
 };
 
 inline constexpr const char* kMidiDroppedLine =
@@ -51,8 +55,8 @@ class RtMidiSystem : public QueuedMidiSystem {
   const std::string& ApiName() const { return apiName_; }
   // Why no MIDI system is used; empty when one is.
   const std::string& Problem() const { return problem_; }
-  // Messages to the outputs dropped so far. Any thread.
-  uint64_t DroppedMessages() const { return drops_->count.load(); }
+  // Messages to the outputs dropped so far. Any thread; tells the first drop if nobody has.
+  uint64_t DroppedMessages() const;
 
  private:
   RtMidiSystem(std::unique_ptr<MidiBackend> backend, std::shared_ptr<MidiOutputDrops> drops, std::string apiName,
