@@ -1,6 +1,6 @@
 #pragma once
-// A fresh empty directory under the system's temporary directory, removed with all its
-// contents when the object goes.
+// A fresh empty directory under the system's temporary directory, only the user's (mode
+// 0700), removed with all its contents when the object goes.
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -15,6 +15,8 @@ class TempDir {
     const auto base = std::filesystem::temp_directory_path();
     do path_ = base / ("orvo-test-" + std::to_string(random()) + std::to_string(random()));
     while (!std::filesystem::create_directory(path_));
+    // Only ours, as a runtime directory must be.
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all);
   }
   ~TempDir() {
     std::error_code ec;

@@ -86,13 +86,14 @@ bool Application::Start() {
   engine_ = std::make_unique<EngineContext>(static_cast<uint32_t>(getpid()));
   files_ = std::make_unique<KeysetFiles>(engine_->Mapper, settingsDirectory_, *messages_);
   files_->LoadAllKeysets();
-
-  if (!StartPlatform()) return false;
+  // A signal while a box of the loading stood: end here, as if before the event loop.
+  if (quitRequested_ || !StartPlatform()) return false;
 
   // The long-message pool; the reader needs it from its first message on.
   pool_ = SysExPool::Create();
 
   link_ = std::make_unique<SerialLink>(*bridge_, engine_->Protocol, unitConnection_, *this, *messages_);
+  link_->SettleOffThread(*this);  // the tray and the editor stay live while a bridge settles
   if (!options_.headless) {
     EditorServices services{*engine_, *link_, *files_, *messages_};
     services.midi = midi_.get();
@@ -141,8 +142,8 @@ bool Application::Start() {
   ports_ = std::make_unique<MidiPorts>(MidiServices{*midi_, *messages_, *link_, editor, *this, pool_.get()});
   ports_->OpenAllMidiPorts(engine_->Mapper);
   if (editor_) editor_->SetMidiPorts(ports_.get());
-  if (options_.editor) StartEditor();
-  return true;
+  if (options_.editor && !quitRequested_) StartEditor();
+  return !quitRequested_;
 }
 
 bool Application::StartPlatform() {
@@ -168,6 +169,10 @@ bool Application::StartPlatform() {
 
   RtMidiOptions midiOptions;
   if (!options_.midiApi.empty()) midiOptions.api = *ParseMidiApi(options_.midiApi);
+  // Once, from the thread that sent: handed to the main thread for the terminal's monitor.
+  midiOptions.tellDropped = [this](const std::string& line) {
+    Post([this, line] { terminal_ ? terminal_->Say(line) : Say(line); });
+  };
   auto midi = RtMidiSystem::Create(midiOptions, nullptr);
   if (!midi->Problem().empty()) Say(midi->Problem());
   midi_ = std::move(midi);
@@ -208,6 +213,12 @@ void Application::CheckConnection() {
 
 void Application::Exit() {
   QCoreApplication::exit(0);
+}
+
+void Application::ExitOnSignal() {
+  quitRequested_ = true;
+  if (messages_) messages_->EndBoxes();
+  Exit();
 }
 
 void Application::StartEditor() {

@@ -29,7 +29,7 @@ class KeyInjector;
 class KeysetFiles;
 class MessageDecoder;
 class ReadLoop;
-class MessageService;
+class QtMessageService;
 class MidiPorts;
 class MidiSystem;
 class SerialLink;
@@ -54,6 +54,11 @@ class Application : public QObject, public LinkHooks, public MainThreadPoster {
   void Shutdown();
   // Ends the event loop; Shutdown follows. Main thread.
   void Exit();
+  // Exit on a signal: standing boxes are closed and no new one holds the exit; start-up,
+  // when under way, ends early. Main thread.
+  void ExitOnSignal();
+  // Whether ExitOnSignal ran: the event loop must not be entered (again).
+  bool QuitRequested() const { return quitRequested_; }
 
   // LinkHooks, main thread.
   void CreateFocusState() override;
@@ -83,7 +88,7 @@ class Application : public QObject, public LinkHooks, public MainThreadPoster {
   const Options options_;
   std::filesystem::path settingsDirectory_;
   std::unique_ptr<GuiThreadCalls> gui_;
-  std::unique_ptr<MessageService> messages_;
+  std::unique_ptr<QtMessageService> messages_;
   std::unique_ptr<TerminalNotifier> terminal_;
   std::unique_ptr<TrayWindow> tray_;
   std::unique_ptr<EngineContext> engine_;
@@ -109,6 +114,7 @@ class Application : public QObject, public LinkHooks, public MainThreadPoster {
   std::unique_ptr<UdevMonitor> udev_;
   std::atomic<ConnectionState> headlessState_{ConnectionState::kDisconnected};
   bool shutDown_ = false;
+  bool quitRequested_ = false;
 };
 
 }  // namespace orvo

@@ -31,11 +31,17 @@ int main(int argc, char** argv) {
   if (options.listKeysets) return ListKeysets(options);
 
   SingleInstance instance;
+  if (instance.Result() == SingleInstance::State::kUnusable) {
+    std::fprintf(stderr, "orvo: cannot make sure that only one driver runs: %s.\n", instance.Problem().c_str());
+    return 1;
+  }
   if (!instance.Acquired()) {
+    const std::string holder =
+        instance.HolderPid() ? " (process " + std::to_string(instance.HolderPid()) + ")" : std::string();
     std::fprintf(stderr,
                  "orvo: the driver is already running%s. The surface can have only one host; "
                  "use the running one (its tray icon) or end it first.\n",
-                 instance.HolderPid() ? (" (process " + std::to_string(instance.HolderPid()) + ")").c_str() : "");
+                 holder.c_str());
     return 1;
   }
 
@@ -50,8 +56,12 @@ int main(int argc, char** argv) {
   int result = 1;
   {
     Application app(options);
-    QuitOnSignal quit([&app] { app.Exit(); });
-    if (app.Start()) result = qt->exec();
+    QuitOnSignal quit([&app] { app.ExitOnSignal(); });
+    const bool started = app.Start();
+    if (app.QuitRequested())
+      result = 0;
+    else if (started)
+      result = qt->exec();
     app.Shutdown();
   }
   return result;

@@ -6,11 +6,11 @@
 #include <cstdio>
 
 namespace orvo {
-namespace {
 
 // Over the window in front, when it is one of ours: a box the editor raises belongs to
 // the editor (it sits over it, and the surface's touches still reach the editor).
-void ShowBox(const std::string& text, MessageIcon icon) {
+void QtMessageService::ShowBox(const std::string& text, MessageIcon icon) {
+  if (boxesEnded_) return Print(text);
   QPointer<QMessageBox> box = new QMessageBox(QApplication::activeWindow());
   box->setWindowTitle("Orvo");
   box->setText(QString::fromLocal8Bit(text.c_str()));
@@ -18,16 +18,39 @@ void ShowBox(const std::string& text, MessageIcon icon) {
                : icon == MessageIcon::kWarning ? QMessageBox::Warning
                                                : QMessageBox::NoIcon);
   box->setStandardButtons(QMessageBox::Ok);
+  boxes_.push_back(box);
   box->exec();
+  std::erase(boxes_, box);
   delete box.data();  // unless its window went with it meanwhile
 }
 
-void PrintMessage(const std::string& text) { std::fprintf(stderr, "orvo: %s\n", text.c_str()); }
-
-}  // namespace
+void QtMessageService::EndBoxes() {
+  boxesEnded_ = true;
+  for (const QPointer<QMessageBox>& box : boxes_)
+    if (box) box->reject();
+}
 
 void QtMessageService::ShowMessage(const std::string& text, MessageIcon icon) {
-  if (!gui_ || !gui_->CallAndWait([&] { ShowBox(text, icon); })) PrintMessage(text);
+  if (!gui_ || gui_->Closed() || boxesEnded_) return Print(text);
+  {
+    std::lock_guard lock(mutex_);
+    if (!standing_.insert(text).second) return;
+  }
+  const bool shown = gui_->CallAndWait([&] { ShowBox(text, icon); });
+  {
+    std::lock_guard lock(mutex_);
+    standing_.erase(text);
+  }
+  if (!shown) Print(text);
+}
+
+void QtMessageService::Print(const std::string& text) {
+  {
+    std::lock_guard lock(mutex_);
+    if (text == lastPrinted_) return;
+    lastPrinted_ = text;
+  }
+  std::fprintf(stderr, "orvo: %s\n", text.c_str());
 }
 
 }  // namespace orvo

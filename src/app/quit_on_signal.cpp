@@ -8,6 +8,9 @@
 namespace orvo {
 namespace {
 
+// A closed terminal (SIGHUP) ends the program as orderly as Ctrl+C or a kill.
+constexpr int kQuitSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
 int gPipe[2] = {-1, -1};
 
 extern "C" void OnSignal(int) {
@@ -30,13 +33,11 @@ QuitOnSignal::QuitOnSignal(std::function<void()> quit) : quit_(std::move(quit)) 
   action.sa_handler = OnSignal;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
-  ::sigaction(SIGINT, &action, nullptr);
-  ::sigaction(SIGTERM, &action, nullptr);
+  for (const int signal : kQuitSignals) ::sigaction(signal, &action, nullptr);
 }
 
 QuitOnSignal::~QuitOnSignal() {
-  ::signal(SIGINT, SIG_DFL);
-  ::signal(SIGTERM, SIG_DFL);
+  for (const int signal : kQuitSignals) ::signal(signal, SIG_DFL);
   notifier_.reset();
   for (int& fd : gPipe) {
     if (fd >= 0) ::close(fd);

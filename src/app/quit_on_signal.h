@@ -1,5 +1,5 @@
 #pragma once
-// SIGINT and SIGTERM end the program the same orderly way as "&Exit": the signal handler
+// SIGINT, SIGTERM and SIGHUP end the program the same orderly way as "&Exit": the signal handler
 // only writes a byte to a pipe, and the main thread, woken by it, ends the event loop.
 #include <QObject>
 #include <functional>

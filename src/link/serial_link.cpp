@@ -1,7 +1,9 @@
 #include "link/serial_link.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <thread>
+#include <utility>
 
 namespace orvo {
 namespace {
@@ -35,19 +37,31 @@ SerialLink::SerialLink(Bridge& bridge, ProtocolState& state, ManualResetEvent& u
       messages_(messages),
       settleDelay_(settleDelay) {}
 
+SerialLink::~SerialLink() { StopSettling(); }
+
+void SerialLink::SettleOffThread(MainThreadPoster& mainThread) { mainThread_ = &mainThread; }
+
 void SerialLink::CheckConnection() {
+  if (settling_ != kInvalidBridgeHandle) {
+    checkAfterSettling_ = true;  // the device being set up is held; look once it is done
+    return;
+  }
   const bool connected = hooks_.ShownState() == ConnectionState::kConnected;
   for (int i = 0; i < static_cast<int>(kBridgeDescriptions.size()); ++i) {
     const BridgeHandle h = bridge_.OpenByDescription(kBridgeDescriptions[i]);
     const uint32_t openError = bridge_.LastOpenError();
     if (h != kInvalidBridgeHandle) {
-      if (!connected) {
-        Connect(h, i);
-        return;
+      if (connected) {
+        // Another bridge while ours is up is not used; but after a quick swap this is the
+        // new device, and ours has hung up or been replaced without our noticing yet.
+        if (!bridge_.DeviceGone(link_.Handle.load())) {
+          bridge_.Close(h);
+          continue;
+        }
+        Disconnect();
       }
-      // Another bridge while ours is up: not used. Ours may still have gone, so go on.
-      bridge_.Close(h);
-      continue;
+      Connect(h, i);
+      return;
     }
     const bool oursAnswers = connectedDescription_ < 0 || connectedDescription_ == i;
     if (openError == 0 && connected && oursAnswers) {
@@ -55,10 +69,44 @@ void SerialLink::CheckConnection() {
       return;
     }
   }
+  // Ours hung up, and whatever is in its place cannot be opened (yet).
+  if (connected && bridge_.DeviceGone(link_.Handle.load())) Disconnect();
 }
 
 void SerialLink::Connect(BridgeHandle h, int description) {
-  if (ConfigureLink(h) != kLinkConfigured) return;
+  if (!mainThread_ || settleDelay_.count() <= 0) {
+    if (ConfigureLink(h) == kLinkConfigured) Connected(h, description);
+    return;
+  }
+  StartConfiguring(h);
+  if (settler_.joinable()) settler_.join();  // done: it posted its task
+  settling_ = h;
+  settler_ = std::thread([this, h, description, weak = std::weak_ptr<SerialLink*>(self_)] {
+    // Settle thread: waits, then hands the device back to the main thread.
+    if (stopSettling_.WaitFor(settleDelay_)) return;
+    mainThread_->Post([weak, h, description] {
+      if (const auto self = weak.lock()) (*self)->FinishSettling(h, description);
+    });
+  });
+}
+
+void SerialLink::FinishSettling(BridgeHandle h, int description) {
+  if (settling_ != h) return;  // closed at exit meanwhile
+  settling_ = kInvalidBridgeHandle;
+  if (FinishConfiguring(h) == kLinkConfigured) Connected(h, description);
+  if (std::exchange(checkAfterSettling_, false)) CheckConnection();
+}
+
+void SerialLink::StopSettling() {
+  stopSettling_.Set();
+  if (settler_.joinable()) settler_.join();
+  stopSettling_.Reset();
+  if (const BridgeHandle h = std::exchange(settling_, kInvalidBridgeHandle); h != kInvalidBridgeHandle)
+    bridge_.Close(h);
+  checkAfterSettling_ = false;
+}
+
+void SerialLink::Connected(BridgeHandle h, int description) {
   link_.Handle.store(h);
   connectedDescription_ = description;
   hooks_.CreateFocusState();
@@ -92,10 +140,18 @@ void SerialLink::WakeWaiters() {
 }
 
 int SerialLink::ConfigureLink(BridgeHandle h) {
+  StartConfiguring(h);
+  if (settleDelay_.count() > 0) std::this_thread::sleep_for(settleDelay_);
+  return FinishConfiguring(h);
+}
+
+void SerialLink::StartConfiguring(BridgeHandle h) {
   // Only the event mask decides: the other calls' results say nothing the mask would not.
   bridge_.SetTimeouts(h, kLinkTimeouts);
   bridge_.ResetDevice(h);
-  if (settleDelay_.count() > 0) std::this_thread::sleep_for(settleDelay_);
+}
+
+int SerialLink::FinishConfiguring(BridgeHandle h) {
   DeviceControlBlock dcb;
   bridge_.GetState(h, dcb);
   ApplyLineSettings(dcb);
@@ -104,10 +160,14 @@ int SerialLink::ConfigureLink(BridgeHandle h) {
     state_.CurrentDeviceMode.store(kModeStandard);  // a fresh device starts in Standard mode
     return kLinkConfigured;
   }
-  const uint32_t error = bridge_.LastError(h);
-  char text[96];
-  std::snprintf(text, sizeof text, "Could not set comm mask. Restart the app.\nError=%d", static_cast<int>(error));
-  messages_.ShowMessage(text, MessageIcon::kError);
+  // A device pulled out while it was being set up is no failure to report: its going (and
+  // whatever takes its place) brings another connection check.
+  if (!bridge_.DeviceGone(h)) {
+    const uint32_t error = bridge_.LastError(h);
+    char text[96];
+    std::snprintf(text, sizeof text, "Could not set comm mask. Restart the app.\nError=%d", static_cast<int>(error));
+    messages_.ShowMessage(text, MessageIcon::kError);
+  }
   bridge_.Purge(h, kPurgeAll);
   bridge_.Close(h);
   state_.CurrentDeviceMode.store(kModeNone);
@@ -115,6 +175,7 @@ int SerialLink::ConfigureLink(BridgeHandle h) {
 }
 
 void SerialLink::CloseDevice() {
+  StopSettling();
   unitConnection_.Reset();  // the read thread must not take the closed link for a live one
   const BridgeHandle h = link_.Handle.exchange(kInvalidBridgeHandle);
   if (h != kInvalidBridgeHandle) {
@@ -127,18 +188,36 @@ void SerialLink::CloseDevice() {
 }
 
 bool SerialLink::WriteDevice(const uint8_t* bytes, uint32_t count) {
-  std::lock_guard lock(writeMutex_);
-  const BridgeHandle h = link_.Handle.load();
-  if (h == kInvalidBridgeHandle) return false;
+  std::lock_guard lock(writeMutex_);  // writers behind a stalled message wait here
+  uint32_t done = 0;
+  int stalls = 0;
+  while (done < count) {
+    const BridgeHandle h = link_.Handle.load();
+    if (h == kInvalidBridgeHandle) return false;
+    uint32_t moved = 0;
+    if (!WriteOnce(h, bytes + done, count - done, moved)) return false;
+    done += std::min(moved, count - done);
+    if (moved > 0) {
+      stalls = 0;
+      continue;
+    }
+    if (done == 0) return false;  // not begun: dropped whole
+    if (++stalls == kStallLimit) {
+      bridge_.Purge(h, kPurgeTransmit);
+      return false;
+    }
+  }
+  return true;
+}
+
+bool SerialLink::WriteOnce(BridgeHandle h, const uint8_t* bytes, uint32_t count, uint32_t& moved) {
   Overlapped& ov = link_.WriteOverlapped;
-  uint32_t written = 0;
-  if (bridge_.Write(h, bytes, count, written, ov)) return written == count;
+  moved = 0;
+  if (bridge_.Write(h, bytes, count, moved, ov)) return true;
   if (!ov.Event.Wait()) return false;
   // Woken by a disconnection (or the link changed under us): the write is lost.
   if (link_.Handle.load() != h) return false;
-  uint32_t transferred = 0;
-  if (!bridge_.OverlappedResult(h, ov, transferred)) return false;
-  return transferred == count;
+  return bridge_.OverlappedResult(h, ov, moved);
 }
 
 void SerialLink::PurgeDevice() {

@@ -8,11 +8,14 @@
 // bridge that opens while connected is closed again at once.
 #include <array>
 #include <chrono>
+#include <memory>
 #include <mutex>
+#include <thread>
 
 #include "link/device_link.h"
 #include "link/link_hooks.h"
 #include "platform/bridge.h"
+#include "platform/main_thread_poster.h"
 #include "platform/manual_reset_event.h"
 #include "platform/message_service.h"
 #include "protocol/device_writer.h"
@@ -39,6 +42,14 @@ class SerialLink : public DeviceWriter {
   SerialLink(const SerialLink&) = delete;
   SerialLink& operator=(const SerialLink&) = delete;
 
+  ~SerialLink() override;
+
+  // From now on the settle wait after a reset runs on a thread of its own, and the
+  // connection is completed in a task posted to `mainThread`, so that the main thread is
+  // never blocked for it. A check asked for meanwhile runs once the connection is done.
+  // Main thread, before the first check.
+  void SettleOffThread(MainThreadPoster& mainThread);
+
   // Connects a device that has appeared, or notices that the connected one has gone.
   // Main thread: at start-up and on every device-change notification.
   void CheckConnection();
@@ -46,12 +57,17 @@ class SerialLink : public DeviceWriter {
   // mask. kLinkConfigured, or kLinkEventMaskFailed after telling the user and closing `h`.
   // Main thread.
   int ConfigureLink(BridgeHandle h);
-  // Purges and closes the device, if open, and wakes every thread waiting on it. At exit.
+  // Purges and closes the device, if open, and wakes every thread waiting on it; a device
+  // still settling is closed too. At exit, main thread.
   void CloseDevice();
 
-  // DeviceWriter. Any thread; one write at a time. A writer blocked when the device goes
-  // returns false.
+  // DeviceWriter. Any thread; one message at a time, written whole or not at all: a
+  // message the line takes none of within the write time-out is dropped; one it has
+  // begun to take is finished before the next writer goes on, unless the line then
+  // stalls for kStallLimit writes in a row, when the transmit side is purged so that no
+  // half message goes out. A writer blocked when the device goes returns false.
   bool WriteDevice(const uint8_t* bytes, uint32_t count) override;
+  static constexpr int kStallLimit = 10;
   void PurgeDevice() override;
 
   DeviceLink& Link() { return link_; }
@@ -59,8 +75,17 @@ class SerialLink : public DeviceWriter {
 
  private:
   void Connect(BridgeHandle h, int description);
+  // ConfigureLink in two halves around the settle wait.
+  void StartConfiguring(BridgeHandle h);
+  int FinishConfiguring(BridgeHandle h);
+  void Connected(BridgeHandle h, int description);
+  void FinishSettling(BridgeHandle h, int description);  // main thread
+  void StopSettling();
   void Disconnect();
   void WakeWaiters();
+  // One bridge write of `count` bytes; false when it failed or the link changed. `moved`
+  // is what the line took, maybe short after the write time-out.
+  bool WriteOnce(BridgeHandle h, const uint8_t* bytes, uint32_t count, uint32_t& moved);
 
   Bridge& bridge_;
   ProtocolState& state_;
@@ -71,7 +96,16 @@ class SerialLink : public DeviceWriter {
 
   DeviceLink link_;
   int connectedDescription_ = -1;  // main thread only
-  std::mutex writeMutex_;          // one write at a time on the one write record
+
+  // Settling off the main thread: the handle waiting (main thread only), the waiter.
+  MainThreadPoster* mainThread_ = nullptr;
+  BridgeHandle settling_ = kInvalidBridgeHandle;
+  bool checkAfterSettling_ = false;
+  ManualResetEvent stopSettling_;
+  std::thread settler_;
+  // Posted tasks find the link through this, and do nothing once it is gone.
+  std::shared_ptr<SerialLink*> self_ = std::make_shared<SerialLink*>(this);
+  std::mutex writeMutex_;          // one message at a time on the one write record
 };
 
 }  // namespace orvo

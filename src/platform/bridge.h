@@ -19,6 +19,8 @@ inline constexpr BridgeHandle kInvalidBridgeHandle = -1;
 inline constexpr uint32_t kEvRxChar = 1;
 // Purge flags: abort and clear both the transmit and the receive side.
 inline constexpr uint32_t kPurgeAll = 15;
+// Purge flags: abort and clear the transmit side only.
+inline constexpr uint32_t kPurgeTransmit = 5;
 
 // One overlapped operation at a time per record. Event is manual-reset.
 struct Overlapped {
@@ -80,6 +82,10 @@ class Bridge {
   virtual bool OverlappedResult(BridgeHandle h, Overlapped& ov, uint32_t& transferred) = 0;
   virtual bool Purge(BridgeHandle h, uint32_t flags) = 0;
   virtual bool Close(BridgeHandle h) = 0;
+  // True when the device behind the open `h` is gone, looked at now rather than when the
+  // bridge last noticed: it hung up, or the place it was opened from now holds another
+  // device or none. An unknown handle is gone.
+  virtual bool DeviceGone(BridgeHandle h) = 0;
 };
 
 }  // namespace orvo

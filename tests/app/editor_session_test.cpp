@@ -7,12 +7,15 @@
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
+#include <QMessageBox>
+#include <atomic>
 #include <chrono>
 #include <set>
 #include <thread>
 #include <xcb/xcb.h>
 
 #include "app/gui_thread_calls.h"
+#include "app/qt_message_service.h"
 #include "editor/editor_messages.h"
 #include "editor/key_map_panel.h"
 #include "editor/surface_picture.h"
@@ -210,6 +213,45 @@ TEST(EditorSession, PostedNotificationsArriveInOrderWithTheirOwnCopyOfTheBytes) 
   EditorDialog& dialog = *rig.session.Dialog();
   ASSERT_TRUE(SpinUntil([&] { return dialog.ShownKeyset() == synth; }));
   EXPECT_EQ(dialog.Monitor()->toPlainText(), "903C7F: <-SYNTH\nF0 01 F7 : 03 <- SYNTH\n");
+}
+
+// The same failure met again while its box stands (a fast replug meeting the same fault
+// again) returns at once instead of stacking a second box.
+TEST(QtMessageService, OneBoxOfATextStandsAtATime) {
+  test::OffscreenApp();
+  QObject context;
+  GuiThreadCalls gui(&context);
+  QtMessageService messages(&gui);
+  const std::string text = "Could not set comm mask. Restart the app.\nError=5";
+  std::atomic<bool> firstDone{false};
+  std::thread first([&] {
+    messages.ShowMessage(text, MessageIcon::kError);
+    firstDone = true;
+  });
+  int boxes = -1;
+  std::atomic<bool> secondDone{false};
+  std::thread second;
+  test::WhenModalShows<QMessageBox>([&](QMessageBox* box) {
+    second = std::thread([&] {
+      messages.ShowMessage(text, MessageIcon::kError);
+      secondDone = true;
+    });
+    // Without its own box it returns at once; generous, and it does not need this thread.
+    for (auto until = std::chrono::steady_clock::now() + 5s; !secondDone && std::chrono::steady_clock::now() < until;)
+      std::this_thread::sleep_for(1ms);
+    boxes = 0;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+      if (qobject_cast<QMessageBox*>(widget) && widget->isVisible()) ++boxes;
+    box->accept();
+  });
+  for (auto until = std::chrono::steady_clock::now() + 10s; !firstDone && std::chrono::steady_clock::now() < until;)
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  first.join();
+  EXPECT_TRUE(secondDone.load()) << "the second caller waited for a box of its own";
+  if (!secondDone) test::WhenModalShows<QMessageBox>([](QMessageBox* box) { box->accept(); });
+  while (!secondDone) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  second.join();
+  EXPECT_EQ(boxes, 1);
 }
 
 }  // namespace

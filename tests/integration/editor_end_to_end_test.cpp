@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <filesystem>
 #include <thread>
 
 #include "harness/driver_process.h"
@@ -16,6 +17,7 @@
 #include "os/x11/keys.h"
 #include "protocol/device_modes.h"
 #include "sim/sim_surface.h"
+#include "support/case_names.h"
 
 namespace orvo {
 namespace {
@@ -85,6 +87,56 @@ TEST_F(EditorEndToEnd, TouchingAControlSelectsItInTheEditorAndLightsItsLamp) {
   // The touch gave ARM 1 a blank mapping in DEFAULT; closing the editor saved it.
   EXPECT_NE(settingsDir.Read("DEFAULT.orvo").find("1032:"), std::string::npos) << settingsDir.Read("DEFAULT.orvo");
 }
+
+// SIGTERM, SIGINT and SIGHUP end the program as Exit does at any moment, a box standing
+// or not: exit status 0, the Keysets saved when the editor was open, a failing save told
+// once on the terminal instead of in a box that would hold the exit.
+enum class Moment { kStartUpBoxStands, kEditorOpen, kSaveFailsAtExit };
+
+struct SignalCase {
+  const char* what;
+  int signal;
+  Moment moment;
+};
+
+class SignalMoments : public EditorEndToEnd, public ::testing::WithParamInterface<SignalCase> {};
+
+TEST_P(SignalMoments, EndTheProgramAsExitDoes) {
+  const SignalCase& c = GetParam();
+  if (c.moment == Moment::kStartUpBoxStands) {
+    // A Keyset file that cannot be read: its box stands before the surface is looked for.
+    std::filesystem::create_directory(settingsDir.Path() / "BROKEN.orvo");
+    driver = std::make_unique<test::DriverProcess>(
+        ORVO_BINARY, std::vector<std::string>{"--device", surface->LinkPath(), "--settings-dir", settingsDir.Path().string()},
+        std::vector<std::string>{"XDG_RUNTIME_DIR=" + runtimeDir.Path().string()});
+    std::this_thread::sleep_for(4s);
+  } else {
+    StartDriver({"--editor"});
+    ASSERT_TRUE(TouchUntilTheEditorLightsArmOne()) << driver->Transcript();
+    if (c.moment == Moment::kSaveFailsAtExit) std::filesystem::remove_all(settingsDir.Path());
+  }
+  const std::optional<int> status = driver->SignalAndWait(c.signal, kPatience);
+  ASSERT_TRUE(status.has_value()) << "still running\n" << driver->Transcript();
+  EXPECT_EQ(*status, 0) << driver->Transcript();
+  if (c.moment == Moment::kEditorOpen) {
+    EXPECT_NE(settingsDir.Read("DEFAULT.orvo").find("1032:"), std::string::npos) << settingsDir.Read("DEFAULT.orvo");
+  }
+  if (c.moment == Moment::kSaveFailsAtExit) {
+    const auto told = std::count_if(driver->Lines().begin(), driver->Lines().end(), [](const auto& line) {
+      return line.text.find("Could not open file to write.") != std::string::npos;
+    });
+    EXPECT_EQ(told, 1) << driver->Transcript();
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(EditorEndToEnd, SignalMoments,
+                         ::testing::Values(SignalCase{"term while the start-up box stands", SIGTERM,
+                                                      Moment::kStartUpBoxStands},
+                                           SignalCase{"hang-up with the editor open", SIGHUP, Moment::kEditorOpen},
+                                           SignalCase{"interrupt with the editor open", SIGINT, Moment::kEditorOpen},
+                                           SignalCase{"term when the save at exit fails", SIGTERM,
+                                                      Moment::kSaveFailsAtExit}),
+                         test::NameFromWhat{});
 
 KeyboardInput Down(uint16_t virtualKey, uint16_t scanCode = 0) { return KeyboardInput{virtualKey, scanCode, 0}; }
 KeyboardInput Up(uint16_t virtualKey, uint16_t scanCode = 0) {

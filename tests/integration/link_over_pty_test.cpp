@@ -1,6 +1,9 @@
 // The link end to end over a real pty: the simulated surface, the tty bridge, the serial
 // link and the reader on its read thread; unplug and replug as a user does it.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <thread>
@@ -8,6 +11,7 @@
 #include "harness/pty_link_rig.h"
 #include "protocol/device_modes.h"
 #include "protocol/short_message.h"
+#include "support/case_names.h"
 #include "support/fake_sysfs.h"
 
 namespace orvo {
@@ -113,6 +117,60 @@ TEST(LinkOverPtyTest, WritesFromManyThreadsArriveWhole) {
   }
 }
 
+// Two applications write three-byte messages at ten times the line's rate while the far
+// side reads only 3,840 bytes a second: what arrives is whole messages, never a cut one.
+TEST(LinkOverPtyTest, MessagesToASlowLineArriveWhole) {
+  const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+  ASSERT_GE(master, 0);
+  char slave[128];
+  ASSERT_TRUE(grantpt(master) == 0 && unlockpt(master) == 0 && ptsname_r(master, slave, sizeof slave) == 0);
+  test::FakeSysfs sysfs;
+  PtyLinkRig rig(TtyBridgeOptions{sysfs.Sys(), sysfs.Dev()});
+  sysfs.AddUsbTty("ttyUSB0", "Orvo Tablan", slave);
+  Connect(rig);
+
+  std::atomic<bool> stop{false};
+  std::atomic<int> running{2};
+  std::vector<std::thread> applications;
+  for (const uint8_t status : {0xB0, 0xB1}) {
+    applications.emplace_back([&, status] {
+      for (uint8_t value = 0; !stop; value = static_cast<uint8_t>((value + 1) & 0x7F)) {
+        const uint8_t message[3] = {status, 0x07, value};
+        rig.link.WriteDevice(message, 3);
+        if (value % 7 == 0) std::this_thread::sleep_for(1ms);  // about 19,000 bytes a second each
+      }
+      --running;
+    });
+  }
+  std::vector<uint8_t> received;
+  auto readAtMost = [&](std::size_t limit) {
+    uint8_t chunk[4096];
+    const ssize_t n = read(master, chunk, std::min(limit, sizeof chunk));
+    if (n > 0) received.insert(received.end(), chunk, chunk + n);
+    return n > 0;
+  };
+  for (int tick = 0; tick < 30; ++tick) {
+    readAtMost(384);
+    std::this_thread::sleep_for(100ms);
+  }
+  // The line drains at full speed while the applications finish what they began.
+  stop = true;
+  while (running > 0 || readAtMost(4096)) {
+    readAtMost(4096);
+    std::this_thread::sleep_for(10ms);
+  }
+  for (auto& application : applications) application.join();
+  close(master);
+
+  ASSERT_GT(received.size(), 3000u);
+  ASSERT_EQ(received.size() % 3, 0u);
+  for (std::size_t at = 0; at < received.size(); at += 3) {
+    ASSERT_TRUE(received[at] == 0xB0 || received[at] == 0xB1) << "byte " << at;
+    ASSERT_EQ(received[at + 1], 0x07) << "byte " << at;
+    ASSERT_LT(received[at + 2], 0x80) << "byte " << at;
+  }
+}
+
 TEST(LinkOverPtyTest, UnplugDisconnectsAndTheReaderSleeps) {
   PtyLinkRig rig;
   Connect(rig);
@@ -159,6 +217,41 @@ TEST(LinkOverPtyTest, ReplugReconnectsByItself) {
   EXPECT_TRUE(rig.link.WriteDevice(lamp, 3));
   ASSERT_TRUE(rig.surface.WaitForReceived(3, 2s));
 }
+
+// A surface swapped quickly at the same path: the tty we hold hangs up and a new one takes
+// its place, with the main thread's check running after each change or only after both.
+struct SwapCase {
+  const char* what;
+  std::chrono::milliseconds gap;  // between the hang-up and the new tty
+  bool checkOnlyAfterBoth;        // the new tty is there before the hang-up is looked at
+};
+
+class QuickSwap : public ::testing::TestWithParam<SwapCase> {};
+
+TEST_P(QuickSwap, MovesToTheNewTtyAndEveryPressArrives) {
+  PtyLinkRig rig;
+  Connect(rig);
+  std::size_t presses = 0;
+  for (int swap = 1; swap <= 3; ++swap) {
+    rig.hooks.ClearCalls();
+    rig.surface.Unplug();
+    std::this_thread::sleep_for(GetParam().gap);
+    ASSERT_TRUE(rig.surface.Replug());
+    if (GetParam().checkOnlyAfterBoth) rig.link.CheckConnection();
+    const auto expected = test::Then(kDisconnectCalls, kConnectCalls);
+    ASSERT_TRUE(rig.RunChecksUntil([&] { return rig.hooks.Calls() == expected; })) << "swap " << swap;
+    EXPECT_EQ(rig.bridge.OpenHandles(), 1);
+    ASSERT_TRUE(rig.surface.Send({0xBE, 0x4C, 0x7F}));
+    ASSERT_TRUE(rig.dispatch.WaitForShort(++presses)) << "swap " << swap;
+  }
+  EXPECT_TRUE(rig.messages.Texts().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(LinkOverPtyTest, QuickSwap,
+                         ::testing::Values(SwapCase{"no gap", 0ms, false}, SwapCase{"five ms", 5ms, false},
+                                           SwapCase{"new tty before the check", 0ms, true},
+                                           SwapCase{"five ms then one check", 5ms, true}),
+                         test::NameFromWhat{});
 
 TEST(LinkOverPtyTest, HundredUnplugCyclesLeaveNothingBehind) {
   PtyLinkRig rig;

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "os/fake/fake_bridge.h"
+#include "os/fake/queued_main_thread.h"
 #include "os/fake/recording_link_hooks.h"
 #include "os/fake/recording_messages.h"
 #include "support/case_names.h"
@@ -21,12 +22,13 @@ using test::kConnectCalls;
 using test::kDisconnectCalls;
 
 struct LinkRig {
+  explicit LinkRig(std::chrono::milliseconds settle = 0ms) : link{bridge, state, connected, hooks, messages, settle} {}
   FakeBridge bridge;
   ProtocolState state;
   ManualResetEvent connected;
   test::RecordingLinkHooks hooks;
   RecordingMessages messages;
-  SerialLink link{bridge, state, connected, hooks, messages, 0ms};
+  SerialLink link;
 
   // Attempts made since the last call.
   std::vector<std::string> NewAttempts() {
@@ -153,6 +155,20 @@ INSTANTIATE_TEST_SUITE_P(
                   {{"Orvo Tablan", {true, 16}}}}),
     test::NameFromWhat{});
 
+TEST(SerialLinkTest, HungUpDeviceWithANewOneInItsPlaceIsSwappedAtOnce) {
+  LinkRig rig;
+  rig.ConnectWith("Orvo Tablan");
+  const BridgeHandle old = rig.link.Link().Handle.load();
+  rig.bridge.HangUp("Orvo Tablan");  // the new device answers before the old one's hang-up is seen
+  rig.link.CheckConnection();
+
+  EXPECT_EQ(rig.hooks.Calls(), test::Then(kDisconnectCalls, kConnectCalls));
+  EXPECT_NE(rig.link.Link().Handle.load(), old);
+  EXPECT_EQ(rig.bridge.OpenHandles(), 1);
+  EXPECT_TRUE(rig.connected.IsSet());
+  EXPECT_TRUE(rig.messages.Texts().empty());
+}
+
 TEST(SerialLinkTest, ReconnectsAfterADisconnection) {
   LinkRig rig;
   rig.ConnectWith("Orvo Tablan");
@@ -167,6 +183,44 @@ TEST(SerialLinkTest, ReconnectsAfterADisconnection) {
   // Now the third description is ours: the first one's absence must not disconnect it.
   rig.hooks.ClearCalls();
   rig.link.CheckConnection();
+  EXPECT_TRUE(rig.hooks.Calls().empty());
+}
+
+// A device found with the settle wait off the main thread, still settling.
+struct SettlingRig : LinkRig {
+  explicit SettlingRig(std::chrono::milliseconds settle) : LinkRig(settle) {
+    link.SettleOffThread(mainThread);
+    bridge.AddDevice("USB <-> Serial");
+    link.CheckConnection();
+  }
+  QueuedMainThread mainThread;
+};
+
+// The check returns at once, the connection is made by a posted task, and a check asked
+// for meanwhile runs after it.
+TEST(SerialLinkTest, SettlesOffTheMainThreadAndChecksAgainAfterwards) {
+  SettlingRig rig(20ms);
+  EXPECT_TRUE(rig.hooks.Calls().empty());
+  rig.NewAttempts();
+  rig.bridge.RemoveDevice("USB <-> Serial");  // pulled out while it settles
+  rig.link.CheckConnection();
+  EXPECT_TRUE(rig.NewAttempts().empty());  // the second check waits for the first
+
+  for (auto until = std::chrono::steady_clock::now() + 5s; !rig.mainThread.Pending();) {
+    ASSERT_LT(std::chrono::steady_clock::now(), until);
+    std::this_thread::sleep_for(1ms);
+  }
+  rig.mainThread.RunPending();
+  EXPECT_EQ(rig.hooks.Calls(), test::Then(kConnectCalls, kDisconnectCalls));
+  EXPECT_EQ(rig.bridge.OpenHandles(), 0);
+}
+
+TEST(SerialLinkTest, ClosingWhileADeviceSettlesClosesIt) {
+  SettlingRig rig(10s);
+  ASSERT_EQ(rig.bridge.OpenHandles(), 1);
+  rig.link.CloseDevice();  // does not wait out the settling
+  EXPECT_EQ(rig.bridge.OpenHandles(), 0);
+  rig.mainThread.RunPending();
   EXPECT_TRUE(rig.hooks.Calls().empty());
 }
 
@@ -188,6 +242,46 @@ TEST(SerialLinkTest, WritesReachTheBridgeAndShortWritesFail) {
   rig.bridge.FailWrites(true);
   EXPECT_FALSE(rig.link.WriteDevice(bytes, 3));
 }
+
+// A message goes out whole or not at all, however the line takes it.
+struct WholeWriteCase {
+  const char* what;
+  std::vector<uint32_t> takes;  // bytes each bridge write takes; then all
+  bool result;
+  std::size_t written;
+  int purges;
+};
+
+class WholeWrites : public ::testing::TestWithParam<WholeWriteCase> {};
+
+TEST_P(WholeWrites, OfATwentyByteMessage) {
+  LinkRig rig;
+  rig.ConnectWith("USB <-> Serial");
+  const int purges = rig.bridge.PurgeCount();
+  std::vector<uint8_t> message(20);
+  for (std::size_t i = 0; i < message.size(); ++i) message[i] = static_cast<uint8_t>(i);
+  rig.bridge.LimitWrites(GetParam().takes);
+
+  EXPECT_EQ(rig.link.WriteDevice(message.data(), 20), GetParam().result);
+  const auto written = rig.bridge.Written();
+  EXPECT_EQ(written, std::vector<uint8_t>(message.begin(), message.begin() + GetParam().written));
+  EXPECT_EQ(rig.bridge.PurgeCount() - purges, GetParam().purges);
+}
+
+const std::vector<uint32_t> kStalledAfterFive = [] {
+  std::vector<uint32_t> takes{5};
+  takes.insert(takes.end(), SerialLink::kStallLimit, 0);
+  return takes;
+}();
+
+INSTANTIATE_TEST_SUITE_P(
+    SerialLinkTest, WholeWrites,
+    ::testing::Values(WholeWriteCase{"at once", {}, true, 20, 0},
+                      WholeWriteCase{"three bytes a time-out", {3, 3, 3, 3, 3, 3}, true, 20, 0},
+                      WholeWriteCase{"begun then slow", {4, 0, 0, 1}, true, 20, 0},
+                      WholeWriteCase{"none taken is dropped whole", {0}, false, 0, 0},
+                      WholeWriteCase{"begun then stalled is purged", kStalledAfterFive, false, 5, 1}),
+    test::NameFromWhat{});
 
 TEST(SerialLinkTest, WriterBlockedAtDisconnectionReturnsFalse) {
   LinkRig rig;

@@ -14,6 +14,12 @@ void FakeBridge::RemoveDevice(const std::string& description) {
   devices_.erase(description);
 }
 
+void FakeBridge::HangUp(const std::string& description) {
+  std::lock_guard lock(mutex_);
+  for (const auto& [handle, name] : openHandles_)
+    if (name == description) hungUp_.insert(handle);
+}
+
 void FakeBridge::Feed(const std::vector<uint8_t>& bytes) {
   Overlapped* wake = nullptr;
   {
@@ -53,6 +59,11 @@ void FakeBridge::FailEventMask(bool fail, uint32_t error) {
 void FakeBridge::PendWrites(bool pend) {
   std::lock_guard lock(mutex_);
   pendWrites_ = pend;
+}
+
+void FakeBridge::LimitWrites(std::vector<uint32_t> takes) {
+  std::lock_guard lock(mutex_);
+  writeLimits_.assign(takes.begin(), takes.end());
 }
 
 int FakeBridge::WriteCalls() const {
@@ -193,8 +204,12 @@ bool FakeBridge::Write(BridgeHandle h, const uint8_t* bytes, uint32_t count, uin
     written = 0;
     return true;  // completed, short
   }
-  written_.insert(written_.end(), bytes, bytes + count);
   written = count;
+  if (!writeLimits_.empty()) {
+    written = std::min(count, writeLimits_.front());
+    writeLimits_.pop_front();
+  }
+  written_.insert(written_.end(), bytes, bytes + written);
   return true;
 }
 
@@ -217,6 +232,7 @@ bool FakeBridge::Close(BridgeHandle h) {
   {
     std::lock_guard lock(mutex_);
     if (openHandles_.erase(h) == 0) return false;
+    hungUp_.erase(h);
     if (openHandles_.empty()) {
       std::swap(wake, pendingWait_);
       std::swap(wakeWrite, pendingWrite_);
@@ -226,6 +242,14 @@ bool FakeBridge::Close(BridgeHandle h) {
   if (wake) wake->Event.Set();
   if (wakeWrite) wakeWrite->Event.Set();
   return true;
+}
+
+bool FakeBridge::DeviceGone(BridgeHandle h) {
+  std::lock_guard lock(mutex_);
+  const auto it = openHandles_.find(h);
+  if (it == openHandles_.end() || hungUp_.count(h)) return true;
+  const auto device = devices_.find(it->second);
+  return device == devices_.end() || !device->second.present;
 }
 
 }  // namespace orvo

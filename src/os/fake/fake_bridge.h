@@ -6,6 +6,7 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -25,12 +26,18 @@ class FakeBridge : public Bridge {
   // Test side.
   void AddDevice(const std::string& description, DeviceSetup setup = {});
   void RemoveDevice(const std::string& description);
+  // The open handles of `description` hang up; the device itself stays present, as when a
+  // new one is plugged in before the old one's hang-up is noticed.
+  void HangUp(const std::string& description);
   void Feed(const std::vector<uint8_t>& bytes);
   std::vector<uint8_t> Written() const;
   void ClearWritten();
   void FailWrites(bool fail);
   // Writes pend until the handle is closed (then they fail), as on a stuck line.
   void PendWrites(bool pend);
+  // Each write takes at most the next of `takes` bytes and completes at once, short, as
+  // the write time-out ends it on a slow line; once they are used up writes take all.
+  void LimitWrites(std::vector<uint32_t> takes);
   // Write calls made, completed or not.
   int WriteCalls() const;
   void FailEventMask(bool fail, uint32_t error = 0);
@@ -60,6 +67,7 @@ class FakeBridge : public Bridge {
   bool OverlappedResult(BridgeHandle h, Overlapped& ov, uint32_t& transferred) override;
   bool Purge(BridgeHandle h, uint32_t flags) override;
   bool Close(BridgeHandle h) override;
+  bool DeviceGone(BridgeHandle h) override;
 
  private:
   bool IsOpenLocked(BridgeHandle h) const { return openHandles_.count(h) != 0; }
@@ -67,6 +75,7 @@ class FakeBridge : public Bridge {
   mutable std::mutex mutex_;
   std::map<std::string, DeviceSetup> devices_;
   std::map<BridgeHandle, std::string> openHandles_;
+  std::set<BridgeHandle> hungUp_;
   std::vector<std::string> openAttempts_;
   BridgeHandle nextHandle_ = 1;
   uint32_t lastOpenError_ = 0;
@@ -76,6 +85,7 @@ class FakeBridge : public Bridge {
   bool failWrites_ = false;
   bool pendWrites_ = false;
   int writeCalls_ = 0;
+  std::deque<uint32_t> writeLimits_;
   Overlapped* pendingWrite_ = nullptr;
   bool failEventMask_ = false;
   uint32_t eventMaskError_ = 0;

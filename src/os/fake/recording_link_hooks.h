@@ -49,5 +49,10 @@ inline const std::vector<std::string> kConnectCalls{"CreateFocusState", "ResumeF
                                                     "ShowConnectionState connected"};
 inline const std::vector<std::string> kDisconnectCalls{"PauseFocusFinder", "DestroyFocusState", "RemoveTrayIcon",
                                                        "ShowConnectionState disconnected"};
+// One sequence of calls after another.
+inline std::vector<std::string> Then(std::vector<std::string> first, const std::vector<std::string>& second) {
+  first.insert(first.end(), second.begin(), second.end());
+  return first;
+}
 
 }  // namespace orvo::test

@@ -15,9 +15,15 @@ std::shared_ptr<JackPortFollower> JackPortFollower::Create(const std::string& li
   if (!client) return nullptr;
   std::shared_ptr<JackPortFollower> follower(new JackPortFollower(client, std::move(ownClientName)));
   if (jack_set_port_registration_callback(client, &JackPortFollower::OnPortRegistration, follower.get()) != 0 ||
+      jack_set_process_callback(client, &JackPortFollower::OnProcess, follower.get()) != 0 ||
       jack_activate(client) != 0)
     return nullptr;  // the destructor closes the client
   return follower;
+}
+
+int JackPortFollower::OnProcess(jack_nframes_t, void* self) {
+  static_cast<JackPortFollower*>(self)->cycles_.fetch_add(1, std::memory_order_relaxed);
+  return 0;
 }
 
 JackPortFollower::JackPortFollower(jack_client_t* client, std::string ownClientName)

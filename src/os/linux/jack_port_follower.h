@@ -6,6 +6,7 @@
 // something changed.
 #include <jack/jack.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <map>
@@ -27,6 +28,10 @@ class JackPortFollower {
   JackPortFollower(const JackPortFollower&) = delete;
   JackPortFollower& operator=(const JackPortFollower&) = delete;
 
+  // The listening client, for what any client may ask of the server.
+  jack_client_t* Client() const { return client_; }
+  // Process cycles the server has run since the client started. Any thread.
+  uint64_t Cycles() const { return cycles_.load(std::memory_order_relaxed); }
   // Full names of our own MIDI ports now.
   std::vector<std::string> OwnPorts() const;
 
@@ -44,11 +49,14 @@ class JackPortFollower {
   JackPortFollower(jack_client_t* client, std::string ownClientName);
   // Runs on the listening client's JACK notification thread: must not call the server.
   static void OnPortRegistration(jack_port_id_t port, int registered, void* self);
+  // Runs on the listening client's process thread: counts the cycle, nothing else.
+  static int OnProcess(jack_nframes_t frames, void* self);
   void RunWorker();  // the worker thread's entry
   void Reconnect(const std::string& registeredName);  // worker thread, linksMutex_ held
 
   jack_client_t* const client_;
   const std::string ownClientName_;
+  std::atomic<uint64_t> cycles_{0};
 
   std::mutex queueMutex_;  // what the notification thread hands over; never held across a JACK call
   std::condition_variable wake_;

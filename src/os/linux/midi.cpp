@@ -6,28 +6,53 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <cstdlib>
 #include <optional>
 #include <mutex>
 #include <utility>
 #include <vector>
 
+#include "os/linux/jack_period_budget.h"
 #include "os/linux/jack_port_follower.h"
 #include "os/linux/midi_port_names.h"
 
 namespace orvo {
 namespace {
 
+// Events JACK could not put into an output port's buffer: the library's process callback
+// drops them without a word, but JACK reports each one through its error function. The
+// period budget keeps this from happening while the library keeps up; when it falls
+// behind, this count tells at least that it happened (JACK's own queue of reports may
+// overflow, so it is a lower bound).
+constexpr char kJackNoRoom[] = "JackMidiBuffer::ReserveEvent";
+std::atomic<uint64_t> gJackLostEvents{0};
+void (*gJackPreviousError)(const char*) = nullptr;
+
+// Runs on JACK's message thread (JACK's process threads hand their reports to it).
+void CountJackLosses(const char* text) {
+  if (std::strncmp(text, kJackNoRoom, sizeof kJackNoRoom - 1) == 0) {
+    gJackLostEvents.fetch_add(1, std::memory_order_relaxed);
+    return;
+  }
+  if (gJackPreviousError) gJackPreviousError(text);
+}
+
 // RtMidi reports through this instead of printing and throwing; the next call looks at it.
 struct ErrorTrap {
   bool failed = false;
+  bool warned = false;  // sending: the library's queue had no room, the message is dropped
   RtMidiError::Type type = RtMidiError::UNSPECIFIED;
   std::string text;
 
   // Runs on whichever thread made the failing RtMidi call.
   static void Catch(RtMidiError::Type type, const std::string& text, void* user) {
-    if (type == RtMidiError::WARNING || type == RtMidiError::DEBUG_WARNING) return;
     auto* trap = static_cast<ErrorTrap*>(user);
+    if (type == RtMidiError::DEBUG_WARNING) return;
+    if (type == RtMidiError::WARNING) {
+      trap->warned = true;
+      return;
+    }
     trap->failed = true;
     trap->type = type;
     trap->text = text;
@@ -61,8 +86,10 @@ MidiResult ResultOfCall(Call&& call) {
 class RtOutputLink : public MidiOutputLink {
  public:
   RtOutputLink(std::unique_ptr<RtMidiOut> out, std::unique_ptr<ErrorTrap> trap,
-               std::unique_ptr<FollowedConnection> following)
-      : out_(std::move(out)), trap_(std::move(trap)), following_(std::move(following)) {}
+               std::unique_ptr<FollowedConnection> following, std::optional<JackPeriodBudget> budget,
+               MidiOutputDrops& drops)
+      : out_(std::move(out)), trap_(std::move(trap)), following_(std::move(following)), budget_(budget),
+        drops_(drops) {}
   ~RtOutputLink() override {
     following_.reset();  // no reconnect of a port that is closing
     try {
@@ -70,11 +97,18 @@ class RtOutputLink : public MidiOutputLink {
     } catch (...) {
     }
   }
+  // The sending thread (the read thread's dispatch, or the editor's).
   MidiResult Send(const uint8_t* bytes, std::size_t count) override {
+    if (budget_ && !budget_->Take(count)) {
+      drops_.Count();
+      return kMidiError;
+    }
+    drops_.Absorb(gJackLostEvents.load(std::memory_order_relaxed));
     return ResultOfCall([&] {
-      trap_->failed = false;
+      trap_->failed = trap_->warned = false;
       out_->sendMessage(bytes, count);
-      return trap_->failed ? ResultOf(trap_->type) : kMidiNoError;
+      if (trap_->warned) drops_.Count();
+      return trap_->failed ? ResultOf(trap_->type) : trap_->warned ? kMidiError : kMidiNoError;
     });
   }
 
@@ -82,6 +116,8 @@ class RtOutputLink : public MidiOutputLink {
   std::unique_ptr<RtMidiOut> out_;
   std::unique_ptr<ErrorTrap> trap_;
   std::unique_ptr<FollowedConnection> following_;
+  std::optional<JackPeriodBudget> budget_;  // JACK only
+  MidiOutputDrops& drops_;
 };
 
 class RtInputLink : public MidiInputLink {
@@ -112,10 +148,16 @@ class RtInputLink : public MidiInputLink {
 
 class RtBackend : public MidiBackend {
  public:
-  RtBackend(RtMidi::Api api, std::string clientName) : api_(api), clientName_(std::move(clientName)) {
+  RtBackend(RtMidi::Api api, std::string clientName, std::shared_ptr<MidiOutputDrops> drops)
+      : api_(api), clientName_(std::move(clientName)), drops_(std::move(drops)) {
     // JACK drops a connection when the other client quits; the follower makes it again when
     // that client comes back. The ALSA sequencer's ports are left as they are.
     if (api_ == RtMidi::UNIX_JACK) follower_ = JackPortFollower::Create(clientName_ + "-follow", clientName_);
+    if (api_ == RtMidi::UNIX_JACK && jack_error_callback != &CountJackLosses) {
+      gJackPreviousError = jack_error_callback;
+      jack_set_error_function(&CountJackLosses);
+    }
+    drops_->lostSeen.store(gJackLostEvents.load());
   }
 
   std::vector<std::string> ListOutputs() override {
@@ -150,7 +192,9 @@ class RtBackend : public MidiBackend {
       auto following = Follow(before, [&](const std::string& ours) {
         return std::make_unique<FollowedConnection>(follower_, ours, device);
       });
-      link = std::make_unique<RtOutputLink>(std::move(out), std::move(trap), std::move(following));
+      std::optional<JackPeriodBudget> budget;
+      if (follower_) budget.emplace(follower_);
+      link = std::make_unique<RtOutputLink>(std::move(out), std::move(trap), std::move(following), budget, *drops_);
       return kMidiNoError;
     });
   }
@@ -226,6 +270,7 @@ class RtBackend : public MidiBackend {
   const RtMidi::Api api_;
   const std::string clientName_;
   std::shared_ptr<JackPortFollower> follower_;  // JACK only
+  const std::shared_ptr<MidiOutputDrops> drops_;
   std::mutex openMutex_;  // one open at a time, so that its new port can be told apart
   std::mutex mutex_;  // the two listers
   ErrorTrap outTrap_, inTrap_;
@@ -286,9 +331,27 @@ std::optional<MidiApiChoice> ParseMidiApi(std::string_view text) {
   return std::nullopt;
 }
 
-RtMidiSystem::RtMidiSystem(std::unique_ptr<MidiBackend> backend, std::string apiName, std::string problem)
+void MidiOutputDrops::Count(uint64_t messages) {
+  count.fetch_add(messages);
+  if (!told.exchange(true) && tell) tell(kMidiDroppedLine);
+}
+
+void MidiOutputDrops::Absorb(uint64_t lost) {
+  uint64_t seen = lostSeen.load();
+  while (lost > seen && !lostSeen.compare_exchange_weak(seen, lost)) {
+  }
+  if (lost > seen) Count(lost - seen);
+}
+
+uint64_t RtMidiSystem::DroppedMessages() const {
+  drops_->Absorb(gJackLostEvents.load(std::memory_order_relaxed));
+  return drops_->count.load();
+}
+
+RtMidiSystem::RtMidiSystem(std::unique_ptr<MidiBackend> backend, std::shared_ptr<MidiOutputDrops> drops,
+                           std::string apiName, std::string problem)
     : QueuedMidiSystem(std::move(backend), Delivery::kWorkerThread),
-      apiName_(std::move(apiName)), problem_(std::move(problem)) {}
+      drops_(std::move(drops)), apiName_(std::move(apiName)), problem_(std::move(problem)) {}
 
 std::unique_ptr<RtMidiSystem> RtMidiSystem::Create(const RtMidiOptions& options, MessageService* messages) {
   std::unique_ptr<MidiBackend> backend;
@@ -322,11 +385,13 @@ std::unique_ptr<RtMidiSystem> RtMidiSystem::Create(const RtMidiOptions& options,
       }
       break;
   }
-  if (api == "jack") backend = std::make_unique<RtBackend>(RtMidi::UNIX_JACK, options.clientName);
-  else if (api == "alsa") backend = std::make_unique<RtBackend>(RtMidi::LINUX_ALSA, options.clientName);
+  auto drops = std::make_shared<MidiOutputDrops>();
+  drops->tell = options.tellDropped;
+  if (api == "jack") backend = std::make_unique<RtBackend>(RtMidi::UNIX_JACK, options.clientName, drops);
+  else if (api == "alsa") backend = std::make_unique<RtBackend>(RtMidi::LINUX_ALSA, options.clientName, drops);
   else backend = std::make_unique<AbsentBackend>();
   if (!problem.empty() && messages) messages->ShowMessage(problem, MessageIcon::kWarning);
-  return std::unique_ptr<RtMidiSystem>(new RtMidiSystem(std::move(backend), api, problem));
+  return std::unique_ptr<RtMidiSystem>(new RtMidiSystem(std::move(backend), std::move(drops), api, problem));
 }
 
 }  // namespace orvo

@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -30,7 +31,7 @@ bool MeansAbsent(int error) {
 TtyBridge::TtyBridge(TtyBridgeOptions options) : options_(std::move(options)) {}
 
 TtyBridge::~TtyBridge() {
-  std::map<BridgeHandle, std::shared_ptr<TtyPort>> ports;
+  std::map<BridgeHandle, OpenPort> ports;
   std::unique_ptr<PathWatcher> watcher;
   {
     std::lock_guard lock(mutex_);
@@ -38,7 +39,7 @@ TtyBridge::~TtyBridge() {
     watcher.swap(pathWatcher_);
   }
   watcher.reset();
-  for (auto& [handle, port] : ports) port->Close();
+  for (auto& [handle, open] : ports) open.port->Close();
 }
 
 void TtyBridge::SetDeviceChangeCallback(std::function<void()> callback) {
@@ -78,7 +79,7 @@ int TtyBridge::OpenHandles() const {
 std::shared_ptr<TtyPort> TtyBridge::Find(BridgeHandle h) const {
   std::lock_guard lock(mutex_);
   const auto it = ports_.find(h);
-  return it == ports_.end() ? nullptr : it->second;
+  return it == ports_.end() ? nullptr : it->second.port;
 }
 
 int TtyBridge::OpenTty(const std::string& path) const {
@@ -132,10 +133,12 @@ BridgeHandle TtyBridge::OpenByDescription(const char* description) {
       if (!MeansAbsent(-fd)) error = static_cast<uint32_t>(-fd);
       continue;
     }
-    auto port = std::make_shared<TtyPort>(fd, [this] { NotifyDeviceChange(); });
+    struct stat st {};
+    fstat(fd, &st);
+    OpenPort open{std::make_shared<TtyPort>(fd, [this] { NotifyDeviceChange(); }), path, st.st_rdev};
     std::lock_guard lock(mutex_);
     const BridgeHandle h = nextHandle_++;
-    ports_.emplace(h, std::move(port));
+    ports_.emplace(h, std::move(open));
     tLastOpenError = 0;
     return h;
   }
@@ -228,10 +231,24 @@ bool TtyBridge::Close(BridgeHandle h) {
     std::lock_guard lock(mutex_);
     const auto it = ports_.find(h);
     if (it == ports_.end()) return false;
-    port = std::move(it->second);
+    port = std::move(it->second.port);
     ports_.erase(it);
   }
   return port->Close();
+}
+
+bool TtyBridge::DeviceGone(BridgeHandle h) {
+  OpenPort open;
+  {
+    std::lock_guard lock(mutex_);
+    const auto it = ports_.find(h);
+    if (it == ports_.end()) return true;
+    open = it->second;
+  }
+  if (open.port->CheckHungUp()) return true;
+  // A quick swap puts a new tty at the path before the old one's hang-up shows.
+  struct stat st {};
+  return stat(open.path.c_str(), &st) != 0 || st.st_rdev != open.device;
 }
 
 }  // namespace orvo

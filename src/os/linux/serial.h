@@ -11,6 +11,8 @@
 // Last open error: 0 when no device of the description is present (none found, or its
 // node has gone or hung up), otherwise the errno that kept it from opening (EBUSY,
 // EACCES, ...). Like the thread's last-error value, it is kept per thread.
+#include <sys/types.h>
+
 #include <functional>
 #include <map>
 #include <memory>
@@ -66,8 +68,16 @@ class TtyBridge : public Bridge {
   bool OverlappedResult(BridgeHandle h, Overlapped& ov, uint32_t& transferred) override;
   bool Purge(BridgeHandle h, uint32_t flags) override;
   bool Close(BridgeHandle h) override;
+  // Hung up, or the path it was opened at now leads to another device or none.
+  bool DeviceGone(BridgeHandle h) override;
 
  private:
+  struct OpenPort {
+    std::shared_ptr<TtyPort> port;
+    std::string path;        // as opened: the device path, or the tty discovery found
+    dev_t device = 0;        // the tty's device number
+  };
+
   std::shared_ptr<TtyPort> Find(BridgeHandle h) const;
   // Opens `path` for exclusive use; the fd, or -errno.
   int OpenTty(const std::string& path) const;
@@ -77,7 +87,7 @@ class TtyBridge : public Bridge {
   const TtyBridgeOptions options_;
 
   mutable std::mutex mutex_;
-  std::map<BridgeHandle, std::shared_ptr<TtyPort>> ports_;
+  std::map<BridgeHandle, OpenPort> ports_;
   BridgeHandle nextHandle_ = 1;
   std::string devicePath_;
   std::unique_ptr<PathWatcher> pathWatcher_;

@@ -118,6 +118,17 @@ bool TtyPort::HungUp() const {
   return hungUp_;
 }
 
+bool TtyPort::CheckHungUp() {
+  std::lock_guard lock(mutex_);
+  if (closed_ || hungUp_) return true;
+  pollfd p{fd_, POLLIN, 0};
+  if (poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) {
+    MarkHungUpLocked();
+    Wake();  // the watcher reports it as it would have
+  }
+  return hungUp_;
+}
+
 uint32_t TtyPort::LastError() const {
   std::lock_guard lock(mutex_);
   return lastError_;

@@ -48,6 +48,8 @@ class TtyPort {
   bool Purge(uint32_t flags);
 
   bool HungUp() const;
+  // Looks at the tty now rather than waiting for the watcher: true when it has hung up.
+  bool CheckHungUp();
   int Fd() const { return fd_; }
 
  private:
