@@ -2,6 +2,7 @@
 // on the surface; the selected control's lamp follows the selection. GUI thread.
 #include "editor/editor_dialog.h"
 #include "editor/key_map_panel.h"
+#include "editor/label_text.h"
 #include "editor/midi_map_panel.h"
 #include "editor/surface_picture.h"
 #include "mapping/engine_context.h"
@@ -86,12 +87,12 @@ void EditorDialog::ShowControl(ControlId id, bool create) {
   keyMap_->SetSelectedName(QString::fromLatin1(row->name));
   if (!shown_) return;
   if (const ControlMapping* mapping = shown_->LookupMapping(id)) {
-    keyMap_->SetLabel(QString::fromStdString(mapping->Label.Get()));
+    keyMap_->SetLabel(LabelForDisplay(mapping->Label.Get()));
     keyMap_->ShowKeyText(mapping->KeyCode.load(), mapping->KeyFlags.load());
     midiMap_->ShowMidiMap(*mapping);
   } else if (create) {
     ControlMapping* made = shown_->SetMapping(std::make_unique<ControlMapping>(*row));
-    keyMap_->SetLabel(QString::fromStdString(made->Label.Get()));
+    keyMap_->SetLabel(LabelForDisplay(made->Label.Get()));
     keyMap_->ClearKeyText();
     midiMap_->ShowMidiMap(*made);
   }
