@@ -18,6 +18,7 @@
 #include "mapping/shared_text.h"
 #include "platform/midi_system.h"
 #include "protocol/control_table.h"
+#include "protocol/lamp_memory.h"
 #include "protocol/protocol_state.h"
 
 namespace orvo {
@@ -69,6 +70,7 @@ class Keyset {
   std::atomic<orvo::MidiInHandle> MidiInHandle{kNoMidiHandle};
   SharedText MidiInPort;
   std::atomic<orvo::MidiOutHandle> MidiOutHandle{kNoMidiHandle};
+  LampMemory Lamps;  // what its application last wrote to the surface's lamps
 
   // The mapping of `id`, or nullptr. Any thread, no lock.
   ControlMapping* LookupMapping(orvo::ControlId id) const { return mappings_.Find(id); }
