@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <atomic>
 #include <functional>
+#include <string>
 
 #include "editor/editor_dialog.h"
 #include "protocol/editor_notifier.h"
@@ -28,6 +29,11 @@ class EditorSession : public QObject, public EditorNotifier {
   // Closes a running editor (saving every Keyset) and waits for nothing. GUI thread.
   void End();
   EditorDialog* Dialog() const { return dialog_.data(); }
+  // Asks the user whether to take the changed file of the Keyset `name`, whose unsaved
+  // changes in the editor would be dropped: true takes the file's version, false keeps
+  // the editor's. True at once when no editor is open. GUI thread.
+  bool AskTakeChangedFile(const std::string& name);
+
   // The port manager, made after the session (it tells the session about MIDI input).
   void SetMidiPorts(MidiPorts* ports) { services_.ports = ports; }
 
