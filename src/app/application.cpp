@@ -145,7 +145,12 @@ bool Application::Start() {
   ports_->OpenAllMidiPorts(engine_->Mapper);
   if (editor_) editor_->SetMidiPorts(ports_.get());
   if (editor_) files_->SetConflictChoice([this](const Keyset& keyset) { return editor_->AskTakeChangedFile(keyset.Name); });
-  KeysetFollowerServices follow{*files_, *engine_, *ports_, *link_, *this, [](const std::string& line) { Say(line); }, {}};
+  KeysetFollowerServices follow{*files_, *engine_, *ports_, *link_, *this,
+                                [this](const std::string& line) {
+                                  Say(line);
+                                  if (editor_) editor_->SayInMonitor(line);
+                                },
+                                {}};
   if (editor_) follow.Changed = [this](Keyset* keyset) { editor_->ShowKeyset(keyset); };
   follower_ = std::make_unique<KeysetFileFollower>(std::move(follow), std::make_unique<InotifyDirectoryWatch>());
   if (options_.editor) StartEditor();

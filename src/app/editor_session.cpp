@@ -9,6 +9,7 @@
 
 #include "app/gui_thread_calls.h"
 #include "app/tray_icons.h"
+#include "editor/monitor_edit.h"
 #include "mapping/engine_context.h"
 
 namespace orvo {
@@ -107,6 +108,10 @@ void EditorSession::PostLongMessage(const Keyset* keyset, std::span<const uint8_
 
 // Focus finder thread. Null: the focus moved within this program, which keeps the Keyset
 // on show; only the surface's mode in the title may have changed.
+void EditorSession::SayInMonitor(const std::string& line) {
+  if (Open()) dialog_->Monitor()->WriteLine(QString::fromStdString(line));
+}
+
 bool EditorSession::AskTakeChangedFile(const std::string& name) {
   if (!Open()) return true;
   QMessageBox box(QMessageBox::Question, "Orvo",

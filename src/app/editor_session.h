@@ -29,6 +29,8 @@ class EditorSession : public QObject, public EditorNotifier {
   // Closes a running editor (saving every Keyset) and waits for nothing. GUI thread.
   void End();
   EditorDialog* Dialog() const { return dialog_.data(); }
+  // A line for the editor's "Raw Msgs" monitor, dropped while no editor is open. GUI thread.
+  void SayInMonitor(const std::string& line);
   // Asks the user whether to take the changed file of the Keyset `name`, whose unsaved
   // changes in the editor would be dropped: true takes the file's version, false keeps
   // the editor's. True at once when no editor is open. GUI thread.
