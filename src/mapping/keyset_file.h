@@ -1,7 +1,7 @@
 #pragma once
 // Keyset files: one text file per Keyset, NAME.orvo in the settings directory, read at
-// start-up and written by the editor's save commands. Lines end in CR LF; the reader
-// also takes LF alone.
+// start-up and again whenever one changes, and written by the editor's save commands.
+// Lines end in CR LF; the reader also takes LF alone.
 //
 //   1204:32:3735552:0:0:0:Play        ControlId:KeyCode:KeyFlags:MapType:DataA:DataB:Label
 //   1224:::4:B1:0:Volume 1            (no keystroke: KeyCode and KeyFlags empty)
