@@ -12,6 +12,7 @@
 #include "mapping/engine_context.h"
 #include "mapping/keyset_file.h"
 #include "os/fake/counting_sinks.h"
+#include "os/fake/plain_file_saver.h"
 #include "protocol/message_decoder.h"
 
 namespace orvo {
@@ -98,7 +99,8 @@ void BM_SaveAllKeysets(benchmark::State& state) {
   Mapper mapper;
   MakeKeysets(mapper);
   SilentMessages messages;
-  KeysetFiles files(mapper, dir.path, messages);
+  PlainFileSaver saver;
+  KeysetFiles files(mapper, dir.path, messages, saver);
   for (auto _ : state) files.SaveAllKeysets();
   state.SetItemsProcessed(state.iterations() * kKeysetFiles);
 }
@@ -110,12 +112,14 @@ void BM_LoadAllKeysets(benchmark::State& state) {
     Mapper mapper;
     MakeKeysets(mapper);
     SilentMessages messages;
-    KeysetFiles(mapper, dir.path, messages).SaveAllKeysets();
+    PlainFileSaver saver;
+    KeysetFiles(mapper, dir.path, messages, saver).SaveAllKeysets();
   }
   SilentMessages messages;
+  PlainFileSaver saver;
   for (auto _ : state) {
     Mapper mapper;
-    KeysetFiles files(mapper, dir.path, messages);
+    KeysetFiles files(mapper, dir.path, messages, saver);
     files.LoadAllKeysets();
     benchmark::DoNotOptimize(mapper.Count());
   }

@@ -13,6 +13,7 @@
 #include "harness/temp_dir.h"
 #include "mapping/engine_context.h"
 #include "mapping/keyset_file.h"
+#include "os/fake/plain_file_saver.h"
 #include "os/fake/recording_device.h"
 #include "os/fake/recording_messages.h"
 
@@ -52,7 +53,8 @@ struct EditorRig {
   EngineContext engine{4242};
   RecordingDevice device;
   RecordingMessages messages;
-  KeysetFiles files{engine.Mapper, dir.Path(), messages};
+  PlainFileSaver saver;
+  KeysetFiles files{engine.Mapper, dir.Path(), messages, saver};
   QString chosenApplication;  // what "&New Keyset"'s file dialog answers; empty: cancelled
   std::unique_ptr<EditorDialog> dialog;
 };

@@ -27,8 +27,9 @@ class TempDir {
 
   const std::filesystem::path& Path() const { return path_; }
 
-  void Write(const std::string& name, const std::string& bytes) const {
-    std::ofstream(path_ / name, std::ios::binary) << bytes;
+  void Write(const std::string& name, const std::string& bytes) const { WriteFile(path_ / name, bytes); }
+  static void WriteFile(const std::filesystem::path& file, const std::string& bytes) {
+    std::ofstream(file, std::ios::binary) << bytes;
   }
   std::string Read(const std::string& name) const {
     std::ifstream in(path_ / name, std::ios::binary);

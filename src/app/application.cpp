@@ -10,6 +10,7 @@
 #include "app/dispatch_report_printer.h"
 #include "app/editor_session.h"
 #include "app/gui_thread_calls.h"
+#include "app/keyset_file_follower.h"
 #include "app/qt_message_service.h"
 #include "app/settings_directory.h"
 #include "app/simulated_surface_session.h"
@@ -22,6 +23,8 @@
 #include "mapping/focus_finder.h"
 #include "mapping/keyset_file.h"
 #include "midi/midi_ports.h"
+#include "os/linux/directory_watch.h"
+#include "os/linux/file_saver.h"
 #include "os/linux/hotplug.h"
 #include "os/linux/midi.h"
 #include "os/linux/serial.h"
@@ -84,7 +87,9 @@ bool Application::Start() {
 
   // The Keysets.
   engine_ = std::make_unique<EngineContext>(static_cast<uint32_t>(getpid()));
-  files_ = std::make_unique<KeysetFiles>(engine_->Mapper, settingsDirectory_, *messages_);
+  saver_ = std::make_unique<LinuxFileSaver>();
+  files_ = std::make_unique<KeysetFiles>(engine_->Mapper, settingsDirectory_, *messages_, *saver_);
+  files_->SetReport([](const std::string& line) { Say(line); });
   files_->LoadAllKeysets();
   // A signal while a box of the loading stood: end here, as if before the event loop.
   if (quitRequested_ || !StartPlatform()) return false;
@@ -142,6 +147,15 @@ bool Application::Start() {
   ports_ = std::make_unique<MidiPorts>(MidiServices{*midi_, *messages_, *link_, editor, *this, pool_.get()});
   ports_->OpenAllMidiPorts(engine_->Mapper);
   if (editor_) editor_->SetMidiPorts(ports_.get());
+  if (editor_) files_->SetConflictChoice([this](const Keyset& keyset) { return editor_->AskTakeChangedFile(keyset.Name); });
+  KeysetFollowerServices follow{*files_, *engine_, *ports_, *link_, *this,
+                                [this](const std::string& line) {
+                                  Say(line);
+                                  if (editor_) editor_->SayInMonitor(line);
+                                },
+                                {}};
+  if (editor_) follow.Changed = [this](Keyset* keyset) { editor_->ShowKeyset(keyset); };
+  follower_ = std::make_unique<KeysetFileFollower>(std::move(follow), std::make_unique<InotifyDirectoryWatch>());
   if (options_.editor && !quitRequested_) StartEditor();
   return !quitRequested_;
 }
@@ -266,6 +280,7 @@ void Application::Shutdown() {
   shutDown_ = true;
   // The editor saves every Keyset as it closes: before the ports close and the Keysets go.
   if (editor_) editor_->End();
+  follower_.reset();
   if (gui_) gui_->Close();
   udev_.reset();
   if (bridge_) bridge_->SetDeviceChangeCallback({});

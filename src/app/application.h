@@ -26,7 +26,9 @@ class FocusFinder;
 class ForegroundQuery;
 class GuiThreadCalls;
 class KeyInjector;
+class FileSaver;
 class KeysetFiles;
+class KeysetFileFollower;
 class MessageDecoder;
 class ReadLoop;
 class QtMessageService;
@@ -92,6 +94,7 @@ class Application : public QObject, public LinkHooks, public MainThreadPoster {
   std::unique_ptr<TerminalNotifier> terminal_;
   std::unique_ptr<TrayWindow> tray_;
   std::unique_ptr<EngineContext> engine_;
+  std::unique_ptr<FileSaver> saver_;
   std::unique_ptr<KeysetFiles> files_;
   ManualResetEvent unitConnection_;
   std::unique_ptr<SimulatedSurfaceSession> simulation_;
@@ -111,6 +114,7 @@ class Application : public QObject, public LinkHooks, public MainThreadPoster {
   std::thread readThread_;
   std::unique_ptr<FocusFinder> focusFinder_;
   std::unique_ptr<MidiPorts> ports_;
+  std::unique_ptr<KeysetFileFollower> follower_;
   std::unique_ptr<UdevMonitor> udev_;
   std::atomic<ConnectionState> headlessState_{ConnectionState::kDisconnected};
   bool shutDown_ = false;

@@ -2,11 +2,14 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QWidget>
 #include <vector>
 
 #include "app/gui_thread_calls.h"
 #include "app/tray_icons.h"
+#include "editor/monitor_edit.h"
 #include "mapping/engine_context.h"
 
 namespace orvo {
@@ -123,6 +126,22 @@ void EditorSession::PostLongMessage(const Keyset* keyset, std::span<const uint8_
 
 // Focus finder thread. Null: the focus moved within this program, which keeps the Keyset
 // on show; only the surface's mode in the title may have changed.
+void EditorSession::SayInMonitor(const std::string& line) {
+  if (Open()) dialog_->Monitor()->WriteLine(QString::fromStdString(line));
+}
+
+bool EditorSession::AskTakeChangedFile(const std::string& name) {
+  if (!Open()) return true;
+  QMessageBox box(QMessageBox::Question, "Orvo",
+                  QString::fromStdString("The file of the Keyset " + name +
+                                         " was changed on disk, and the editor holds unsaved changes to it."),
+                  QMessageBox::NoButton, dialog_.data());
+  QPushButton* takeFile = box.addButton("Take the file's version", QMessageBox::AcceptRole);
+  box.addButton("Keep mine", QMessageBox::RejectRole);
+  box.exec();
+  return box.clickedButton() == takeFile;
+}
+
 void EditorSession::ShowKeyset(const Keyset* keyset) {
   if (!running_.load()) return;
   gui_.Post([this, keyset] {

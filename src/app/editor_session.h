@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <atomic>
 #include <functional>
+#include <string>
 
 #include "app/destroyed_window_filter.h"
 #include "editor/editor_dialog.h"
@@ -34,6 +35,13 @@ class EditorSession : public QObject, public EditorNotifier {
   // A window destroyed from outside (the window manager): when it was the editor's, the
   // editor is ended as if closed, so that "&Start Editor" opens a new one. GUI thread.
   void WindowDestroyed(unsigned long window);
+  // A line for the editor's "Raw Msgs" monitor, dropped while no editor is open. GUI thread.
+  void SayInMonitor(const std::string& line);
+  // Asks the user whether to take the changed file of the Keyset `name`, whose unsaved
+  // changes in the editor would be dropped: true takes the file's version, false keeps
+  // the editor's. True at once when no editor is open. GUI thread.
+  bool AskTakeChangedFile(const std::string& name);
+
   // The port manager, made after the session (it tells the session about MIDI input).
   void SetMidiPorts(MidiPorts* ports) { services_.ports = ports; }
 

@@ -4,6 +4,7 @@
 #include "app/settings_directory.h"
 #include "mapping/keyset.h"
 #include "mapping/keyset_file.h"
+#include "os/linux/file_saver.h"
 #include "mapping/keyset_listing.h"
 #include "protocol/device_modes.h"
 
@@ -32,7 +33,9 @@ int ListKeysets(const Options& options) {
   }
   QtMessageService messages(nullptr);  // to standard error
   Mapper mapper;
-  KeysetFiles files(mapper, directory, messages);
+  LinuxFileSaver saver;  // never used: listing saves nothing
+  KeysetFiles files(mapper, directory, messages, saver);
+  files.SetReport([](const std::string& line) { std::fprintf(stderr, "orvo: %s\n", line.c_str()); });
   files.LoadAllKeysets();
   std::printf("Keyset files in %s\n\n", directory.c_str());
   PrintKeysets(mapper, stdout);

@@ -3,6 +3,7 @@
 #include "editor/editor_dialog.h"
 #include "editor/editor_messages.h"
 #include "editor/key_map_panel.h"
+#include "editor/label_text.h"
 #include "editor/midi_map_panel.h"
 #include "editor/surface_picture.h"
 #include "mapping/engine_context.h"
@@ -103,7 +104,7 @@ void EditorDialog::ShowControl(ControlId id, bool create) {
   const ControlMapping blank(*row);
   if (!mapping) keyMap_->ClearModifiers();
   const ControlMapping& shown = mapping ? *mapping : blank;
-  keyMap_->SetLabel(QString::fromStdString(shown.Label.Get()));
+  keyMap_->SetLabel(LabelForDisplay(shown.Label.Get()));
   keyMap_->ShowKeyText(shown.KeyCode.load(), shown.KeyFlags.load());
   midiMap_->ShowMidiMap(shown);
   keyMap_->FocusKeyCapture();

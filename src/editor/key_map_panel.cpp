@@ -12,6 +12,7 @@
 #include "editor/editor_messages.h"
 #include "editor/editor_target.h"
 #include "editor/key_capture_edit.h"
+#include "editor/label_text.h"
 #include "mapping/keyset.h"
 #include "platform/key_map.h"
 #include "platform/message_service.h"
@@ -144,7 +145,7 @@ void KeyMapPanel::ApplyMapping() {
     Tell(kSelectMapFirstMessage);
     return;
   }
-  mapping->Label.Set(labelBox_->text().toStdString());
+  mapping->Label.Set(LabelBytes(labelBox_->text(), mapping->Label.Get()));
   // Bits 3 and 4 of the modifiers are never set by a capture; NoKey has both.
   if (mapping->KeyFlags.load(std::memory_order_relaxed) & 0x18) {
     Tell(kInvalidKeyMessage);

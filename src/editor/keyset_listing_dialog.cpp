@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "editor/label_text.h"
 #include "editor/surface_layout.h"
 #include "mapping/keyset.h"
 #include "mapping/keyset_listing.h"
@@ -26,7 +27,7 @@ KeysetListingDialog::KeysetListingDialog(const Keyset* shown, QWidget* parent)
   list_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   list_->setSelectionMode(QAbstractItemView::SingleSelection);
   if (shown != nullptr) {
-    for (const std::string& line : KeysetListing(*shown)) list_->addItem(QString::fromStdString(line));
+    for (const std::string& line : KeysetListing(*shown)) list_->addItem(LabelForDisplay(line));
   }
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, Qt::Horizontal, this);

@@ -84,7 +84,7 @@ FocusPollResult FocusFinder::PollOnce() {
   if (unchanged) return result;
 
   const int32_t mode = chosen->DeviceMode.load();
-  if (SelectModeForApplication(engine.Protocol, services_.Device, mode) != kModeDone) {
+  if (SelectModeForApplication(engine.Protocol, services_.Device, mode, &chosen->Lamps) != kModeDone) {
     result.Failure = ModeFailureText(mode, chosen->Name);
     return result;
   }

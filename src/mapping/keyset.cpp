@@ -1,5 +1,7 @@
 #include "mapping/keyset.h"
 
+#include <utility>
+
 namespace orvo {
 
 std::string UpperCased(std::string_view name) {
@@ -7,6 +9,20 @@ std::string UpperCased(std::string_view name) {
   for (char& ch : upper)
     if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
   return upper;
+}
+
+void Keyset::TakeContentOf(Keyset& read) {
+  {
+    std::scoped_lock lock(tablesMutex_, read.tablesMutex_);
+    std::unique_ptr<MappingTable> table = std::exchange(read.tables_.back(), std::make_unique<MappingTable>());
+    read.current_.store(read.tables_.back().get(), std::memory_order_release);
+    current_.store(table.get(), std::memory_order_release);
+    tables_.push_back(std::move(table));
+  }
+  MidiInPort.Set(read.MidiInPort.Get());
+  MidiOutPort.Set(read.MidiOutPort.Get());
+  DeviceMode.store(read.DeviceMode.load());
+  FileLines.TakeFrom(read.FileLines);
 }
 
 Keyset* Mapper::FindOrCreate(std::string_view name, bool create) {

@@ -6,18 +6,23 @@
 // Threads: the editor (GUI thread) adds Keysets and mappings and edits their fields while
 // the focus finder, the read thread (dispatch) and the MIDI threads read them. Lookups
 // take no lock (see BucketTable); every field that changes after creation is an atomic or
-// a SharedText. Nothing is ever removed before the Mapper is destroyed at exit.
+// a SharedText. Nothing is ever removed before the Mapper is destroyed at exit: a Keyset
+// read again from its file puts a new mapping table in force and keeps the old one.
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "mapping/bucket_table.h"
+#include "mapping/kept_file_lines.h"
 #include "mapping/map_type.h"
 #include "mapping/shared_text.h"
 #include "platform/midi_system.h"
 #include "protocol/control_table.h"
+#include "protocol/lamp_memory.h"
 #include "protocol/protocol_state.h"
 
 namespace orvo {
@@ -69,25 +74,44 @@ class Keyset {
   std::atomic<orvo::MidiInHandle> MidiInHandle{kNoMidiHandle};
   SharedText MidiInPort;
   std::atomic<orvo::MidiOutHandle> MidiOutHandle{kNoMidiHandle};
+  KeptFileLines FileLines;  // what its file holds beyond the fields above
+  LampMemory Lamps;         // what its application last wrote to the surface's lamps
 
   // The mapping of `id`, or nullptr. Any thread, no lock.
-  ControlMapping* LookupMapping(orvo::ControlId id) const { return mappings_.Find(id); }
+  ControlMapping* LookupMapping(orvo::ControlId id) const { return Mappings().Find(id); }
   // Enters `mapping` under its ControlId unless the control has one already; returns the
   // mapping in force for the control.
   ControlMapping* SetMapping(std::unique_ptr<ControlMapping> mapping) {
     const orvo::ControlId id = mapping->ControlId;
-    return mappings_.Insert(id, std::move(mapping));
+    return Mappings().Insert(id, std::move(mapping));
   }
-  std::size_t Count() const { return mappings_.Count(); }
+  std::size_t Count() const { return Mappings().Count(); }
   // f(ControlId, ControlMapping&) for every mapping: buckets of 16 ControlIds in turn
   // ((id / 16) mod 17, buckets 0..16), the latest entered first within a bucket.
   template <class F>
   void ForEachMapping(F&& f) const {
-    mappings_.ForEach(std::forward<F>(f));
+    Mappings().ForEach(std::forward<F>(f));
   }
 
+  // Puts the mappings, ports, mode and file lines of `read` (a Keyset just read from this
+  // Keyset's file) in force in one step: a lookup finds either every old mapping or every
+  // new one. The old mappings stay alive until exit, so that a reader still holding one
+  // is safe. Main thread.
+  void TakeContentOf(Keyset& read);
+
  private:
-  BucketTable<orvo::ControlId, ControlMapping, ControlIdBucket> mappings_;
+  using MappingTable = BucketTable<orvo::ControlId, ControlMapping, ControlIdBucket>;
+  MappingTable& Mappings() const { return *current_.load(std::memory_order_acquire); }
+
+  std::mutex tablesMutex_;
+  std::vector<std::unique_ptr<MappingTable>> tables_ = MakeFirstTable();  // every table, the current last
+  std::atomic<MappingTable*> current_{tables_.back().get()};
+
+  static std::vector<std::unique_ptr<MappingTable>> MakeFirstTable() {
+    std::vector<std::unique_ptr<MappingTable>> tables;
+    tables.push_back(std::make_unique<MappingTable>());
+    return tables;
+  }
 };
 
 // FNV-1a: spreads application names over the buckets.

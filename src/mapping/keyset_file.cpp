@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <array>
 #include <bitset>
-#include <charconv>
 #include <cstdio>
 #include <fstream>
 #include <limits>
 #include <map>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <vector>
 
 namespace orvo {
@@ -25,13 +25,18 @@ std::string_view Trimmed(std::string_view text) {
   return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
 }
 
-// The whole text as a decimal integer within [low, high]; nothing for anything else.
-std::optional<int64_t> DecimalIn(std::string_view text, int64_t low, int64_t high) {
+// The leading decimal integer of the text, with an optional sign, as the format's own
+// reader takes it ("1204x" is 1204); nothing when the text does not start with one.
+// Values beyond 2^40 are held there, far outside every field's range.
+std::optional<int64_t> LeadingInteger(std::string_view text) {
+  constexpr int64_t kLimit = int64_t{1} << 40;
+  std::size_t i = 0;
+  const bool negative = !text.empty() && text[0] == '-';
+  if (!text.empty() && (text[0] == '-' || text[0] == '+')) i = 1;
+  if (i >= text.size() || text[i] < '0' || text[i] > '9') return std::nullopt;
   int64_t value = 0;
-  const char* end = text.data() + text.size();
-  const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-  if (ec != std::errc() || ptr != end || value < low || value > high) return std::nullopt;
-  return value;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) value = std::min(value * 10 + (text[i] - '0'), kLimit);
+  return negative ? -value : value;
 }
 
 int HexDigit(char ch) {
@@ -41,22 +46,12 @@ int HexDigit(char ch) {
   return -1;
 }
 
-// A data byte field: hex digits only, worth at most 0xFF.
-std::optional<uint8_t> DataByte(std::string_view text) {
-  if (!std::all_of(text.begin(), text.end(), [](char ch) { return HexDigit(ch) >= 0; })) return std::nullopt;
-  const auto significant = text.find_first_not_of('0');
-  if (significant != std::string_view::npos && text.size() - significant > 2) return std::nullopt;
-  uint8_t byte = 0;
-  HexToByte(text, byte);
-  return byte;
-}
-
 // Line breaks inside a label or port name would split the line: written as spaces.
 void AppendOneLine(std::string& out, const std::string& text) {
   for (char ch : text) out.push_back(ch == '\r' || ch == '\n' ? ' ' : ch);
 }
 
-void AppendMappingLine(std::string& out, orvo::ControlId id, const ControlMapping& mapping) {
+std::string MappingLine(orvo::ControlId id, const ControlMapping& mapping) {
   const uint32_t keyFlags = mapping.KeyFlags.load(std::memory_order_relaxed);
   std::array<char, 96> head{};
   int length;
@@ -73,9 +68,16 @@ void AppendMappingLine(std::string& out, orvo::ControlId id, const ControlMappin
                            static_cast<unsigned>(mapping.DataA.load(std::memory_order_relaxed)),
                            static_cast<unsigned>(mapping.DataB.load(std::memory_order_relaxed)));
   }
-  out.append(head.data(), static_cast<std::size_t>(length));
-  AppendOneLine(out, mapping.Label.Get());
-  out += "\r\n";
+  std::string line(head.data(), static_cast<std::size_t>(length));
+  AppendOneLine(line, mapping.Label.Get());
+  return line;
+}
+
+std::string SettingLine(std::string_view key, const std::string& value) {
+  std::string line(key);
+  line += ':';
+  AppendOneLine(line, value);
+  return line;
 }
 
 // The seven fields of a mapping line, or nothing when it has fewer than six colons.
@@ -92,50 +94,46 @@ std::optional<std::array<std::string_view, 7>> SplitMappingLine(std::string_view
   return fields;
 }
 
-// The mapping a line describes, or nullptr when the line is not a sound mapping line
-// for a control of the table.
+// The mapping a line describes, or nullptr when the line has fewer than seven fields or
+// its ControlId has no row in the control table. Each field is read as the format's own
+// reader reads it: the leading integer of a decimal field (0 when there is none), a hex
+// field through HexToByte.
 std::unique_ptr<ControlMapping> ParseMappingLine(std::string_view line) {
   const auto fields = SplitMappingLine(line);
   if (!fields) return nullptr;
   const auto& [idText, keyCodeText, keyFlagsText, mapTypeText, dataAText, dataBText, label] = *fields;
 
-  const auto id = DecimalIn(idText, kFirstControlId, kLastControlId);
-  if (!id) return nullptr;
-  const ControlDescriptor* row = LookupControlById(static_cast<orvo::ControlId>(*id));
+  const int64_t id = LeadingInteger(idText).value_or(0);
+  if (id < kFirstControlId || id > kLastControlId) return nullptr;
+  const ControlDescriptor* row = LookupControlById(static_cast<orvo::ControlId>(id));
   if (!row) return nullptr;
   auto mapping = std::make_unique<ControlMapping>(*row);
 
   constexpr int64_t kIntMin = std::numeric_limits<int32_t>::min();
   constexpr int64_t kIntMax = std::numeric_limits<int32_t>::max();
   constexpr int64_t kUintMax = std::numeric_limits<uint32_t>::max();
-  if (!keyCodeText.empty()) {
-    const auto keyCode = DecimalIn(keyCodeText, kIntMin, kIntMax);
-    if (!keyCode) return nullptr;
-    mapping->KeyCode = static_cast<int32_t>(*keyCode);
-  }
-  if (!keyFlagsText.empty()) {
-    // Written signed; an unsigned spelling of the same 32 bits is taken as well.
-    const auto keyFlags = DecimalIn(keyFlagsText, kIntMin, kUintMax);
-    if (!keyFlags) return nullptr;
-    mapping->KeyFlags = static_cast<uint32_t>(*keyFlags);
-  }
-  if (!mapTypeText.empty()) {
-    const auto mapType = DecimalIn(mapTypeText, 0, kUintMax);
-    if (!mapType) return nullptr;
-    mapping->MapType = static_cast<MapType>(*mapType & 0xFF);
-  }
-  if (!dataAText.empty()) {
-    const auto dataA = DataByte(dataAText);
-    if (!dataA) return nullptr;
-    mapping->DataA = *dataA;
-  }
-  if (!dataBText.empty()) {
-    const auto dataB = DataByte(dataBText);
-    if (!dataB) return nullptr;
-    mapping->DataB = *dataB;
-  }
+  auto integer = [](std::string_view text) { return LeadingInteger(text).value_or(0); };
+  if (!keyCodeText.empty()) mapping->KeyCode = static_cast<int32_t>(std::clamp(integer(keyCodeText), kIntMin, kIntMax));
+  // Written signed; an unsigned spelling of the same 32 bits is taken as well.
+  if (!keyFlagsText.empty())
+    mapping->KeyFlags = static_cast<uint32_t>(std::clamp(integer(keyFlagsText), kIntMin, kUintMax));
+  if (!mapTypeText.empty()) mapping->MapType = static_cast<MapType>(integer(mapTypeText) & 0xFF);
+  uint8_t byte = 0;
+  if (HexToByte(dataAText, byte)) mapping->DataA = byte;
+  if (HexToByte(dataBText, byte)) mapping->DataB = byte;
   mapping->Label.Set(label);
   return mapping;
+}
+
+// The bytes of a file; nothing when it cannot be read (missing, a directory, no access).
+std::optional<std::string> ReadWholeFile(const fs::path& path) {
+  std::error_code ec;
+  if (fs::is_directory(path, ec)) return std::nullopt;
+  std::ifstream in(path, std::ios::binary);
+  if (!in.is_open()) return std::nullopt;
+  std::string bytes(std::istreambuf_iterator<char>(in), {});
+  if (in.bad()) return std::nullopt;
+  return bytes;
 }
 
 bool EndsWithKeysetExtension(const std::string& fileName) {
@@ -164,56 +162,89 @@ bool HexToByte(std::string_view text, uint8_t& byte) {
   return true;
 }
 
+std::vector<std::string> KeysetLines(const Keyset& keyset) {
+  std::vector<std::string> lines;
+  lines.reserve(keyset.Count() + 3);
+  keyset.ForEachMapping([&](orvo::ControlId id, const ControlMapping& mapping) { lines.push_back(MappingLine(id, mapping)); });
+  if (const std::string port = keyset.MidiInPort.Get(); !port.empty()) lines.push_back(SettingLine(kMidiInPortKey, port));
+  if (const std::string port = keyset.MidiOutPort.Get(); !port.empty()) lines.push_back(SettingLine(kMidiOutPortKey, port));
+  lines.push_back(SettingLine(kDeviceModeKey, std::to_string(keyset.DeviceMode.load(std::memory_order_relaxed))));
+  return lines;
+}
+
 std::string FormatKeyset(const Keyset& keyset) {
   std::string out;
   out.reserve(keyset.Count() * 40 + 128);
-  keyset.ForEachMapping([&](orvo::ControlId id, const ControlMapping& mapping) { AppendMappingLine(out, id, mapping); });
-  if (const std::string port = keyset.MidiInPort.Get(); !port.empty()) {
-    out += "MidiInPort:";
-    AppendOneLine(out, port);
+  for (const std::string& line : keyset.FileLines.Merge(KeysetLines(keyset))) {
+    out += line;
     out += "\r\n";
   }
-  if (const std::string port = keyset.MidiOutPort.Get(); !port.empty()) {
-    out += "MidiOutPort:";
-    AppendOneLine(out, port);
-    out += "\r\n";
-  }
-  out += "DeviceMode:" + std::to_string(keyset.DeviceMode.load(std::memory_order_relaxed)) + "\r\n";
   return out;
 }
 
-void ReadKeysetText(std::istream& in, Keyset& keyset) {
+std::vector<int> ReadKeysetText(std::istream& in, Keyset& keyset, KeysetSource source) {
+  const bool ownFile = source == KeysetSource::kOwnFile;
   std::vector<std::unique_ptr<ControlMapping>> mappings;
   std::bitset<kLastControlId - kFirstControlId + 1> seen;
+  std::vector<int> unread;
+  std::string anchorKey;  // the key of the last line taken
   std::string line;
-  while (std::getline(in, line)) {
-    while (!line.empty() && line.back() == '\r') line.pop_back();
+  auto taken = [&](const std::string& written) {
+    if (!ownFile) return;
+    if (written != line) keyset.FileLines.AddSpelling(written, line);
+    anchorKey = KeptFileLines::KeyOf(written);
+  };
+  auto notTaken = [&](int lineNumber, bool report) {
+    if (!ownFile) return;
+    keyset.FileLines.AddUnread(anchorKey, line);
+    if (report) unread.push_back(lineNumber);
+  };
+  for (int lineNumber = 1; std::getline(in, line); ++lineNumber) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
     const auto colon = line.find(':');
-    if (colon == std::string::npos) continue;
     const std::string_view key = Trimmed(std::string_view(line).substr(0, colon));
-    if (key.empty()) continue;
+    if (colon == std::string::npos || key.empty()) {
+      notTaken(lineNumber, !Trimmed(line).empty());
+      continue;
+    }
     const std::string_view value = Trimmed(std::string_view(line).substr(colon + 1));
 
-    if (key == "MidiInPort") {
-      if (!value.empty()) keyset.MidiInPort.Set(value);
-    } else if (key == "MidiOutPort") {
-      if (!value.empty()) keyset.MidiOutPort.Set(value);
-    } else if (key == "DeviceMode") {
-      const auto mode = DecimalIn(value, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max());
-      if (mode) keyset.DeviceMode = static_cast<int32_t>(*mode);
+    if (key == kMidiInPortKey || key == kMidiOutPortKey) {
+      if (value.empty() || !ownFile) {
+        notTaken(lineNumber, false);
+        continue;
+      }
+      (key == kMidiInPortKey ? keyset.MidiInPort : keyset.MidiOutPort).Set(value);
+      taken(SettingLine(key, std::string(value)));
+    } else if (key == kDeviceModeKey) {
+      const auto mode = LeadingInteger(value);
+      const bool fits = mode && *mode >= std::numeric_limits<int32_t>::min() && *mode <= std::numeric_limits<int32_t>::max();
+      if (!fits || !ownFile) {
+        notTaken(lineNumber, ownFile && !value.empty());
+        continue;
+      }
+      keyset.DeviceMode = static_cast<int32_t>(*mode);
+      taken(SettingLine(key, std::to_string(keyset.DeviceMode.load())));
     } else if (auto mapping = ParseMappingLine(line)) {
       const std::size_t index = static_cast<std::size_t>(mapping->ControlId - kFirstControlId);
-      if (seen[index] || keyset.LookupMapping(mapping->ControlId)) continue;
+      if (seen[index] || keyset.LookupMapping(mapping->ControlId)) {
+        notTaken(lineNumber, true);
+        continue;
+      }
       seen[index] = true;
+      taken(MappingLine(mapping->ControlId, *mapping));
       mappings.push_back(std::move(mapping));
+    } else {
+      notTaken(lineNumber, true);
     }
   }
   // Latest entered comes first in a bucket: enter the lines backwards to keep their order.
   for (auto it = mappings.rbegin(); it != mappings.rend(); ++it) keyset.SetMapping(std::move(*it));
+  return unread;
 }
 
-KeysetFiles::KeysetFiles(Mapper& mapper, std::filesystem::path directory, MessageService& messages)
-    : mapper_(mapper), directory_(std::move(directory)), messages_(messages) {}
+KeysetFiles::KeysetFiles(Mapper& mapper, std::filesystem::path directory, MessageService& messages, FileSaver& saver)
+    : mapper_(mapper), directory_(std::move(directory)), messages_(messages), saver_(saver) {}
 
 std::filesystem::path KeysetFiles::PathOf(const Keyset& keyset) const {
   return directory_ / (keyset.Name + std::string(kKeysetFileExtension));
@@ -247,23 +278,91 @@ void KeysetFiles::LoadAllKeysets() {
 
 bool KeysetFiles::LoadKeysetFile(const std::string& fileName) {
   if (fileName.size() <= kKeysetFileExtension.size()) return false;
-  const std::string name = fileName.substr(0, fileName.size() - kKeysetFileExtension.size());
-  const fs::path path = directory_ / fileName;
-  std::error_code ec;
-  std::ifstream in;
-  if (!fs::is_directory(path, ec)) in.open(path, std::ios::binary);
-  if (!in.is_open()) {
+  const auto bytes = ReadWholeFile(directory_ / fileName);
+  if (!bytes) {
     messages_.ShowMessage(kReadFailedMessage, MessageIcon::kWarning);
     return false;
   }
-  Keyset* keyset = mapper_.FindOrCreate(name, true);
+  Keyset* keyset = mapper_.FindOrCreate(fileName.substr(0, fileName.size() - kKeysetFileExtension.size()), true);
   if (keyset->Name == Mapper::kDefaultName) mapper_.SetDefaultKeyset(keyset);
-  ReadKeysetText(in, *keyset);
-  if (in.bad()) {
-    messages_.ShowMessage(kReadFailedMessage, MessageIcon::kWarning);
-    return false;
-  }
+  // A differently cased copy beside the Keyset's own file is stale.
+  const std::string ownName = PathOf(*keyset).filename().string();
+  std::error_code ec;
+  const bool stale = fileName != ownName && fs::exists(directory_ / ownName, ec);
+  ReadInto(*keyset, fileName, *bytes, stale ? KeysetSource::kStaleCasing : KeysetSource::kOwnFile);
+  if (!stale) RememberContent(ownName, *bytes, *keyset);
   return true;
+}
+
+KeysetReload KeysetFiles::ReloadKeysetFile(const std::string& fileName) {
+  KeysetReload result;
+  if (!EndsWithKeysetExtension(fileName)) return result;
+  const std::string name = UpperCased(fileName.substr(0, fileName.size() - kKeysetFileExtension.size()));
+  const std::string ownName = name + std::string(kKeysetFileExtension);
+  std::error_code ec;
+  if (fileName != ownName && fs::exists(directory_ / ownName, ec)) return result;  // a stale casing
+  Keyset* keyset = mapper_.FindOrCreate(name, false);
+  const auto bytes = ReadWholeFile(directory_ / fileName);
+  if (!bytes) {
+    // Gone: the Keyset stays in memory, and is reported once.
+    if (keyset && !fs::exists(directory_ / fileName, ec) && ForgetContent(ownName))
+      result = {KeysetReload::Kind::kRemoved, keyset};
+    return result;
+  }
+  if (IsKnownContent(ownName, *bytes)) return result;  // as last read or saved here
+  if (keyset && conflict_ && HasUnsavedChanges(*keyset) && !conflict_(*keyset)) {
+    // The editor's version stays, to be saved over the file; this content is not asked
+    // about again.
+    std::lock_guard lock(knownMutex_);
+    knownContent_[ownName].file = std::hash<std::string_view>{}(*bytes);
+    return {KeysetReload::Kind::kKeptOwn, keyset};
+  }
+
+  Keyset read(name);
+  ReadInto(read, fileName, *bytes, KeysetSource::kOwnFile);
+  result.kind = keyset ? KeysetReload::Kind::kChanged : KeysetReload::Kind::kAdded;
+  if (!keyset) keyset = mapper_.FindOrCreate(name, true);
+  if (keyset->Name == Mapper::kDefaultName) mapper_.SetDefaultKeyset(keyset);
+  result.keyset = keyset;
+  result.portsChanged = read.MidiInPort.Get() != keyset->MidiInPort.Get() ||
+                        read.MidiOutPort.Get() != keyset->MidiOutPort.Get();
+  result.modeChanged = read.DeviceMode.load() != keyset->DeviceMode.load();
+  keyset->TakeContentOf(read);
+  RememberContent(ownName, *bytes, *keyset);
+  return result;
+}
+
+void KeysetFiles::ReadInto(Keyset& keyset, const std::string& fileName, const std::string& bytes, KeysetSource source) {
+  std::istringstream in(bytes);
+  const std::vector<int> unread = ReadKeysetText(in, keyset, source);
+  if (unread.empty() || !report_) return;
+  std::string line = fileName + (unread.size() == 1 ? ": line" : ": lines");
+  for (std::size_t i = 0; i < unread.size(); ++i) line += (i ? ", " : " ") + std::to_string(unread[i]);
+  report_(line + " not understood, kept as written");
+}
+
+void KeysetFiles::RememberContent(const std::string& ownName, std::string_view bytes, const Keyset& keyset) {
+  const std::size_t formatted = std::hash<std::string>{}(FormatKeyset(keyset));
+  std::lock_guard lock(knownMutex_);
+  knownContent_[ownName] = {std::hash<std::string_view>{}(bytes), formatted};
+}
+
+bool KeysetFiles::IsKnownContent(const std::string& ownName, std::string_view bytes) const {
+  std::lock_guard lock(knownMutex_);
+  const auto known = knownContent_.find(ownName);
+  return known != knownContent_.end() && known->second.file == std::hash<std::string_view>{}(bytes);
+}
+
+bool KeysetFiles::HasUnsavedChanges(const Keyset& keyset) const {
+  const std::size_t formatted = std::hash<std::string>{}(FormatKeyset(keyset));
+  std::lock_guard lock(knownMutex_);
+  const auto known = knownContent_.find(PathOf(keyset).filename().string());
+  return known == knownContent_.end() ? keyset.Count() > 0 : known->second.formatted != formatted;
+}
+
+bool KeysetFiles::ForgetContent(const std::string& ownName) {
+  std::lock_guard lock(knownMutex_);
+  return knownContent_.erase(ownName) > 0;
 }
 
 bool KeysetFiles::SaveKeyset(const Keyset& keyset) {
@@ -290,31 +389,13 @@ bool KeysetFiles::WriteKeysetFile(const Keyset& keyset) {
     messages_.ShowMessage(kWriteFailedMessage, MessageIcon::kWarning);
     return false;
   }
-  const fs::path path = PathOf(keyset);
-  fs::path temporary = path;
-  temporary += ".tmp";  // not *.orvo: a leftover is never loaded
   const std::string text = FormatKeyset(keyset);
-
-  bool written = false;
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (out.is_open()) {
-      out.write(text.data(), static_cast<std::streamsize>(text.size()));
-      out.flush();
-      out.close();
-      written = !out.fail();
-    }
-  }
-  std::error_code ec;
-  if (written) {
-    fs::rename(temporary, path, ec);
-    written = !ec;
-  }
-  if (!written) {
-    fs::remove(temporary, ec);
+  if (!saver_.ReplaceFile(PathOf(keyset), text)) {
     messages_.ShowMessage(kWriteFailedMessage, MessageIcon::kWarning);
+    return false;
   }
-  return written;
+  RememberContent(PathOf(keyset).filename().string(), text, keyset);
+  return true;
 }
 
 void KeysetFiles::RemoveOtherCasings(const std::vector<std::string>& savedNames) {

@@ -61,6 +61,7 @@ void KeysetPortHandler<PortSide::kInput>::OnMidiMessage(std::uintptr_t handle, u
     // Always three bytes; those beyond a shorter message go as they stand.
     const uint8_t bytes[3] = {static_cast<uint8_t>(shortMessage), static_cast<uint8_t>(shortMessage >> 8),
                               static_cast<uint8_t>(shortMessage >> 16)};
+    context.keyset.Lamps.Remember(bytes[0], bytes[1], bytes[2]);
     services.Surface.WriteDevice(bytes, 3);
     return;
   }

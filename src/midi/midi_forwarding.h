@@ -63,7 +63,8 @@ enum class PortSide { kOutput, kInput };
 // A Keyset's port handler; runs on the MIDI system's thread.
 //   output: on kMomDone the buffer goes back to the pool named in its header; nothing
 //           else is looked at.
-//   input:  short messages go to the surface as three bytes; finished buffers go to the
+//   input:  short messages go to the surface as three bytes, and those that write a lamp
+//           are remembered in the Keyset's LampMemory; finished buffers go to the
 //           surface, then to the main thread.
 template <PortSide side>
 class KeysetPortHandler : public MidiHandler {

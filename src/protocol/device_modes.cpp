@@ -1,5 +1,7 @@
 #include "protocol/device_modes.h"
 
+#include "protocol/lamp_memory.h"
+
 namespace orvo {
 namespace {
 
@@ -41,6 +43,16 @@ constexpr std::array<uint8_t, kLampMessageCount * 3> BuildDarkLampBuffer() {
 constexpr auto kDarkLampBuffer = BuildDarkLampBuffer();
 static_assert(kDarkLampBuffer.size() == 318);
 
+// Slot + 1 of every (status 0xBD/0xBE, number) in the burst; 0 for no lamp.
+constexpr std::array<std::array<uint8_t, 128>, 2> BuildLampSlots() {
+  std::array<std::array<uint8_t, 128>, 2> slots{};
+  for (std::size_t slot = 0; slot < kLampMessageCount; ++slot)
+    slots[kDarkLampBuffer[slot * 3] - 0xBD][kDarkLampBuffer[slot * 3 + 1]] = static_cast<uint8_t>(slot + 1);
+  return slots;
+}
+constexpr auto kLampSlots = BuildLampSlots();
+constexpr uint8_t kBankLampNumber = 0x40;
+
 }  // namespace
 
 const char* ModeDisplayName(int32_t mode) {
@@ -57,7 +69,12 @@ const std::array<uint8_t, 5>* ModeMessage(int32_t mode) {
   }
 }
 
-const std::array<uint8_t, kLampMessageCount * 3>& DarkLampBuffer() { return kDarkLampBuffer; }
+const LampBuffer& DarkLampBuffer() { return kDarkLampBuffer; }
+
+int LampSlot(uint8_t status, uint8_t number) {
+  if ((status != 0xBD && status != 0xBE) || number >= 0x80) return -1;
+  return static_cast<int>(kLampSlots[status - 0xBD][number]) - 1;
+}
 
 int SetDeviceMode(ProtocolState& state, DeviceWriter& device, int32_t mode) {
   if (mode == state.CurrentDeviceMode.load()) return kModeDone;
@@ -69,21 +86,25 @@ int SetDeviceMode(ProtocolState& state, DeviceWriter& device, int32_t mode) {
   return kModeDone;
 }
 
-int SelectModeForApplication(ProtocolState& state, DeviceWriter& device, int32_t mode) {
+int SelectModeForApplication(ProtocolState& state, DeviceWriter& device, int32_t mode, const LampMemory* lamps) {
   if (const int result = SetDeviceMode(state, device, mode); result != kModeDone) return result;
   if (state.CurrentDeviceMode.load() == kModeHost) {
     state.BankLayer.store(0);
     state.ShiftLayer.store(0);
     state.LastHostControl.store(nullptr);
-    DarkenAllLamps(state, device);
+    DarkenAllLamps(state, device, lamps);
   }
   device.PurgeDevice();
   return kModeDone;
 }
 
-int DarkenAllLamps(ProtocolState& state, DeviceWriter& device) {
+int DarkenAllLamps(ProtocolState& state, DeviceWriter& device, const LampMemory* lamps) {
   if (state.CurrentDeviceMode.load() != kModeHost) return 1;
-  device.WriteDevice(kDarkLampBuffer.data(), static_cast<uint32_t>(kDarkLampBuffer.size()));
+  LampBuffer burst = kDarkLampBuffer;
+  if (lamps)
+    for (std::size_t slot = 0; slot < kLampMessageCount; ++slot)
+      if (!(burst[slot * 3] == 0xBE && burst[slot * 3 + 1] == kBankLampNumber)) burst[slot * 3 + 2] = lamps->ValueOf(slot);
+  device.WriteDevice(burst.data(), static_cast<uint32_t>(burst.size()));
   return 0;
 }
 

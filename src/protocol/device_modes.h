@@ -21,16 +21,26 @@ const std::array<uint8_t, 5>* ModeMessage(int32_t mode);
 
 // The lamp codes, each with value 0: 106 messages, 318 bytes.
 inline constexpr std::size_t kLampMessageCount = 106;
-const std::array<uint8_t, kLampMessageCount * 3>& DarkLampBuffer();
+using LampBuffer = std::array<uint8_t, kLampMessageCount * 3>;
+const LampBuffer& DarkLampBuffer();
+// The message of the lamp burst that writes the lamp of (status, number), or -1 when
+// those are no lamp's address.
+int LampSlot(uint8_t status, uint8_t number);
+
+class LampMemory;
 
 // Writes the mode message unless `mode` is already current.
 int SetDeviceMode(ProtocolState& state, DeviceWriter& device, int32_t mode);
 
 // Puts the surface into `mode` for a newly active application: in Host mode also resets
-// both layers and LastHostControl and darkens every lamp; then purges the bridge.
-int SelectModeForApplication(ProtocolState& state, DeviceWriter& device, int32_t mode);
+// both layers and LastHostControl and sends the lamp burst with the application's
+// remembered lamps (`lamps`; every lamp dark without it); then purges the bridge.
+int SelectModeForApplication(ProtocolState& state, DeviceWriter& device, int32_t mode,
+                             const LampMemory* lamps = nullptr);
 
-// 0 when the lamp buffer was sent, 1 when the surface is not in Host mode.
-int DarkenAllLamps(ProtocolState& state, DeviceWriter& device);
+// Sends the lamp burst in one write: every lamp at its value in `lamps`, or dark where
+// nothing is known or without `lamps`; Bank always dark, its layer being reset. 0 when
+// sent, 1 when the surface is not in Host mode.
+int DarkenAllLamps(ProtocolState& state, DeviceWriter& device, const LampMemory* lamps = nullptr);
 
 }  // namespace orvo

@@ -9,6 +9,8 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <atomic>
+#include <QPushButton>
+#include <QTimer>
 #include <chrono>
 #include <set>
 #include <thread>
@@ -252,6 +254,27 @@ TEST(QtMessageService, OneBoxOfATextStandsAtATime) {
   while (!secondDone) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
   second.join();
   EXPECT_EQ(boxes, 1);
+}
+
+// A Keyset file changed under unsaved edits: the user's answer decides; without an editor
+// the file's version is taken and nothing goes to a monitor.
+TEST(EditorSession, AsksWhichVersionOfAChangedFileToKeep) {
+  SessionRig rig;
+  EXPECT_TRUE(rig.session.AskTakeChangedFile("SYNTH"));
+  rig.session.Start();
+  for (const char* answer : {"Keep mine", "Take the file's version"}) {
+    QTimer::singleShot(0, [answer] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      ASSERT_NE(box, nullptr);
+      EXPECT_TRUE(box->text().contains("SYNTH"));
+      for (QAbstractButton* button : box->buttons())
+        if (button->text() == answer) button->click();
+    });
+    EXPECT_EQ(rig.session.AskTakeChangedFile("SYNTH"), answer != std::string("Keep mine")) << answer;
+  }
+  rig.session.SayInMonitor("SYNTH.orvo was removed");
+  EXPECT_TRUE(rig.session.Dialog()->Monitor()->toPlainText().contains("SYNTH.orvo was removed"));
+  rig.session.End();
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "editor/key_capture_edit.h"
+#include "editor/label_text.h"
 #include "os/fake/recording_messages.h"
 #include "platform/key_map.h"
 #include "support/case_names.h"
@@ -283,6 +284,37 @@ TEST_F(KeyMapPanelTest, LabelBoxLosingTheFocusWithAControlKeepsItsText) {
   EXPECT_TRUE(messages_.Texts().empty());
   EXPECT_EQ(panel_.Label(), "Vol");
 }
+
+// ---- Label bytes: shown as UTF-8 when they are, else as Windows-1252; typed text stored
+// in Windows-1252 when it fits, else UTF-8; bytes on show kept while their text is.
+
+struct LabelCase {
+  const char* what;
+  std::string bytes;
+  QString shown;
+  std::string current;  // the bytes on show when the text is applied
+};
+
+class LabelTextTest : public testing::TestWithParam<LabelCase> {};
+
+TEST_P(LabelTextTest, ShowsAndStores) {
+  const LabelCase& c = GetParam();
+  EXPECT_EQ(LabelForDisplay(c.bytes), c.shown);
+  EXPECT_EQ(LabelBytes(c.shown, c.current), c.bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, LabelTextTest,
+    testing::Values(LabelCase{"ascii", "Vol 1:2", "Vol 1:2", ""},
+                    LabelCase{"latin byte", "M\xE4rz", QString::fromUtf8("M\u00E4rz"), ""},
+                    LabelCase{"windows high bytes", "\x80\x8A\x9F", QString::fromUtf8("\u20AC\u0160\u0178"), ""},
+                    LabelCase{"unassigned high byte", "\x81", QString(QChar(0x81)), ""},
+                    LabelCase{"lone lead byte", "\xC3", QString::fromUtf8("\u00C3"), ""},
+                    LabelCase{"overlong form", "\xC0\xAF", QString::fromUtf8("\u00C0\u00AF"), ""},
+                    LabelCase{"text beyond the code page", "\xE2\x86\x92 \xC3\xA4", QString::fromUtf8("\u2192 \u00E4"), ""},
+                    LabelCase{"utf-8 on show kept", "\xC3\xA4", QString::fromUtf8("\u00E4"), "\xC3\xA4"},
+                    LabelCase{"edited utf-8 stored 8-bit", "\xE4!", QString::fromUtf8("\u00E4!"), "\xC3\xA4"}),
+    test::NameFromWhat());
 
 }  // namespace
 }  // namespace orvo

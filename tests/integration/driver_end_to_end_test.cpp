@@ -77,6 +77,16 @@ class DriverEndToEndTest : public ::testing::Test {
     ASSERT_GT(driver->Pid(), 0);
   }
 
+  // The driver started with `sequencer` in front: connected, the sequencer's Keyset puts
+  // the surface into Host mode with dark lamps.
+  void StartWithInFront(FocusClientProcess& sequencer) {
+    ASSERT_TRUE(sequencer.WaitReady(kPatience)) << "the sequencer client did not show up";
+    StartDriver();
+    ASSERT_TRUE(driver->WaitForText("Surface connected", kConnectPatience)) << driver->Transcript();
+    ASSERT_TRUE(WaitForKeyset("SEQUENCER", 0)) << driver->Transcript();
+    ASSERT_TRUE(surface->WaitForReceived(HostModeAndDarkLamps().size(), kPatience));
+  }
+
   // The lines "Keyset NAME (...)" from `from` on.
   bool WaitForKeyset(const std::string& name, std::size_t from, std::chrono::seconds patience = kPatience) {
     return driver->WaitForText("Keyset " + name + " (", patience, from).has_value();
@@ -130,13 +140,7 @@ class DriverEndToEndTest : public ::testing::Test {
 
 TEST_F(DriverEndToEndTest, SurfaceDrivesTheFocusedApplicationAcrossReplugAndExitsCleanly) {
   FocusClientProcess sequencer("sequencer", "orvo e2e sequencer");
-  ASSERT_TRUE(sequencer.WaitReady(kPatience)) << "the sequencer client did not show up";
-  StartDriver();
-
-  // Connected; the sequencer's Keyset puts the surface into Host mode with dark lamps.
-  ASSERT_TRUE(driver->WaitForText("Surface connected", kConnectPatience)) << driver->Transcript();
-  ASSERT_TRUE(WaitForKeyset("SEQUENCER", 0)) << driver->Transcript();
-  ASSERT_TRUE(surface->WaitForReceived(HostModeAndDarkLamps().size(), kPatience));
+  ASSERT_NO_FATAL_FAILURE(StartWithInFront(sequencer));
   const Bytes first = surface->Received();
   const Bytes expected = HostModeAndDarkLamps();
   ASSERT_GE(first.size(), expected.size());
@@ -195,6 +199,50 @@ TEST_F(DriverEndToEndTest, SurfaceDrivesTheFocusedApplicationAcrossReplugAndExit
     EXPECT_EQ(line.text.find("Sanitizer"), std::string::npos) << line.text;
     EXPECT_EQ(line.text.find("still in use at exit"), std::string::npos) << line.text;
   }
+}
+
+// The lamps an application lit come back when its window does, and a line added to its
+// Keyset file by hand works within a second, without a restart.
+TEST_F(DriverEndToEndTest, LampsReturnWithTheApplicationAndHandEditsTakeEffect) {
+  FocusClientProcess sequencer("sequencer", "orvo e2e sequencer");
+  ASSERT_NO_FATAL_FAILURE(StartWithInFront(sequencer));
+  AwaitMidiBothWays();
+
+  app->Send({0xBD, 0x00, 0x7F});  // Mute 1
+  app->Send({0xBE, 0x4F, 0x7F});  // RECORD
+  ASSERT_TRUE(SurfaceReceives({0xBD, 0x00, 0x7F, 0xBE, 0x4F, 0x7F}));
+
+  // Another program in front: its Keyset (DEFAULT, Host mode) darkens every lamp.
+  surface->ClearReceived();
+  std::size_t mark = driver->Mark();
+  FocusClientProcess other("other", "orvo e2e other");
+  ASSERT_TRUE(other.WaitReady(kPatience));
+  ASSERT_TRUE(WaitForKeyset("DEFAULT", mark)) << driver->Transcript();
+  const auto& dark = DarkLampBuffer();
+  EXPECT_TRUE(SurfaceReceives(Bytes(dark.begin(), dark.end())));
+
+  // Back to the sequencer: one burst of the same shape, its two lamps lit.
+  surface->ClearReceived();
+  mark = driver->Mark();
+  sequencer.Send("focus");
+  ASSERT_TRUE(WaitForKeyset("SEQUENCER", mark)) << driver->Transcript();
+  Bytes lit(dark.begin(), dark.end());
+  lit[static_cast<std::size_t>(LampSlot(0xBD, 0x00)) * 3 + 2] = 0x7F;
+  lit[static_cast<std::size_t>(LampSlot(0xBE, 0x4F)) * 3 + 2] = 0x7F;
+  EXPECT_TRUE(SurfaceReceives(lit));
+
+  // Fader 2 goes out as it is, until a line for it is added to the file.
+  app->Clear();
+  surface->Send({0xBF, 0x01, 0x40});
+  ASSERT_TRUE(app->WaitForArrivals(1, kPatience));
+  EXPECT_EQ(app->Received(), (std::vector<Bytes>{{0xBF, 0x01, 0x40}}));
+  mark = driver->Mark();
+  std::ofstream(settingsDir.Path() / "SEQUENCER.orvo", std::ios::app) << "1225:::4:B2:1:Volume 2\r\n";
+  ASSERT_TRUE(driver->WaitForText("Keyset SEQUENCER read again", 1s, mark)) << driver->Transcript();
+  app->Clear();
+  surface->Send({0xBF, 0x01, 0x41});
+  ASSERT_TRUE(app->WaitForArrivals(1, kPatience));
+  EXPECT_EQ(app->Received(), (std::vector<Bytes>{{0xB2, 0x01, 0x41}}));
 }
 
 }  // namespace

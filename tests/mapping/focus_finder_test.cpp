@@ -106,6 +106,20 @@ TEST_F(FocusFinderTest, FocusOnTheSequencerPutsItsKeysetAndModeInForce) {
   EXPECT_EQ(result.Shown, sequencer_);
 }
 
+// The lamp burst of a switch to a Host-mode Keyset brings back what its application lit.
+TEST_F(FocusFinderTest, SwitchToAHostKeysetLightsItsRememberedLamps) {
+  my_->Lamps.Remember(0xBD, 0x00, 0x7F);     // Mute 1
+  sequencer_->Lamps.Remember(0xBE, 0x4F, 0x7F);  // another application's RECORD
+  FocusFinder finder(Services(foreground_));
+  foreground_.Focus(kToolPid);
+  ASSERT_TRUE(finder.PollOnce().Changed);
+  Bytes expected(DarkLampBuffer().begin(), DarkLampBuffer().end());
+  expected[static_cast<std::size_t>(LampSlot(0xBD, 0x00)) * 3 + 2] = 0x7F;
+  const auto events = device_.Events();
+  ASSERT_EQ(events.size(), 3u);  // mode, lamps, purge
+  EXPECT_EQ(events[1].bytes, expected);
+}
+
 TEST_F(FocusFinderTest, TwoApplicationsWithoutKeysetsCauseNoSwitch) {
   FocusFinder finder(Services(foreground_));
   foreground_.Focus(kEditorPid);

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "harness/temp_dir.h"
+#include "os/fake/plain_file_saver.h"
 #include "os/fake/recording_messages.h"
 #include "support/case_names.h"
 
@@ -108,16 +109,18 @@ INSTANTIATE_TEST_SUITE_P(
         Skipped("ControlId 1271", "1271:::0:0:0:x"),
         Skipped("ControlId without a row", "1223:::0:0:0:x"),
         Skipped("non numeric ControlId", "12O4:::0:0:0:x"),
-        Skipped("ControlId with trailing text", "1204x:::0:0:0:x"),
-        Skipped("non numeric key code", "1204:A:3735552:0:0:0:x"),
-        Skipped("non numeric map type", "1204:::four:0:0:x"),
-        Skipped("negative map type", "1204:::-1:0:0:x"),
+        LineCase{"ControlId with trailing text", "1204x:::0:0:0:x", true, 24, 24, 0, 0, 0, "x"},
+        LineCase{"non numeric key code", "1204:A:3735552:0:0:0:x", true, 0, 3735552, 0, 0, 0, "x"},
+        LineCase{"key code with trailing text", "1204:32px:3735552:0:0:0:x", true, 32, 3735552, 0, 0, 0, "x"},
+        LineCase{"non numeric map type", "1204:::four:0:0:x", true, 24, 24, 0, 0, 0, "x"},
+        LineCase{"negative map type keeps low bits", "1204:::-1:0:0:x", true, 24, 24, 0xFF, 0, 0, "x"},
         Skipped("huge ControlId", "99999999999999999999999:::0:0:0:x"),
-        Skipped("huge key code", "1204:2147483648:3735552:0:0:0:x"),
-        Skipped("huge key flags", "1204:32:4294967296:0:0:0:x"),
-        Skipped("huge map type", "1204:::4294967296:0:0:x"),
-        Skipped("non hex data byte", "1204:::4:G1:0:x"),
-        Skipped("data byte too big", "1204:::4:1B1:0:x"),
+        LineCase{"huge key code held at the limit", "1204:2147483648:3735552:0:0:0:x", true, 2147483647, 3735552, 0, 0, 0, "x"},
+        LineCase{"huge key flags held at the limit", "1204:32:4294967296:0:0:0:x", true, 32, 0xFFFFFFFFu, 0, 0, 0, "x"},
+        LineCase{"huge map type keeps low bits", "1204:::4294967297:0:0:x", true, 24, 24, 1, 0, 0, "x"},
+        LineCase{"non hex data byte counts 0", "1204:::4:G1:0:x", true, 24, 24, 4, 0x01, 0, "x"},
+        LineCase{"wide data byte keeps low bits", "1204:::4:1B1:1FF:x", true, 24, 24, 4, 0xB1, 0xFF, "x"},
+        LineCase{"0x prefix in data byte", "1204:::4:0xB1:0:x", true, 24, 24, 4, 0xB1, 0, "x"},
         Skipped("key case matters", "midiinport:Loopback"),
         Skipped("binary garbage", std::string("\x01\xFF:\x00:\x80\x90::::", 11))),
     test::NameFromWhat());
@@ -204,6 +207,23 @@ TEST(KeysetFormat, LineBreaksInTextWouldSplitTheLine) {
   EXPECT_EQ(FormatKeyset(keyset), "1000:::0:0:0:a  b\r\nMidiInPort:x y\r\nDeviceMode:2\r\n");
 }
 
+// A line read from an unusual spelling is written back in it until its mapping changes;
+// lines that could not be read stay where they were.
+TEST(KeysetFormat, KeepsSpellingsUntilAnEditAndUnreadLinesInPlace) {
+  const std::string file = "1204x:32:3735552:0:0:0:Play\r\nnot a mapping\r\n1224:::4:1B1:0:Volume 1\r\nDeviceMode: 2\r\n";
+  Keyset keyset("APP");
+  std::istringstream in(file);
+  EXPECT_EQ(ReadKeysetText(in, keyset), std::vector<int>{2});
+  EXPECT_EQ(FormatKeyset(keyset), file);
+  keyset.LookupMapping(1224)->DataA = 0xB2;
+  keyset.DeviceMode = kModeKelo;
+  EXPECT_EQ(FormatKeyset(keyset),
+            "1204x:32:3735552:0:0:0:Play\r\nnot a mapping\r\n1224:::4:B2:0:Volume 1\r\nDeviceMode:3\r\n");
+  // Read again, the Keyset's file holds only what the new text says.
+  keyset.FileLines.Clear();
+  EXPECT_EQ(FormatKeyset(keyset), "1204:32:3735552:0:0:0:Play\r\n1224:::4:B2:0:Volume 1\r\nDeviceMode:3\r\n");
+}
+
 // Random Keysets: written, read back and written again give the same bytes.
 TEST(KeysetFormat, WriteReadWriteIsByteIdentical) {
   std::mt19937 random(20240501);
@@ -249,8 +269,9 @@ TEST(KeysetFormat, WriteReadWriteIsByteIdentical) {
 struct Files {
   test::TempDir dir;
   RecordingMessages messages;
+  PlainFileSaver saver;
   Mapper mapper;
-  KeysetFiles files{mapper, dir.Path(), messages};
+  KeysetFiles files{mapper, dir.Path(), messages, saver};
 };
 
 TEST(KeysetFiles, EmptyDirectoryGivesOnlyTheDefault) {
@@ -268,8 +289,9 @@ TEST(KeysetFiles, EmptyDirectoryGivesOnlyTheDefault) {
 
 TEST(KeysetFiles, MissingDirectoryGivesOnlyTheDefault) {
   RecordingMessages messages;
+  PlainFileSaver saver;
   Mapper mapper;
-  KeysetFiles files(mapper, "/nonexistent/orvo/settings", messages);
+  KeysetFiles files(mapper, "/nonexistent/orvo/settings", messages, saver);
   files.LoadAllKeysets();
   EXPECT_EQ(mapper.Count(), 1u);
   EXPECT_NE(mapper.DefaultKeyset(), nullptr);
@@ -343,7 +365,7 @@ TEST(KeysetFiles, SaveAllWritesEveryKeysetAndLeavesNoStrayFile) {
 
   // Loaded again, the same Keysets in the same state.
   Mapper again;
-  KeysetFiles reload(again, f.dir.Path(), f.messages);
+  KeysetFiles reload(again, f.dir.Path(), f.messages, f.saver);
   reload.LoadAllKeysets();
   EXPECT_EQ(again.Count(), 3u);
   EXPECT_EQ(again.Lookup("MIXER")->MidiOutPort.Get(), "mix:out");
@@ -370,8 +392,9 @@ TEST(KeysetFiles, FailedSaveKeepsThePreviousFile) {
 
 TEST(KeysetFiles, SaveFailsForAMissingDirectoryOrANameThatIsNoFileName) {
   RecordingMessages messages;
+  PlainFileSaver saver;
   Mapper mapper;
-  KeysetFiles files(mapper, "/nonexistent/orvo/settings", messages);
+  KeysetFiles files(mapper, "/nonexistent/orvo/settings", messages, saver);
   EXPECT_FALSE(files.SaveKeyset(*mapper.FindOrCreate("app", true)));
 
   Files f;
@@ -379,6 +402,76 @@ TEST(KeysetFiles, SaveFailsForAMissingDirectoryOrANameThatIsNoFileName) {
   EXPECT_FALSE(std::filesystem::exists(f.dir.Path().parent_path() / "ESCAPE.orvo"));
   EXPECT_EQ(messages.Texts(), std::vector<std::string>{kWriteFailedMessage});
   EXPECT_EQ(f.messages.Texts(), std::vector<std::string>{kWriteFailedMessage});
+}
+
+// ---- Files that change while the program runs, step by step
+
+struct ReloadStep {
+  const char* what;
+  std::string file;
+  const char* bytes;  // written before the reload; nullptr: removed; "": left as it is
+  KeysetReload::Kind kind;
+  bool portsChanged = false;
+  bool modeChanged = false;
+};
+
+TEST(KeysetFiles, ChangedFilesAreTakenUpAndOwnSavesAreNot) {
+  using Kind = KeysetReload::Kind;
+  Files f;
+  f.dir.Write("SEQ.orvo", "1204:32:3735552:0:0:0:Play\r\nDeviceMode:2\r\n");
+  f.files.LoadAllKeysets();
+  Keyset* seq = f.mapper.Lookup("SEQ");
+  const ControlMapping* before = seq->LookupMapping(1204);
+  ASSERT_TRUE(f.files.SaveAllKeysets());
+
+  const std::vector<ReloadStep> steps = {
+      {"own save", "SEQ.orvo", "", Kind::kNone},  // the file as the save left it
+      {"line appended by hand", "SEQ.orvo", "1204:32:3735552:0:0:0:Play\r\nDeviceMode:2\r\n1224:::4:B1:0:Vol\r\n", Kind::kChanged},
+      {"same content again", "SEQ.orvo", "1204:32:3735552:0:0:0:Play\r\nDeviceMode:2\r\n1224:::4:B1:0:Vol\r\n", Kind::kNone},
+      {"ports and mode", "SEQ.orvo", "MidiInPort:A\r\nDeviceMode:3\r\n", Kind::kChanged, true, true},
+      {"stale casing", "seq.orvo", "DeviceMode:1\r\n", Kind::kNone},
+      {"not a Keyset file", "SEQ.orvo.tmp", "DeviceMode:1\r\n", Kind::kNone},
+      {"new file", "MIXER.orvo", "1000:::0:0:0:m\r\n", Kind::kAdded},
+      {"removed", "MIXER.orvo", nullptr, Kind::kRemoved},
+      {"removal said once", "MIXER.orvo", nullptr, Kind::kNone},
+  };
+  for (const ReloadStep& step : steps) {
+    if (!step.bytes)
+      std::filesystem::remove(f.dir.Path() / step.file);
+    else if (*step.bytes)
+      f.dir.Write(step.file, step.bytes);
+    const KeysetReload reload = f.files.ReloadKeysetFile(step.file);
+    EXPECT_EQ(reload.kind, step.kind) << step.what;
+    EXPECT_EQ(reload.portsChanged, step.portsChanged) << step.what;
+    EXPECT_EQ(reload.modeChanged, step.modeChanged) << step.what;
+  }
+  // Unsaved changes in memory: the user's choice decides, and is asked once per content.
+  std::vector<std::string> asked;
+  bool takeFile = false;
+  f.files.SetConflictChoice([&](const Keyset& keyset) {
+    asked.push_back(keyset.Name);
+    return takeFile;
+  });
+  EXPECT_FALSE(f.files.HasUnsavedChanges(*seq));
+  seq->DeviceMode = kModeStandard;
+  EXPECT_TRUE(f.files.HasUnsavedChanges(*seq));
+  f.dir.Write("SEQ.orvo", "MidiInPort:A\r\nDeviceMode:3\r\n1000:::0:0:0:x\r\n");
+  EXPECT_EQ(f.files.ReloadKeysetFile("SEQ.orvo").kind, Kind::kKeptOwn);
+  EXPECT_EQ(f.files.ReloadKeysetFile("SEQ.orvo").kind, Kind::kNone);
+  EXPECT_EQ(seq->DeviceMode.load(), kModeStandard);
+  takeFile = true;
+  f.dir.Write("SEQ.orvo", "MidiInPort:A\r\nDeviceMode:3\r\n");
+  EXPECT_EQ(f.files.ReloadKeysetFile("SEQ.orvo").kind, Kind::kChanged);
+  EXPECT_EQ(asked, (std::vector<std::string>{"SEQ", "SEQ"}));
+  EXPECT_FALSE(f.files.HasUnsavedChanges(*seq));
+
+  // The last content of SEQ.orvo in force as a whole; a mapping held from before stays valid.
+  EXPECT_EQ(seq->Count(), 0u);
+  EXPECT_EQ(seq->MidiInPort.Get(), "A");
+  EXPECT_EQ(seq->DeviceMode.load(), kModeKelo);
+  EXPECT_EQ(before->Label.Get(), "Play");
+  ASSERT_NE(f.mapper.Lookup("MIXER"), nullptr);
+  EXPECT_EQ(f.mapper.Lookup("MIXER")->LookupMapping(1000)->Label.Get(), "m");
 }
 
 }  // namespace

@@ -139,5 +139,40 @@ TEST(Mapper, ReadersStaySafeWhileTheEditorInserts) {
   EXPECT_EQ(mapper.Count(), 51u);
 }
 
+// A Keyset read again from its file: a reader finds every mapping of one version or every
+// mapping of the other, never a mix, and a mapping it holds stays valid.
+TEST(Keyset, ReadAgainSwapsAllMappingsAtOnce) {
+  Keyset keyset("SEQ");
+  auto fill = [](Keyset& into, uint8_t version) {
+    for (ControlId id : {ControlId{1000}, ControlId{1204}, ControlId{1224}})
+      into.SetMapping(std::make_unique<ControlMapping>(*LookupControlById(id)))->DataA = version;
+  };
+  fill(keyset, 0);
+  const ControlMapping* held = keyset.LookupMapping(1204);
+  std::atomic<bool> done{false};
+  std::atomic<long> mixed{0};
+  std::thread reader([&] {
+    while (!done.load()) {
+      uint8_t versions[3];
+      std::size_t n = 0;
+      keyset.ForEachMapping([&](ControlId, const ControlMapping& m) { versions[n < 3 ? n++ : 2] = m.DataA.load(); });
+      if (n != 3 || versions[0] != versions[1] || versions[1] != versions[2]) ++mixed;
+    }
+  });
+  for (uint8_t version = 1; version <= 200; ++version) {
+    Keyset read("SEQ");
+    fill(read, version);
+    read.DeviceMode = version;
+    keyset.TakeContentOf(read);
+    EXPECT_EQ(read.Count(), 0u);
+  }
+  done = true;
+  reader.join();
+  EXPECT_EQ(mixed.load(), 0);
+  EXPECT_EQ(keyset.LookupMapping(1204)->DataA.load(), 200);
+  EXPECT_EQ(keyset.DeviceMode.load(), 200);
+  EXPECT_EQ(held->DataA.load(), 0);
+}
+
 }  // namespace
 }  // namespace orvo

@@ -5,6 +5,7 @@
 
 #include <thread>
 
+#include "protocol/device_modes.h"
 #include "support/midi_rig.h"
 
 namespace orvo {
@@ -51,6 +52,18 @@ TEST_F(MidiForwardingTest, ShortMessagesGoToTheSurfaceAsThreeBytesAndToTheEditor
   EXPECT_EQ(posts[0].keyset, &keyset);
   EXPECT_EQ(posts[0].message, 0x816407B0u);
   EXPECT_EQ(posts[1].message, 0x810005C0u);
+}
+
+// Lamp writes pass unchanged and are remembered for the Keyset's next lamp burst.
+TEST_F(MidiForwardingTest, LampWritesAreRememberedPerKeyset) {
+  rig.midi.Receive(in, {0xBD, 0x00, 0x7F});  // Mute 1
+  rig.midi.Receive(in, {0xBE, 0x4F, 0x01});  // RECORD
+  rig.midi.Receive(in, {0xB0, 0x00, 0x7F});  // not a lamp
+  rig.Settle();
+  EXPECT_EQ(Writes(rig.surface).size(), 3u);
+  EXPECT_EQ(keyset.Lamps.ValueOf(static_cast<std::size_t>(LampSlot(0xBD, 0x00))), 0x7F);
+  EXPECT_EQ(keyset.Lamps.ValueOf(static_cast<std::size_t>(LampSlot(0xBE, 0x4F))), 0x01);
+  EXPECT_EQ(keyset.Lamps.ValueOf(static_cast<std::size_t>(LampSlot(0xBE, 0x00))), 0x00);
 }
 
 TEST_F(MidiForwardingTest, AFortyByteMessageReachesTheSurfaceAsSixteenSixteenAndEight) {

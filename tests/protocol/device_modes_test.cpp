@@ -5,6 +5,7 @@
 #include "support/case_names.h"
 
 #include "os/fake/recording_device.h"
+#include "protocol/lamp_memory.h"
 
 namespace orvo {
 namespace {
@@ -98,6 +99,32 @@ TEST(DeviceModes, DarkenAllLampsOnlyInHostMode) {
   EXPECT_EQ(device.Written().size(), 318u);
 }
 
+// The burst of a switch carries what the application last wrote to each lamp, in the
+// same shape; Bank stays dark and writes to other addresses are not remembered.
+TEST(DeviceModes, LampBurstCarriesTheRememberedLamps) {
+  LampMemory lamps;
+  lamps.Remember(0xBD, 0x00, 0x7F);  // Mute 1
+  lamps.Remember(0xBE, 0x4F, 0x7F);  // RECORD
+  lamps.Remember(0xBD, 0x41, 0x7F);  // Solo 2, then dark again
+  lamps.Remember(0xBD, 0x41, 0x00);
+  lamps.Remember(0xBE, 0x40, 0x7F);  // Bank
+  lamps.Remember(0xBD, 0x20, 0x7F);  // no lamp there
+  lamps.Remember(0xB0, 0x00, 0x7F);  // another channel
+  ProtocolState state;
+  RecordingDevice device;
+  state.CurrentDeviceMode = kModeStandard;
+  ASSERT_EQ(SelectModeForApplication(state, device, kModeHost, &lamps), kModeDone);
+  const auto events = device.Events();
+  ASSERT_EQ(events.size(), 3u);
+  Bytes expected(DarkLampBuffer().begin(), DarkLampBuffer().end());
+  expected[LampSlot(0xBD, 0x00) * 3 + 2] = 0x7F;
+  expected[LampSlot(0xBE, 0x4F) * 3 + 2] = 0x7F;
+  EXPECT_EQ(events[1].bytes, expected);
+  EXPECT_EQ(LampSlot(0xBD, 0x20), -1);
+  EXPECT_EQ(LampSlot(0xBC, 0x00), -1);
+  EXPECT_EQ(LampSlot(0xBE, 0xC0), -1);
+}
+
 // The burst the surface expects, written out by status and control number: Mute, Solo,
 // Pan Select, Bank, RECORD, then the wheel's lamps and the others beside it.
 TEST(DeviceModes, LampBufferHoldsEveryLampCodeDark) {
@@ -116,6 +143,8 @@ TEST(DeviceModes, LampBufferHoldsEveryLampCodeDark) {
   for (uint16_t n = 0x57; n <= 0x5E; ++n) expected.push_back(0xBE00 | n);
   ASSERT_EQ(codes.size(), 106u);
   EXPECT_EQ(codes, expected);
+  for (std::size_t slot = 0; slot < codes.size(); ++slot)
+    EXPECT_EQ(LampSlot(static_cast<uint8_t>(codes[slot] >> 8), static_cast<uint8_t>(codes[slot])), static_cast<int>(slot));
 }
 
 TEST(DeviceModes, DisplayNames) {

@@ -1,0 +1,52 @@
+#include "app/keyset_file_follower.h"
+
+#include "mapping/engine_context.h"
+#include "mapping/keyset_file.h"
+#include "midi/midi_ports.h"
+#include "protocol/device_modes.h"
+
+namespace orvo {
+
+KeysetFileFollower::KeysetFileFollower(KeysetFollowerServices services, std::unique_ptr<DirectoryWatch> watch)
+    : services_(std::move(services)), watch_(std::move(watch)) {
+  // Watch thread: only hands the name to the main thread.
+  std::weak_ptr<KeysetFileFollower*> weak = self_;
+  const bool watching = watch_->Start(services_.Files.Directory(), [this, weak](const std::string& fileName) {
+    services_.MainThread.Post([weak, fileName] {
+      if (auto self = weak.lock()) (*self)->TakeUp(fileName);
+    });
+  });
+  if (!watching) services_.Say("Keyset files are read at start only: the settings directory cannot be watched");
+}
+
+KeysetFileFollower::~KeysetFileFollower() { watch_->Stop(); }
+
+void KeysetFileFollower::TakeUp(const std::string& fileName) {
+  const KeysetReload reload = services_.Files.ReloadKeysetFile(fileName);
+  Keyset* keyset = reload.keyset;
+  switch (reload.kind) {
+    case KeysetReload::Kind::kNone: return;
+    case KeysetReload::Kind::kKeptOwn:
+      services_.Say(fileName + " changed; the editor's version of " + keyset->Name + " is kept and will be saved over it");
+      return;
+    case KeysetReload::Kind::kRemoved:
+      services_.Say(fileName + " was removed; the Keyset " + keyset->Name + " stays until the next start");
+      return;
+    case KeysetReload::Kind::kAdded: services_.Say("Keyset " + keyset->Name + " added from " + fileName); break;
+    case KeysetReload::Kind::kChanged: services_.Say("Keyset " + keyset->Name + " read again from " + fileName); break;
+  }
+  if (reload.portsChanged || reload.kind == KeysetReload::Kind::kAdded) {
+    services_.Ports.CloseMidiIn(*keyset);
+    services_.Ports.CloseMidiOut(*keyset);
+    if (!keyset->MidiOutPort.Empty()) services_.Ports.OpenMidiInByName(*keyset, keyset->MidiOutPort.Get());
+    if (!keyset->MidiInPort.Empty()) services_.Ports.OpenMidiOutByName(*keyset, keyset->MidiInPort.Get());
+  }
+  if (reload.modeChanged) {
+    const auto record = services_.Engine.FocusState.Current();
+    if (record && record->Peek().ActiveKeyset == keyset)
+      SelectModeForApplication(services_.Engine.Protocol, services_.Device, keyset->DeviceMode.load(), &keyset->Lamps);
+  }
+  if (services_.Changed) services_.Changed(keyset);
+}
+
+}  // namespace orvo
