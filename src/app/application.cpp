@@ -114,7 +114,7 @@ bool Application::Start() {
   }
   EditorNotifier& editor = terminal_ ? static_cast<EditorNotifier&>(*terminal_) : *editor_;
   dispatch_ = std::make_unique<Dispatch>(engine_->FocusState, *keys_, *midi_, editor);
-  if (options_.headless || options_.simulate) StartDispatchReports(keysOff_);
+  if (options_.headless || options_.simulate) StartDispatchReports();
   decoder_ = std::make_unique<MessageDecoder>(engine_->Protocol, pool_.get(), *dispatch_, *link_);
   reader_ = std::make_unique<ReadLoop>(*bridge_, link_->Link(), *decoder_);
 
@@ -204,8 +204,8 @@ bool Application::StartPlatform() {
 }
 
 // Every control event prints what became of it, beside the monitor's line.
-void Application::StartDispatchReports(const std::string& keysOff) {
-  ReportContext context{settingsDirectory_, keysOff, [this](uint32_t processId) {
+void Application::StartDispatchReports() {
+  ReportContext context{settingsDirectory_, keysOff_, [this](uint32_t processId) {
                           return foreground_ ? foreground_->ProcessBaseName(processId) : std::string();
                         }};
   reports_ = std::make_unique<DispatchReportPrinter>(std::move(context), [this](const std::string& line) {

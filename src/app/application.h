@@ -85,7 +85,7 @@ class Application : public QObject, public LinkHooks, public MainThreadPoster {
   void StartDeviceNotifications();
   void StopReadThread();
   void StartEditor();
-  void StartDispatchReports(const std::string& keysOff);
+  void StartDispatchReports();
 
   const Options options_;
   std::filesystem::path settingsDirectory_;
