@@ -15,6 +15,8 @@ namespace {
 const QColor kOutlinePressed(0x4f, 0xc3, 0xf7);
 const QColor kLabel(0xb8, 0xbc, 0xc4);
 const QColor kSymbol(0xe4, 0xe6, 0xea);
+const QColor kSymbolDim(0x78, 0x7b, 0x82);  // a caption of the layer not in force
+const QColor kLabelDim(0x5c, 0x5f, 0x66);
 
 bool Is(const ControlLayout& layout, const char* caption) { return std::strcmp(layout.caption, caption) == 0; }
 
@@ -104,23 +106,24 @@ QString ChannelText(const ControlLayout& layout) {
   return layout.caption;
 }
 
-void DrawChannelButton(QPainter& p, const ControlLayout& layout, bool pressed, bool lit) {
+void DrawChannelButton(QPainter& p, const ControlLayout& layout, bool pressed, bool lit, bool inForce) {
   DrawKey(p, layout.rect, pressed);
   const QRectF face = pressed ? layout.rect.translated(0.4, 0.5) : layout.rect;
   DrawLamp(p, QRectF(face.left() + 4, face.top() + 1.8, face.width() - 8, 2.6), LampColour(layout), lit);
   DrawLabel(p, QRectF(face.left(), face.top() + 5, face.width(), face.height() - 5.5), ChannelText(layout), 3.4,
-            kSymbol);
+            inForce ? kSymbol : kSymbolDim, Qt::AlignCenter, inForce);
 }
 
 int FNumber(const ControlLayout& layout) {
   return Is(layout, "FBTNS") ? layout.id - 1193 : layout.id - 1213;
 }
 
-void DrawFButton(QPainter& p, const ControlLayout& layout, bool pressed) {
+void DrawFButton(QPainter& p, const ControlLayout& layout, bool pressed, bool inForce) {
   const bool shifted = Is(layout, "SHIFTFBTNS");
   DrawKey(p, layout.rect, pressed, shifted ? QColor(0x4e, 0x58, 0x6a) : QColor(0x5a, 0x5e, 0x66));
   const QRectF face = pressed ? layout.rect.translated(0.4, 0.5) : layout.rect;
-  DrawLabel(p, face, QString("F%1").arg(FNumber(layout)), 4.2, kSymbol, Qt::AlignCenter, true);
+  DrawLabel(p, face, QString("F%1").arg(FNumber(layout)), 4.2, inForce ? kSymbol : kSymbolDim, Qt::AlignCenter,
+            inForce);
 }
 
 // Bank carries a lamp that shows its layer; Shift has none.
@@ -352,21 +355,24 @@ void DrawFootswitch(QPainter& p, const ControlLayout& layout, bool pressed) {
   DrawLabel(p, QRectF(r.left() - 10, r.bottom() + 1, r.width() + 20, 6), "FOOTSWITCH", 3.6, kLabel);
 }
 
-void DrawRowLabels(QPainter& p) {
+// Pan, Solo and Mute are Bank's layer 1; Select, Locate and Arm its layer 0.
+void DrawRowLabels(QPainter& p, int bankLayer) {
   struct Row {
     const char* text;
     double lowerY, upperY;
+    int layer;
   };
-  for (const Row& row : {Row{"PAN", 246, 55}, Row{"SOLO", 268, 77}, Row{"MUTE", 290, 98}, Row{"SELECT", 312, 119},
-                         Row{"LOCATE", 334, 141}, Row{"ARM", 356, 163}}) {
-    DrawLabel(p, QRectF(329, row.lowerY, 36, 12), row.text, 4, kLabel, Qt::AlignLeft | Qt::AlignVCenter, true);
-    DrawLabel(p, QRectF(329, row.upperY, 36, 12), row.text, 4, kLabel, Qt::AlignLeft | Qt::AlignVCenter, true);
+  for (const Row& row : {Row{"PAN", 246, 55, 1}, Row{"SOLO", 268, 77, 1}, Row{"MUTE", 290, 98, 1},
+                         Row{"SELECT", 312, 119, 0}, Row{"LOCATE", 334, 141, 0}, Row{"ARM", 356, 163, 0}}) {
+    const QColor colour = bankLayer < 0 || bankLayer == row.layer ? kLabel : kLabelDim;
+    DrawLabel(p, QRectF(329, row.lowerY, 36, 12), row.text, 4, colour, Qt::AlignLeft | Qt::AlignVCenter, true);
+    DrawLabel(p, QRectF(329, row.upperY, 36, 12), row.text, 4, colour, Qt::AlignLeft | Qt::AlignVCenter, true);
   }
 }
 
 }  // namespace
 
-void PaintSurfacePanels(QPainter& p, bool showLayerButtons) {
+void PaintSurfacePanels(QPainter& p, int bankLayer, int shiftLayer) {
   DrawPanel(p, kLeftPanelRect, QColor(0x30, 0x32, 0x37), QColor(0x1d, 0x1e, 0x21));
   // Alternate channel strips are shaded a little, and a rule parts the two banks of 16.
   p.setPen(Qt::NoPen);
@@ -376,30 +382,25 @@ void PaintSurfacePanels(QPainter& p, bool showLayerButtons) {
   p.drawLine(QPointF(3, 242.3), QPointF(366, 242.3));
   p.setPen(QPen(QColor(255, 255, 255, 30), 0.4));
   p.drawLine(QPointF(3, 243.1), QPointF(366, 243.1));
-  DrawRowLabels(p);
+  DrawRowLabels(p, bankLayer);
   DrawLabel(p, QRectF(10, 12, 74, 10), "ORVO", 7, QColor(0xd8, 0xdb, 0xe0), Qt::AlignLeft | Qt::AlignVCenter, true);
   DrawLabel(p, QRectF(10, 22, 74, 8), "TABLAN", 4.5, kLabel, Qt::AlignLeft | Qt::AlignVCenter, true);
 
   DrawPanel(p, kRightPanelRect, QColor(0x2c, 0x2e, 0x33), QColor(0x1a, 0x1b, 0x1e));
-  DrawLabel(p, QRectF(470, 199, 48, 12), "F KEYS", 3.8, kLabel, Qt::AlignRight | Qt::AlignVCenter, true);
-  DrawLabel(p, QRectF(470, 235, 48, 12), "SHIFT + F", 3.8, kLabel, Qt::AlignRight | Qt::AlignVCenter, true);
-  if (!showLayerButtons) {
-    // The places Bank and Shift take on the simulated surface stay as plain recesses.
-    p.setPen(QPen(QColor(0x10, 0x10, 0x12), 0.4));
-    p.setBrush(QColor(0x18, 0x19, 0x1b));
-    for (ControlId id : {kBankButton, kShiftButton})
-      if (const ControlLayout* layout = LayoutOf(id)) p.drawRoundedRect(layout->rect, 1.5, 1.5);
-  }
+  DrawLabel(p, QRectF(470, 199, 48, 12), "F KEYS", 3.8, shiftLayer == 1 ? kLabelDim : kLabel,
+            Qt::AlignRight | Qt::AlignVCenter, true);
+  DrawLabel(p, QRectF(470, 235, 48, 12), "SHIFT + F", 3.8, shiftLayer == 0 ? kLabelDim : kLabel,
+            Qt::AlignRight | Qt::AlignVCenter, true);
   p.setPen(QPen(QColor(255, 255, 255, 24), 0.5));
   p.setBrush(Qt::NoBrush);
   p.drawRoundedRect(QRectF(512, 266, 42, 40), 3, 3);  // the cursor cross
 }
 
 void PaintSurfaceControl(QPainter& p, const ControlLayout& layout, bool pressed, bool lit,
-                         std::optional<int> faderLevel) {
+                         std::optional<int> faderLevel, bool inForce) {
   switch (layout.family) {
-    case SurfaceFamily::ChannelButton: DrawChannelButton(p, layout, pressed, lit); break;
-    case SurfaceFamily::FButton: DrawFButton(p, layout, pressed); break;
+    case SurfaceFamily::ChannelButton: DrawChannelButton(p, layout, pressed, lit, inForce); break;
+    case SurfaceFamily::FButton: DrawFButton(p, layout, pressed, inForce); break;
     case SurfaceFamily::Transport: DrawTransport(p, layout, pressed, lit); break;
     case SurfaceFamily::Cursor: DrawCursor(p, layout, pressed); break;
     case SurfaceFamily::WheelButton: DrawWheelButton(p, layout, pressed); break;

@@ -26,8 +26,8 @@ QRectF PaintedArea(const ControlLayout& layout) {
 
 }  // namespace
 
-SurfacePicture::SurfacePicture(bool showLayerButtons, double scale, QWidget* parent)
-    : QWidget(parent), showLayerButtons_(showLayerButtons), scale_(scale) {
+SurfacePicture::SurfacePicture(bool clickLayerButtons, double scale, QWidget* parent)
+    : QWidget(parent), clickLayerButtons_(clickLayerButtons), scale_(scale) {
   setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
   faderLevels_.fill(-1);
 }
@@ -61,6 +61,27 @@ std::optional<int> SurfacePicture::FaderLevel(ControlId fader) const {
   if (!IsFader(fader)) return std::nullopt;
   const int level = faderLevels_[static_cast<std::size_t>(fader - kFirstFader)];
   return level < 0 ? std::nullopt : std::optional<int>(level);
+}
+
+void SurfacePicture::SetLayers(int bankLayer, int shiftLayer) {
+  if (bankLayer == bankLayer_ && shiftLayer == shiftLayer_) return;
+  bankLayer_ = bankLayer;
+  shiftLayer_ = shiftLayer;
+  background_ = QPixmap();  // the row labels are part of it
+  update();
+}
+
+bool SurfacePicture::InForce(ControlId id) const {
+  const ControlDescriptor* row = LookupControlById(id);
+  if (!row) return true;
+  switch (row->layer) {
+    case ControlLayer::None: return true;
+    case ControlLayer::BankOn: return bankLayer_ != 0;
+    case ControlLayer::BankOff: return bankLayer_ != 1;
+    case ControlLayer::ShiftOn: return shiftLayer_ != 0;
+    case ControlLayer::ShiftOff: return shiftLayer_ != 1;
+  }
+  return true;
 }
 
 bool SurfacePicture::IsPressed(ControlId id) const { return InRange(id) && pressed_.test(Slot(id)); }
@@ -101,7 +122,7 @@ const QPixmap& SurfacePicture::Background() {
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
     painter.setTransform(CanvasToWidget());
-    PaintSurfacePanels(painter, showLayerButtons_);
+    PaintSurfacePanels(painter, bankLayer_, shiftLayer_);
   }
   return background_;
 }
@@ -115,16 +136,15 @@ void SurfacePicture::paintEvent(QPaintEvent* event) {
   const QRectF exposed = toWidget.inverted().mapRect(QRectF(event->rect()));
   painter.setTransform(toWidget);
   for (const ControlLayout& layout : SurfaceLayout()) {
-    if (!layout.mappable && !showLayerButtons_) continue;
     if (!PaintedArea(layout).intersects(exposed)) continue;
     PaintSurfaceControl(painter, layout, IsPressed(layout.id), IsLampLit(layout.id) && HasLamp(layout),
-                        FaderLevel(layout.id));
+                        FaderLevel(layout.id), InForce(layout.id));
   }
 }
 
 void SurfacePicture::mousePressEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return QWidget::mousePressEvent(event);
-  if (std::optional<ControlId> id = ControlAt(WidgetToCanvas(event->position()), showLayerButtons_))
+  if (std::optional<ControlId> id = ControlAt(WidgetToCanvas(event->position()), clickLayerButtons_))
     emit controlClicked(*id);
 }
 

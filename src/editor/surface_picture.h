@@ -17,8 +17,9 @@ class SurfacePicture : public QWidget {
   Q_OBJECT
 
  public:
-  // `showLayerButtons` draws Bank and Shift and lets them be clicked (simulated surface).
-  explicit SurfacePicture(bool showLayerButtons = false, double scale = kDefaultSurfaceScale,
+  // Bank and Shift are always drawn; `clickLayerButtons` lets them be clicked (simulated
+  // surface: the editor maps neither).
+  explicit SurfacePicture(bool clickLayerButtons = false, double scale = kDefaultSurfaceScale,
                           QWidget* parent = nullptr);
 
   void SetPressed(ControlId id, bool pressed);
@@ -29,6 +30,10 @@ class SurfacePicture : public QWidget {
   // never placed rests at its usual place. Ids that are no fader are ignored.
   void SetFaderLevel(ControlId fader, int value);
   std::optional<int> FaderLevel(ControlId fader) const;
+  // The Bank and Shift layers in force (ProtocolState's values): the captions of the
+  // channel and F buttons of the other layer are drawn dim. All are bright until told.
+  void SetLayers(int bankLayer, int shiftLayer);
+  bool InForce(ControlId id) const;
 
   // Dialog units to widget pixels and back, for the current size.
   QTransform CanvasToWidget() const;
@@ -53,7 +58,9 @@ class SurfacePicture : public QWidget {
   static constexpr std::size_t kFaderCount = 32;
   static bool IsFader(ControlId id) { return id >= kFirstFader && id < kFirstFader + ControlId(kFaderCount); }
 
-  bool showLayerButtons_;
+  bool clickLayerButtons_;
+  int bankLayer_ = -1;  // -1: no layer told, every caption bright
+  int shiftLayer_ = -1;
   double scale_;
   std::bitset<kLastControlId - kFirstControlId + 1> pressed_;
   std::bitset<kLastControlId - kFirstControlId + 1> lamps_;
