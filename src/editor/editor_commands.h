@@ -10,7 +10,7 @@ enum class EditorCommand : int {
   kSaveKeyset = 32779,
   kSaveAllKeysets = 32799,
   kExit = 32789,
-  // "&Edit"; all but "Display Keyset" and "MIDI Ports" are greyed
+  // "&Edit"; all but "Display Keyset", "Keyset Table" and "MIDI Ports" are greyed
   kUndo = 57643,
   kRedo = 57644,
   kCut = 57635,
@@ -22,6 +22,7 @@ enum class EditorCommand : int {
   kPasteKeyset = 32791,
   kDeleteKeyset = 32792,
   kDisplayKeyset = 32793,
+  kKeysetTable = 32804,  // added after the resource's ids
   kMidiPorts = 32797,
   kPreferences = 32794,
   // "&Help"

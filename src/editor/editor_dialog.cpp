@@ -30,7 +30,8 @@ constexpr QRectF kApplyRect{369, 174, 50, 14};
 double ScaleForScreen(const QWidget* widget) {
   const QScreen* screen = widget->screen();
   if (!screen) return kDefaultSurfaceScale;
-  const QSizeF room = QSizeF(screen->availableSize()) - QSizeF(16, 80);  // frame, title and menu bar
+  // The frame, title bar, menu bar and status line.
+  const QSizeF room = QSizeF(screen->availableSize()) - QSizeF(16, 110);
   const double fit = std::min(room.width() / kSurfaceCanvasSize.width(), room.height() / kSurfaceCanvasSize.height());
   return std::clamp(fit, 1.2, kDefaultSurfaceScale);
 }
@@ -51,6 +52,10 @@ EditorDialog::EditorDialog(EditorServices services, QWidget* parent)
   layout->addWidget(picture_);
   picture_->installEventFilter(this);
   connect(picture_, &SurfacePicture::controlClicked, this, [this](ControlId id) { PickControl(id); });
+  status_ = new QLabel(this);
+  status_->setContentsMargins(8, 3, 8, 3);
+  status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  layout->addWidget(status_);
 
   BuildMenus();
   BuildPanel();
@@ -59,6 +64,7 @@ EditorDialog::EditorDialog(EditorServices services, QWidget* parent)
   ShowHint();
   BuildAppsMenu();
   ShowKeyset(services_.engine.Mapper.DefaultKeyset());
+  StartStatusLine();
   // The whole picture at its scale (a new window is otherwise held to part of the screen).
   resize(sizeHint());
 }
@@ -106,6 +112,8 @@ void EditorDialog::BuildMenus() {
   edit->addSeparator();
   connect(AddCommand(edit, "Display Keyset", Command::kDisplayKeyset, true), &QAction::triggered, this,
           [this] { ShowKeysetListing(); });
+  connect(AddCommand(edit, "Keyset Table", Command::kKeysetTable, true), &QAction::triggered, this,
+          [this] { ShowKeysetTable(); });
   connect(AddCommand(edit, "MIDI Ports", Command::kMidiPorts, true), &QAction::triggered, this,
           [this] { ShowPortSettings(); });
   edit->addSeparator();
@@ -191,6 +199,7 @@ void EditorDialog::ApplyMapping() {
     case kTabMidiMap: midiMap_->ApplyMapping(); break;
     default: break;
   }
+  RefreshKeysetTable();
 }
 
 void EditorDialog::ShowConnection(bool connected) {
@@ -198,6 +207,7 @@ void EditorDialog::ShowConnection(bool connected) {
   if (connected) toldNotConnected_ = false;
   RefreshTitle();
   ShowHint();
+  RefreshStatus();
 }
 
 // Why a click selected nothing, once it has; else, until a control is selected, what to

@@ -5,6 +5,7 @@
 // selected control's lamp. Every member runs on the GUI thread; the engine's threads
 // reach it only through queued calls (see the application's editor session).
 #include <QDialog>
+#include <QPointer>
 #include <QStringList>
 #include <cstdint>
 #include <functional>
@@ -14,6 +15,8 @@
 
 #include "editor/editor_commands.h"
 #include "editor/editor_target.h"
+#include "editor/keyset_table_dialog.h"
+#include "editor/status_line.h"
 #include "protocol/control_table.h"
 
 class QAction;
@@ -49,6 +52,8 @@ struct EditorServices {
   std::function<void(QWidget* owner)> about = nullptr;
   // "&New Keyset"'s choice of application, empty when cancelled; unset, the file dialog.
   std::function<QString(QWidget* owner)> chooseApplication = nullptr;
+  // The executable's name of a process, for the status line; unset, none is shown.
+  std::function<std::string(uint32_t processId)> programName = nullptr;
 };
 
 // The tabs, in their order.
@@ -106,8 +111,14 @@ class EditorDialog : public QDialog, public EditorTarget {
   KeyMapPanel* KeyMap() const { return keyMap_; }
   MidiMapPanel* MidiMap() const { return midiMap_; }
   MonitorEdit* Monitor() const { return monitor_; }
+  // "Keyset Table": opens it (or brings it up) beside the editor; null until opened.
+  void ShowKeysetTable();
+  KeysetTableDialog* KeysetTable() const { return table_.data(); }
   // The line under the panel: what to do first, or why a click selected nothing.
   QString Hint() const;
+  // The status line at the foot; RefreshStatus reads it again at once.
+  QString StatusText() const;
+  void RefreshStatus();
   void SelectTab(int tab);
 
   // Ends the editor, after saving every Keyset (every way of closing comes here).
@@ -123,6 +134,8 @@ class EditorDialog : public QDialog, public EditorTarget {
   void OnTabChanged(int tab);
   void ApplyMapping();
   void ShowKeysetListing();
+  void RefreshKeysetTable();
+  void ChooseFromTable(ControlId id);
   void ShowPortSettings();
   void OnAppsCommand(QAction* action);
   void ShowControl(ControlId id, bool create);
@@ -130,6 +143,8 @@ class EditorDialog : public QDialog, public EditorTarget {
   void SetControlLamp(ControlId id, bool on);
   void WriteMonitorLine(const std::string& line);
   void ShowHint();
+  void StartStatusLine();
+  std::string ProgramOf(uint32_t processId);
   QAction* AddCommand(QMenu* menu, const char* text, EditorCommand command, bool enabled);
   void AddAppsItem(QMenu* apps, Keyset& keyset, int commandId);
 
@@ -154,6 +169,11 @@ class EditorDialog : public QDialog, public EditorTarget {
   MonitorEdit* monitor_ = nullptr;
   QPushButton* apply_ = nullptr;
   QLabel* hint_ = nullptr;
+  QLabel* status_ = nullptr;
+  QPointer<KeysetTableDialog> table_;
+  SurfaceStatus shownStatus_;
+  uint32_t namedProcess_ = 0;  // the process ProgramOf last looked up, and its name
+  std::string namedProgram_;
 };
 
 // The editor's title for a Keyset and the surface's mode.

@@ -10,12 +10,14 @@
 #include "editor/editor_dialog.h"
 #include "editor/key_map_panel.h"
 #include "editor/keyset_listing_dialog.h"
+#include "editor/keyset_table_dialog.h"
 #include "editor/new_keyset.h"
 #include "editor/port_settings_dialog.h"
 #include "mapping/engine_context.h"
 #include "mapping/keyset_file.h"
 #include "platform/message_service.h"
 #include "protocol/device_modes.h"
+#include "protocol/editor_notifier.h"
 
 namespace orvo {
 namespace {
@@ -86,10 +88,12 @@ void EditorDialog::ShowKeyset(Keyset* keyset) {
   for (QAction* action : appsMenu_->actions())
     action->setChecked(action->data().toInt() == id);
   if (selected_) ShowControl(selected_->id, false);
+  RefreshKeysetTable();
 }
 
 void EditorDialog::RefreshTitle() {
   if (shown_) setWindowTitle(EditorTitle(*shown_, services_.engine.Protocol.CurrentDeviceMode.load()));
+  if (status_) RefreshStatus();
 }
 
 // A Keyset for another application, in memory until the next save. Choosing an
@@ -116,6 +120,33 @@ bool EditorDialog::HasAppsItem(const Keyset& keyset) const {
 void EditorDialog::ShowKeysetListing() {
   KeysetListingDialog listing(shown_, this);
   listing.exec();
+}
+
+void EditorDialog::ShowKeysetTable() {
+  if (!table_) {
+    table_ = new KeysetTableDialog(this);
+    connect(table_, &KeysetTableDialog::controlChosen, this, [this](ControlId id) { ChooseFromTable(id); });
+    connect(table_, &KeysetTableDialog::mappingRemoved, this, [this](ControlId id) {
+      if (selected_ && selected_->id == id) ShowControl(id, false);
+    });
+  }
+  table_->ShowKeyset(shown_);
+  table_->show();
+  table_->raise();
+  table_->activateWindow();
+}
+
+void EditorDialog::RefreshKeysetTable() {
+  if (table_) table_->ShowKeyset(shown_);
+}
+
+// A row chosen in the table selects its control as a click on the picture would; outside
+// Host mode the surface's lamps and layers are not ours, so only the panels follow.
+void EditorDialog::ChooseFromTable(ControlId id) {
+  if (connected_ && services_.engine.Protocol.CurrentDeviceMode.load() == kModeHost)
+    PickControl(id);
+  else
+    SelectControl(id, kNotifySelect);
 }
 
 // The ports and mode of a Keyset; the dialog applies what it changes itself.

@@ -119,16 +119,21 @@ void KeyMapPanel::CaptureKey(int virtualKey, int /*repeatCount*/, uint32_t flags
   }
 }
 
-void KeyMapPanel::ShowKeyText(int32_t keyCode, uint32_t keyFlags) {
-  if (IsModifierKey(keyCode) || !HasKeystroke(keyFlags)) {
-    ClearKeyText();
-    return;
-  }
+QString KeystrokeText(int32_t keyCode, uint32_t keyFlags) {
+  if (IsModifierKey(keyCode) || !HasKeystroke(keyFlags)) return {};
   QString text;
   if (keyFlags & kModCtrl) text += QStringLiteral("Ctrl+");
   if (keyFlags & kModAlt) text += QStringLiteral("Alt+");
   if (keyFlags & kModShift) text += QStringLiteral("Shft+");
-  text += QString::fromStdString(KeyNameFromFlags(keyFlags));
+  return text + QString::fromStdString(KeyNameFromFlags(keyFlags));
+}
+
+void KeyMapPanel::ShowKeyText(int32_t keyCode, uint32_t keyFlags) {
+  const QString text = KeystrokeText(keyCode, keyFlags);
+  if (text.isEmpty()) {
+    ClearKeyText();
+    return;
+  }
   ctrlBox_->setChecked(keyFlags & kModCtrl);
   altBox_->setChecked(keyFlags & kModAlt);
   shiftBox_->setChecked(keyFlags & kModShift);

@@ -18,6 +18,9 @@ class EditorTarget;
 class KeyCaptureEdit;
 class MessageService;
 
+// A stored combination as the key box shows it ("Ctrl+Shft+A"); empty for none.
+QString KeystrokeText(int32_t keyCode, uint32_t keyFlags);
+
 // Which of Shift, Ctrl and Alt were held down as the key being captured went down.
 using ModifierQuery = std::function<Qt::KeyboardModifiers()>;
 

@@ -4,6 +4,19 @@
 
 namespace orvo {
 
+bool MapsSomething(const ControlMapping& mapping) {
+  return HasKeystroke(mapping.KeyFlags.load()) || !mapping.Label.Empty() || mapping.MapType.load() != MapType::kNative;
+}
+
+void ClearMapping(ControlMapping& mapping) {
+  mapping.KeyFlags.store(kNoKey);
+  mapping.KeyCode.store(static_cast<int32_t>(kNoKey));
+  mapping.Label.Set("");
+  mapping.MapType.store(MapType::kNative);
+  mapping.DataA.store(0);
+  mapping.DataB.store(0);
+}
+
 std::string UpperCased(std::string_view name) {
   std::string upper(name);
   for (char& ch : upper)

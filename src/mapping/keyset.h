@@ -55,6 +55,12 @@ struct ControlMapping {
   std::atomic<uint8_t> DataB{0};  // replacement data byte
 };
 
+// Whether the mapping does anything: a keystroke, a label or a MIDI rule. Selecting a
+// control makes a blank mapping, which does nothing.
+bool MapsSomething(const ControlMapping& mapping);
+// Makes the mapping blank again (mappings stay in their table while the Keyset lives).
+void ClearMapping(ControlMapping& mapping);
+
 struct ControlIdBucket {
   std::size_t operator()(orvo::ControlId id) const { return static_cast<uint32_t>(id) / 16; }
 };

@@ -13,6 +13,7 @@
 
 #include "editor/editor_messages.h"
 #include "editor/key_map_panel.h"
+#include "editor/keyset_table_dialog.h"
 #include "editor/midi_map_panel.h"
 #include "editor/monitor_edit.h"
 #include "harness/editor_rig.h"
@@ -398,6 +399,61 @@ TEST(EditorDialog, UnpluggedTheTitleFollowsAtOnceAndAClickIsAnsweredOnce) {
   EXPECT_EQ(MonitorLines(dialog).size(), 2u) << "said again after the next unplugging";
 }
 
+// What the line says follows each change at once; the picture's Bank lamp, Shift and the
+// captions of the layers follow with it.
+TEST(EditorDialog, StatusLineAndPictureFollowConnectionKeysetAndLayers) {
+  EditorRig rig({"XTERM"});
+  EditorDialog& dialog = rig.Open();
+  dialog.ShowConnection(false);
+  EXPECT_EQ(dialog.StatusText(), "Surface not connected.");
+
+  ProtocolState& protocol = rig.engine.Protocol;
+  rig.engine.FocusState.CreateFocusState();
+  rig.engine.FocusState.Current()->Write(77, kOwnerOther, rig.engine.Mapper.Lookup("XTERM"));
+  dialog.ShowConnection(true);
+  EXPECT_EQ(dialog.StatusText().toStdString(),
+            "Surface connected, Host mode.   Keyset in force: XTERM.   Bank off: Arm, Locate, Select.   Shift off: F1-F9.");
+  SurfacePicture& picture = *dialog.Picture();
+  EXPECT_FALSE(picture.IsLampLit(kBankButton));
+  EXPECT_TRUE(picture.InForce(1032));  // Arm 1
+  EXPECT_FALSE(picture.InForce(1000));  // Mute 1
+
+  protocol.BankLayer.store(1);
+  protocol.ShiftLayer.store(1);
+  protocol.CurrentDeviceMode.store(kModeStandard);
+  dialog.RefreshStatus();
+  EXPECT_EQ(dialog.StatusText().toStdString(),
+            "Surface connected, Standard mode.   Keyset in force: XTERM.   Bank on: Mute, Solo, Pan.   Shift on: shifted F1-F9.");
+  EXPECT_TRUE(picture.IsLampLit(kBankButton));
+  EXPECT_TRUE(picture.IsPressed(kShiftButton));
+  EXPECT_TRUE(picture.InForce(1000));
+  EXPECT_FALSE(picture.InForce(1032));
+  EXPECT_TRUE(picture.InForce(1214));  // F1 (Shift)
+  EXPECT_FALSE(picture.InForce(1194));
+  EXPECT_TRUE(picture.InForce(1204)) << "PLAY has no layers";
+}
+
+// The table follows the Keyset on show, a chosen row selects its control, and a mapping
+// removed there leaves the panels blank.
+TEST(EditorDialog, TheKeysetTableSelectsAndRemoves) {
+  EditorRig rig({"XTERM"});
+  EditorDialog& dialog = rig.Open();
+  rig.engine.Mapper.DefaultKeyset()->SetMapping(std::make_unique<ControlMapping>(*rig.Row(1204)))->Label.Set("Play");
+  dialog.Command(EditorCommand::kKeysetTable)->trigger();
+  KeysetTableDialog& table = *dialog.KeysetTable();
+  ASSERT_EQ(table.RowCount(), 1);
+  table.ChooseRow(0);
+  ASSERT_NE(dialog.SelectedControl(), nullptr);
+  EXPECT_EQ(dialog.SelectedControl()->id, 1204);
+  EXPECT_EQ(dialog.KeyMap()->Label(), "Play");
+
+  table.RemoveButton()->click();
+  EXPECT_EQ(dialog.KeyMap()->Label(), "");
+  EXPECT_EQ(table.RowCount(), 0);
+  dialog.ShowKeyset(rig.engine.Mapper.Lookup("XTERM"));
+  EXPECT_EQ(table.windowTitle(), "XTERM: Keyset Table");
+}
+
 TEST(EditorDialog, TheEmptyPanelSaysHowToSelectAControl) {
   EditorRig rig;
   EditorDialog& dialog = rig.Open();
@@ -437,7 +493,7 @@ TEST(EditorDialog, MenuBarGreysWhatDoesNothing) {
                      Command::kPreferences, Command::kStandardMode, Command::kEnhancedMode})
     EXPECT_FALSE(dialog.Command(id)->isEnabled()) << static_cast<int>(id);
   for (Command id : {Command::kNewKeyset, Command::kSaveKeyset, Command::kSaveAllKeysets, Command::kExit,
-                     Command::kDisplayKeyset, Command::kMidiPorts, Command::kAbout})
+                     Command::kDisplayKeyset, Command::kKeysetTable, Command::kMidiPorts, Command::kAbout})
     EXPECT_TRUE(dialog.Command(id)->isEnabled()) << static_cast<int>(id);
 }
 

@@ -1,9 +1,15 @@
-// The Keyset listing: its caption and its sorted lines, the same as `orvo --list-keysets`.
+// The Keyset listing: its caption and its sorted lines, the same as `orvo --list-keysets`;
+// the Keyset table: its rows, sorting, filtering, choosing and removing.
 #include "editor/keyset_listing_dialog.h"
 
 #include <gtest/gtest.h>
 
+#include <QLineEdit>
 #include <QListWidget>
+#include <QPushButton>
+#include <QTableView>
+
+#include "editor/keyset_table_dialog.h"
 
 #include "mapping/keyset_listing.h"
 #include "support/offscreen_app.h"
@@ -49,6 +55,93 @@ TEST(KeysetListingDialog, WithoutAKeysetShowsAnEmptyListUnderThePlaceholder) {
   const KeysetListingDialog dialog(nullptr, nullptr);
   EXPECT_EQ(dialog.windowTitle(), "<No Active Keyset>: Keyset");
   EXPECT_EQ(dialog.List()->count(), 0);
+}
+
+// PLAY with a key, Fader 1 with everything, Fader 2 with a label, Fader 10 blank.
+struct TableKeyset {
+  TableKeyset() {
+    ControlMapping& play = test::AddBlankMapping(keyset, *LookupControlById(1204));
+    play.KeyCode = 0x20;
+    play.KeyFlags = kModShift | (0x39u << 16);
+    ControlMapping& fader1 = test::AddBlankMapping(keyset, *LookupControlById(1224));
+    fader1.KeyCode = 0x41;
+    fader1.KeyFlags = kModCtrl | (0x1Eu << 16);
+    fader1.MapType = MapType::kCustom1StatusData;
+    fader1.DataA = 0xB0;
+    fader1.DataB = 0x07;
+    fader1.Label.Set("Vol");
+    test::AddBlankMapping(keyset, *LookupControlById(1225)).Label.Set("pan");
+    test::AddBlankMapping(keyset, *LookupControlById(1233));
+  }
+  Keyset keyset{"SEQUENCER"};
+};
+
+QStringList Column(const KeysetTableDialog& table, int column) {
+  QStringList cells;
+  for (int row = 0; row < table.RowCount(); ++row) cells << table.Cell(row, column);
+  return cells;
+}
+
+TEST(KeysetTableDialog, OneRowPerMappingThatMapsSomethingWithWhatItSends) {
+  test::OffscreenApp();
+  TableKeyset made;
+  KeysetTableDialog table(nullptr);
+  table.ShowKeyset(&made.keyset);
+  EXPECT_EQ(table.windowTitle(), "SEQUENCER: Keyset Table");
+  EXPECT_EQ(Column(table, KeysetTableDialog::kControl), (QStringList{"PLAY button", "Fader 1", "Fader 2"}))
+      << "in ControlId order, without the blank Fader 10";
+  EXPECT_EQ(Column(table, KeysetTableDialog::kKey), (QStringList{"Shft+Space", "Ctrl+A", ""}));
+  EXPECT_EQ(Column(table, KeysetTableDialog::kMidi),
+            (QStringList{"Native", QString::fromUtf8("BF 00 vv \u2192 B0 07 vv"), "Native"}));
+  EXPECT_EQ(Column(table, KeysetTableDialog::kLabel), (QStringList{"", "Vol", "pan"}));
+
+  table.Table()->sortByColumn(KeysetTableDialog::kLabel, Qt::DescendingOrder);
+  EXPECT_EQ(Column(table, KeysetTableDialog::kLabel), (QStringList{"Vol", "pan", ""})) << "case ignored";
+}
+
+TEST(KeysetTableDialog, TypingFiltersOnEveryColumnIgnoringCase) {
+  test::OffscreenApp();
+  TableKeyset made;
+  KeysetTableDialog table(nullptr);
+  table.ShowKeyset(&made.keyset);
+  struct Case {
+    const char* typed;
+    QStringList controls;
+  };
+  for (const Case& c : {Case{"fader", {"Fader 1", "Fader 2"}}, Case{"VOL", {"Fader 1"}}, Case{"b0 07", {"Fader 1"}},
+                        Case{"space", {"PLAY button"}}, Case{"nothing like it", {}},
+                        Case{"", {"PLAY button", "Fader 1", "Fader 2"}}}) {
+    table.Filter()->setText(c.typed);
+    EXPECT_EQ(Column(table, KeysetTableDialog::kControl), c.controls) << c.typed;
+  }
+  table.Filter()->setText("fader");
+  made.keyset.LookupMapping(1233)->Label.Set("Fader ten");
+  table.ShowKeyset(&made.keyset);
+  EXPECT_EQ(Column(table, KeysetTableDialog::kControl), (QStringList{"Fader 1", "Fader 2", "Fader 10"}))
+      << "the filter stays when the table fills again";
+}
+
+TEST(KeysetTableDialog, ChoosingARowNamesItsControlAndRemoveMakesItsMappingBlank) {
+  test::OffscreenApp();
+  TableKeyset made;
+  KeysetTableDialog table(nullptr);
+  table.ShowKeyset(&made.keyset);
+  std::vector<ControlId> chosen, removed;
+  QObject::connect(&table, &KeysetTableDialog::controlChosen, [&chosen](ControlId id) { chosen.push_back(id); });
+  QObject::connect(&table, &KeysetTableDialog::mappingRemoved, [&removed](ControlId id) { removed.push_back(id); });
+  EXPECT_FALSE(table.RemoveButton()->isEnabled());
+  table.ChooseRow(1);
+  EXPECT_EQ(chosen, std::vector<ControlId>{1224});
+  ASSERT_TRUE(table.RemoveButton()->isEnabled());
+
+  table.RemoveButton()->click();
+  const ControlMapping& fader1 = *made.keyset.LookupMapping(1224);
+  EXPECT_FALSE(MapsSomething(fader1));
+  EXPECT_EQ(fader1.MapType.load(), MapType::kNative);
+  EXPECT_TRUE(fader1.Label.Empty());
+  EXPECT_EQ(removed, std::vector<ControlId>{1224});
+  EXPECT_EQ(Column(table, KeysetTableDialog::kControl), (QStringList{"PLAY button", "Fader 2"}));
+  EXPECT_FALSE(table.RemoveButton()->isEnabled()) << "nothing chosen any more";
 }
 
 }  // namespace

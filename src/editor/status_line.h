@@ -1,0 +1,24 @@
+#pragma once
+// The line at the foot of the editor that says what is in force right now: whether the
+// surface is connected and in which mode, the Keyset serving the application in front
+// (and that application's executable), and the Bank and Shift layers.
+#include <QString>
+#include <cstdint>
+#include <string>
+
+namespace orvo {
+
+struct SurfaceStatus {
+  bool connected = false;
+  int32_t deviceMode = 0;
+  std::string keyset;      // the Keyset in force; empty while none is
+  std::string executable;  // the program in front; empty when unknown
+  int bankLayer = 0;
+  int shiftLayer = 0;
+
+  bool operator==(const SurfaceStatus&) const = default;
+};
+
+QString StatusLineText(const SurfaceStatus& status);
+
+}  // namespace orvo
