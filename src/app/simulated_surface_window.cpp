@@ -48,7 +48,7 @@ SimulatedSurfaceWindow::SimulatedSurfaceWindow(sim::SimSurface& surface, QWidget
   log_ = new QPlainTextEdit(this);
   log_->setReadOnly(true);
   log_->setMaximumBlockCount(kLogLines);
-  log_->setPlaceholderText("What the host sends besides lamps and modes");
+  log_->setPlaceholderText("What the driver does with each press, and what the host sends besides lamps and modes");
   log_->setFixedHeight(log_->fontMetrics().lineSpacing() * 4 + 12);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(6, 6, 6, 6);
@@ -92,11 +92,28 @@ void SimulatedSurfaceWindow::OnHostMessage(const std::vector<uint8_t>& message) 
     return;
   }
   if (const int32_t mode = sim::ModeOfMessage(message); mode >= 0) {
-    setWindowTitle(QString("%1 - %2 mode").arg(kSimulatedSurfaceTitle, ModeDisplayName(mode)));
+    lastMode_ = mode;
+    ShowTitle();
     return;
   }
   Log(QString::fromStdString(sim::HexBytes(message.data(), message.size())));
 }
+
+void SimulatedSurfaceWindow::ShowConnection(bool connected) {
+  connected_ = connected;
+  ShowTitle();
+}
+
+void SimulatedSurfaceWindow::ShowTitle() {
+  if (!connected_)
+    setWindowTitle(QString("%1 - not connected").arg(kSimulatedSurfaceTitle));
+  else if (lastMode_ >= 0)
+    setWindowTitle(QString("%1 - %2 mode").arg(kSimulatedSurfaceTitle, ModeDisplayName(lastMode_)));
+  else
+    setWindowTitle(kSimulatedSurfaceTitle);
+}
+
+void SimulatedSurfaceWindow::ShowDriverLine(const QString& line) { Log(line); }
 
 void SimulatedSurfaceWindow::Log(const QString& line) { log_->appendPlainText(line); }
 

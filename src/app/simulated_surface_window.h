@@ -33,14 +33,22 @@ class SimulatedSurfaceWindow : public QWidget {
 
   SimulatedSurfacePicture& Picture() { return *picture_; }
   QString LogText() const;
+  // Whether the driver has the surface connected: unplugged, the title says so at once
+  // instead of the mode the host set last.
+  void ShowConnection(bool connected);
+  // What the driver did with a control event, in the log (while no editor shows it).
+  void ShowDriverLine(const QString& line);
 
  private:
   void Send(const std::vector<uint8_t>& message);
   void OnHostBytes(const std::vector<uint8_t>& bytes);
   void OnHostMessage(const std::vector<uint8_t>& message);
   void Log(const QString& line);
+  void ShowTitle();
 
   sim::SimSurface& surface_;
+  bool connected_ = true;  // until the driver says otherwise
+  int32_t lastMode_ = -1;  // the mode the host set last; -1: none yet
   sim::HostMessageSplitter splitter_;
   SimulatedSurfacePicture* picture_ = nullptr;
   QPlainTextEdit* log_ = nullptr;

@@ -342,6 +342,14 @@ TEST_F(SimulatedSurfaceWindowTest, HostModeMessageShowsInTheTitleAndTheDarkBurst
   const auto& standard = *ModeMessage(kModeStandard);
   host.Write(Bytes(standard.begin(), standard.end()));
   EXPECT_TRUE(RunUntil([&] { return window.windowTitle().contains("Standard"); }));
+
+  // Unplugged, the title says so at once, and a mode sent meanwhile waits for the connection.
+  window.ShowConnection(false);
+  EXPECT_EQ(window.windowTitle(), "Simulated surface - not connected");
+  host.Write(Bytes(mode.begin(), mode.end()));
+  ASSERT_FALSE(RunUntil([&] { return window.windowTitle().contains("Host"); }, std::chrono::milliseconds(200)));
+  window.ShowConnection(true);
+  EXPECT_EQ(window.windowTitle(), "Simulated surface - Host mode");
 }
 
 TEST_F(SimulatedSurfaceWindowTest, OtherBytesFromTheHostGoToTheLog) {
