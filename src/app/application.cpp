@@ -14,6 +14,7 @@
 #include "app/qt_message_service.h"
 #include "app/settings_directory.h"
 #include "app/simulated_surface_session.h"
+#include "app/simulated_surface_window.h"
 #include "app/terminal_notifier.h"
 #include "app/tray_window.h"
 #include "link/read_loop.h"
@@ -105,12 +106,16 @@ bool Application::Start() {
     services.about = [this](QWidget* owner) {
       if (tray_) tray_->ShowAbout(owner);
     };
+    services.programName = [this](uint32_t processId) {
+      return foreground_ ? foreground_->ProcessBaseName(processId) : std::string();
+    };
     editor_ = std::make_unique<EditorSession>(std::move(services), *gui_, [this](unsigned long window, bool shown) {
       if (shown)
         foreground_->EditorWindows().Add(window);
       else
         foreground_->EditorWindows().Remove(window);
     });
+    if (simulation_) editor_->SetCompanion(simulation_->Window());
   }
   EditorNotifier& editor = terminal_ ? static_cast<EditorNotifier&>(*terminal_) : *editor_;
   dispatch_ = std::make_unique<Dispatch>(engine_->FocusState, *keys_, *midi_, editor);
@@ -209,10 +214,16 @@ void Application::StartDispatchReports() {
                           return foreground_ ? foreground_->ProcessBaseName(processId) : std::string();
                         }};
   reports_ = std::make_unique<DispatchReportPrinter>(std::move(context), [this](const std::string& line) {
-    if (terminal_)
+    if (terminal_) {
       terminal_->Say(line);
-    else
-      std::printf("%s\n", line.c_str()), std::fflush(stdout);
+      return;
+    }
+    std::printf("%s\n", line.c_str()), std::fflush(stdout);
+    // Until an editor is open, the simulated surface's window says it too.
+    Post([this, line] {
+      SimulatedSurfaceWindow* window = simulation_ ? simulation_->Window() : nullptr;
+      if (window && !(editor_ && editor_->IsRunning())) window->ShowDriverLine(QString::fromStdString(line));
+    });
   });
   dispatch_->SetObserver(reports_.get());
 }
@@ -253,6 +264,8 @@ void Application::RemoveTrayIcon() {
 }
 void Application::ShowConnectionState(ConnectionState state) {
   if (editor_) editor_->ShowConnection(state == ConnectionState::kConnected);
+  if (SimulatedSurfaceWindow* window = simulation_ ? simulation_->Window() : nullptr)
+    window->ShowConnection(state == ConnectionState::kConnected);
   if (tray_) {
     tray_->ShowConnectionState(state);
     return;

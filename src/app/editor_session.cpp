@@ -9,6 +9,7 @@
 
 #include "app/gui_thread_calls.h"
 #include "app/tray_icons.h"
+#include "app/window_placement.h"
 #include "editor/monitor_edit.h"
 #include "mapping/engine_context.h"
 
@@ -47,6 +48,7 @@ void EditorSession::Start() {
   connect(dialog, &QObject::destroyed, this, [this] { running_.store(false); });
   running_.store(true);
   dialog->ShowConnection(connected_);
+  PlaceEditorAndCompanion(*dialog, companion_.data());
   dialog->show();
   dialog->raise();
   dialog->activateWindow();
@@ -78,9 +80,17 @@ bool EditorSession::BelongsToEditor(const QObject* object) const {
   return false;
 }
 
-// GUI thread: top-level windows of the editor as they are shown and hidden.
+// GUI thread: top-level windows of the editor as they are shown and hidden, and clicks on
+// the companion, which the window manager raises: the editor goes back over it where
+// they overlap.
 bool EditorSession::eventFilter(QObject* watched, QEvent* event) {
   const QEvent::Type type = event->type();
+  if (type == QEvent::MouseButtonPress && companion_ && dialog_ && dialog_->isVisible() && watched->isWidgetType() &&
+      static_cast<QWidget*>(watched)->window() == companion_.data() &&
+      dialog_->frameGeometry().intersects(companion_->frameGeometry()))
+    QMetaObject::invokeMethod(dialog_.data(), [dialog = dialog_] {
+      if (dialog) dialog->raise();
+    }, Qt::QueuedConnection);
   if ((type == QEvent::Show || type == QEvent::Hide) && watched->isWidgetType() && windows_) {
     auto* widget = static_cast<QWidget*>(watched);
     if (widget->isWindow() && dialog_ && BelongsToEditor(widget)) windows_(widget->winId(), type == QEvent::Show);

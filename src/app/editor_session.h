@@ -42,6 +42,10 @@ class EditorSession : public QObject, public EditorNotifier {
   // the editor's. True at once when no editor is open. GUI thread.
   bool AskTakeChangedFile(const std::string& name);
 
+  // A window that opens beside the editor (the simulated surface's): the editor is placed
+  // beside it, and a click on it never leaves it over the editor. GUI thread.
+  void SetCompanion(QWidget* companion) { companion_ = companion; }
+
   // The port manager, made after the session (it tells the session about MIDI input).
   void SetMidiPorts(MidiPorts* ports) { services_.ports = ports; }
 
@@ -65,6 +69,7 @@ class EditorSession : public QObject, public EditorNotifier {
   GuiThreadCalls& gui_;
   std::function<void(unsigned long, bool)> windows_;
   QPointer<EditorDialog> dialog_;
+  QPointer<QWidget> companion_;
   std::atomic<bool> running_{false};
   bool connected_ = false;  // GUI thread
   DestroyedWindowFilter destroyedWindows_;

@@ -1,7 +1,8 @@
 // The editor in the running driver: opened at start over a surface on a pty, it comes to
 // the front; a control touched on the surface is selected there and its lamp lights; a
 // keystroke pressed in the editor is saved with the control and typed by the driver into
-// the focused application as the same combination.
+// the focused application as the same combination. And in this process, on the display:
+// the focus finder's switch of Keysets reaches the editor's status line and panels.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -11,9 +12,22 @@
 #include <filesystem>
 #include <thread>
 
+#include <QApplication>
+#include <unistd.h>
+
+#include "app/editor_session.h"
+#include "app/gui_thread_calls.h"
+#include "editor/key_map_panel.h"
 #include "harness/driver_process.h"
 #include "harness/focus_client_process.h"
 #include "harness/temp_dir.h"
+#include "mapping/engine_context.h"
+#include "mapping/focus_finder.h"
+#include "mapping/keyset_file.h"
+#include "os/fake/plain_file_saver.h"
+#include "os/fake/recording_device.h"
+#include "os/fake/recording_messages.h"
+#include "os/x11/focus.h"
 #include "os/x11/keys.h"
 #include "protocol/device_modes.h"
 #include "sim/sim_surface.h"
@@ -168,6 +182,66 @@ TEST_F(EditorEndToEnd, AKeystrokeCapturedInTheEditorIsTypedIntoTheApplication) {
   EXPECT_EQ(application.KeyLinesUntilQuiet(1s), test::kCtrlShiftATyped)
       << driver->Transcript();
   StopDriver();
+}
+
+bool ProcessEventsUntil(const std::function<bool()>& done) {
+  for (auto until = std::chrono::steady_clock::now() + kPatience; std::chrono::steady_clock::now() < until;) {
+    QApplication::processEvents(QEventLoop::AllEvents, 50);
+    if (done()) return true;
+    std::this_thread::sleep_for(10ms);
+  }
+  return false;
+}
+
+TEST(EditorOnTheDisplay, AKeysetSwitchByTheFocusFinderUpdatesTheStatusLineAndThePanels) {
+  ORVO_SKIP_WITHOUT_DISPLAY();
+  static int argc = 1;
+  static char name[] = "editor_end_to_end_test";
+  static char* argv[] = {name, nullptr};
+  QApplication app(argc, argv);
+  X11Foreground foreground;
+  ASSERT_TRUE(foreground.Available()) << foreground.Why();
+
+  test::TempDir settings;
+  EngineContext engine{static_cast<uint32_t>(getpid())};
+  test::RecordingDevice device;
+  RecordingMessages messages;
+  PlainFileSaver saver;
+  KeysetFiles files{engine.Mapper, settings.Path(), messages, saver};
+  files.LoadAllKeysets();
+  Keyset& notepad = *engine.Mapper.FindOrCreate("NOTEPAD", true);
+  notepad.SetMapping(std::make_unique<ControlMapping>(*LookupControlById(1204)))->Label.Set("Play here");
+  engine.Protocol.CurrentDeviceMode.store(kModeHost);
+
+  QObject context;
+  GuiThreadCalls gui(&context);
+  EditorServices services{engine, device, files, messages};
+  services.programName = [&foreground](uint32_t processId) { return foreground.ProcessBaseName(processId); };
+  EditorSession session(services, gui, [&foreground](unsigned long window, bool shown) {
+    shown ? foreground.EditorWindows().Add(window) : foreground.EditorWindows().Remove(window);
+  });
+  session.ShowConnection(true);
+  session.Start();
+  EditorDialog& dialog = *session.Dialog();
+  // The editor takes the focus first, so that the application below takes it after.
+  ASSERT_TRUE(ProcessEventsUntil([&] { return dialog.isActiveWindow(); }));
+  dialog.SelectControl(1204, kNotifySelect);
+  ASSERT_EQ(dialog.KeyMap()->Label(), "") << "DEFAULT does not map PLAY";
+
+  engine.FocusState.CreateFocusState();
+  FocusFinder finder(FocusFinderServices{foreground, engine, device, messages, session, [](const std::string&) {},
+                                         100ms});
+  finder.Resume();
+  test::FocusClientProcess application("notepad", "notepad");
+  ASSERT_TRUE(application.WaitReady(kPatience));
+  EXPECT_TRUE(ProcessEventsUntil([&] { return dialog.StatusText().contains("Keyset in force: NOTEPAD (notepad)."); }))
+      << dialog.StatusText().toStdString();
+  EXPECT_TRUE(ProcessEventsUntil([&] { return dialog.ShownKeyset() == &notepad; }));
+  EXPECT_EQ(dialog.KeyMap()->Label(), "Play here");
+  EXPECT_TRUE(dialog.windowTitle().contains("NOTEPAD")) << dialog.windowTitle().toStdString();
+  finder.Stop();
+  session.End();
+  gui.Close();
 }
 
 }  // namespace
