@@ -24,6 +24,12 @@ QRect AvailableArea(const QWidget& window) {
   return screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
 }
 
+// Narrowed to `width`, a window whose picture keeps its aspect is made only as tall as
+// the picture then needs.
+void ResizeToWidth(QWidget& window, int width) {
+  window.resize(width, window.hasHeightForWidth() ? window.heightForWidth(width) : window.height());
+}
+
 }  // namespace
 
 QMargins FrameMargins(const QWidget& window) {
@@ -38,7 +44,12 @@ QMargins FrameMargins(const QWidget& window) {
 void PlaceInside(QWidget& window, const QRect& area, QPoint frameTopLeft) {
   const QMargins frame = FrameMargins(window);
   const QSize room = area.marginsRemoved(frame).size();
-  const QSize size = window.size().boundedTo(room).expandedTo(window.minimumSize());
+  QSize size = window.size().boundedTo(room);
+  // Held to the room's height, a picture that keeps its aspect needs less width too.
+  if (window.hasHeightForWidth())
+    while (size.width() > window.minimumWidth() && window.heightForWidth(size.width()) > room.height())
+      size.rwidth() -= 8;
+  size = size.expandedTo(window.minimumSize());
   const QSize outer = size.grownBy(frame);
   const int x = std::clamp(frameTopLeft.x(), area.left(), std::max(area.left(), area.right() + 1 - outer.width()));
   const int y = std::clamp(frameTopLeft.y(), area.top(), std::max(area.top(), area.bottom() + 1 - outer.height()));
@@ -61,15 +72,15 @@ void PlaceEditorAndCompanion(QWidget& editor, QWidget* companion) {
     const QMargins frame = FrameMargins(*companion);
     const int companionWidth = companion->minimumSizeHint().width() + frame.left() + frame.right();
     const int editorRoom = area.width() - companionWidth;
-    const int editorWidth = std::min(editor.width() + FrameMargins(editor).left() + FrameMargins(editor).right(), editorRoom);
+    const QMargins editorFrame = FrameMargins(editor);
+    const int editorWidth = std::min(editor.width() + editorFrame.left() + editorFrame.right(), editorRoom);
     if (editorWidth >= kEditorMinimumWidth) {
       // Side by side: the editor as wide as the room leaves, the companion in the rest.
-      editor.resize(editorWidth - FrameMargins(editor).left() - FrameMargins(editor).right(), editor.height());
+      ResizeToWidth(editor, editorWidth - editorFrame.left() - editorFrame.right());
       PlaceInside(editor, area, area.topLeft());
       const int companionLeft = area.left() + editorWidth;
-      companion->resize(std::min(companion->sizeHint().width(), area.right() + 1 - companionLeft - frame.left() -
-                                                                    frame.right()),
-                        companion->height());
+      ResizeToWidth(*companion, std::min(companion->sizeHint().width(),
+                                         area.right() + 1 - companionLeft - frame.left() - frame.right()));
       PlaceInside(*companion, area, QPoint(companionLeft, area.top()));
     } else {
       PlaceInside(editor, area, area.topLeft());

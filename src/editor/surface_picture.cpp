@@ -28,7 +28,9 @@ QRectF PaintedArea(const ControlLayout& layout) {
 
 SurfacePicture::SurfacePicture(bool clickLayerButtons, double scale, QWidget* parent)
     : QWidget(parent), clickLayerButtons_(clickLayerButtons), scale_(scale) {
-  setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+  QSizePolicy policy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+  policy.setHeightForWidth(true);
+  setSizePolicy(policy);
   faderLevels_.fill(-1);
 }
 
@@ -101,6 +103,10 @@ QPointF SurfacePicture::WidgetToCanvas(QPointF widgetPoint) const {
 }
 
 QSize SurfacePicture::sizeHint() const { return SurfacePixelSize(scale_).toSize(); }
+
+int SurfacePicture::heightForWidth(int width) const {
+  return qRound(width * kSurfaceCanvasSize.height() / kSurfaceCanvasSize.width());
+}
 
 QSize SurfacePicture::minimumSizeHint() const { return SurfacePixelSize(1.0).toSize(); }
 

@@ -41,6 +41,9 @@ class SurfacePicture : public QWidget {
 
   QSize sizeHint() const override;
   QSize minimumSizeHint() const override;
+  // The picture's aspect, so that a window sized to a width is not padded above and below.
+  bool hasHeightForWidth() const override { return true; }
+  int heightForWidth(int width) const override;
 
  signals:
   void controlClicked(orvo::ControlId id);
