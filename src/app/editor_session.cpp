@@ -134,8 +134,6 @@ void EditorSession::PostLongMessage(const Keyset* keyset, std::span<const uint8_
   });
 }
 
-// Focus finder thread. Null: the focus moved within this program, which keeps the Keyset
-// on show; only the surface's mode in the title may have changed.
 void EditorSession::SayInMonitor(const std::string& line) {
   if (Open()) dialog_->Monitor()->WriteLine(QString::fromStdString(line));
 }
@@ -152,6 +150,8 @@ bool EditorSession::AskTakeChangedFile(const std::string& name) {
   return box.clickedButton() == takeFile;
 }
 
+// Focus finder thread. Null: the focus moved within this program, which keeps the Keyset
+// on show; only the surface's mode in the title may have changed.
 void EditorSession::ShowKeyset(const Keyset* keyset) {
   if (!running_.load()) return;
   gui_.Post([this, keyset] {

@@ -24,9 +24,8 @@ QStringList Lines(const KeysetListingDialog& dialog) {
   return lines;
 }
 
-TEST(KeysetListingDialog, ListsEveryMappingSortedUnderTheKeysetsName) {
-  test::OffscreenApp();
-  Keyset keyset("SEQUENCER");
+// Fader 1 with a keystroke, a rule and a label.
+void MapFaderOne(Keyset& keyset) {
   ControlMapping& fader1 = test::AddBlankMapping(keyset, *LookupControlById(1224));
   fader1.KeyCode = 0x41;
   fader1.KeyFlags = kModCtrl | (0x1Eu << 16);
@@ -34,6 +33,12 @@ TEST(KeysetListingDialog, ListsEveryMappingSortedUnderTheKeysetsName) {
   fader1.DataA = 0xB0;
   fader1.DataB = 0x07;
   fader1.Label.Set("Vol");
+}
+
+TEST(KeysetListingDialog, ListsEveryMappingSortedUnderTheKeysetsName) {
+  test::OffscreenApp();
+  Keyset keyset("SEQUENCER");
+  MapFaderOne(keyset);
   test::AddBlankMapping(keyset, *LookupControlById(1225));  // Fader 2
   test::AddBlankMapping(keyset, *LookupControlById(1233));  // Fader 10
 
@@ -63,13 +68,7 @@ struct TableKeyset {
     ControlMapping& play = test::AddBlankMapping(keyset, *LookupControlById(1204));
     play.KeyCode = 0x20;
     play.KeyFlags = kModShift | (0x39u << 16);
-    ControlMapping& fader1 = test::AddBlankMapping(keyset, *LookupControlById(1224));
-    fader1.KeyCode = 0x41;
-    fader1.KeyFlags = kModCtrl | (0x1Eu << 16);
-    fader1.MapType = MapType::kCustom1StatusData;
-    fader1.DataA = 0xB0;
-    fader1.DataB = 0x07;
-    fader1.Label.Set("Vol");
+    MapFaderOne(keyset);
     test::AddBlankMapping(keyset, *LookupControlById(1225)).Label.Set("pan");
     test::AddBlankMapping(keyset, *LookupControlById(1233));
   }
