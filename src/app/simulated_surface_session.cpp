@@ -8,6 +8,7 @@
 #include <variant>
 
 #include "app/simulated_surface_window.h"
+#include "app/window_placement.h"
 #include "sim/sim_commands.h"
 #include "sim/sim_surface.h"
 
@@ -71,9 +72,16 @@ void SimulatedSurfaceSession::ReadStandardInput() {
 }
 
 void SimulatedSurfaceSession::ShowWindow() {
-  if (!window_) window_ = std::make_unique<SimulatedSurfaceWindow>(*surface_);
+  const bool first = !window_;
+  if (first) {
+    window_ = std::make_unique<SimulatedSurfaceWindow>(*surface_);
+    // The top right corner, where an editor opened later leaves it.
+    const QRect area = AvailableArea(*window_);
+    PlaceInside(*window_, area, QPoint(area.right(), area.top()));
+  }
   window_->show();
   window_->raise();
+  if (first) KeepInsideOnceFramed(*window_, AvailableArea(*window_));
 }
 
 void SimulatedSurfaceSession::OnInput() {

@@ -3,7 +3,6 @@
 #include <QLabel>
 #include <QMetaObject>
 #include <QPlainTextEdit>
-#include <QScreen>
 #include <QVBoxLayout>
 
 #include "app/simulated_surface_picture.h"
@@ -56,10 +55,9 @@ SimulatedSurfaceWindow::SimulatedSurfaceWindow(sim::SimSurface& surface, QWidget
   layout->addWidget(hint);
   layout->addWidget(log_);
   NeverTakeFocus(this);
-  // Qt would open a window at two thirds of the screen at most: take what the picture asks.
-  QSize size = sizeHint();
-  if (const QScreen* shown = screen()) size = size.boundedTo(shown->availableSize());
-  resize(size);
+  // Qt would open a window at two thirds of the screen at most: take what the picture asks
+  // (the session fits it to the screen).
+  resize(sizeHint());
 
   surface_.SetBytesCallback([this](const std::vector<uint8_t>& bytes) {
     // The surface's reader thread: the bytes go to the GUI thread by value. The destructor

@@ -19,11 +19,6 @@ constexpr int kFramingDelayMs = 300;
 // The smallest width at which the editor's panel is still usable beside the picture.
 constexpr int kEditorMinimumWidth = 760;
 
-QRect AvailableArea(const QWidget& window) {
-  const QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
-  return screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
-}
-
 // Narrowed to `width`, a window whose picture keeps its aspect is made only as tall as
 // the picture then needs.
 void ResizeToWidth(QWidget& window, int width) {
@@ -31,6 +26,11 @@ void ResizeToWidth(QWidget& window, int width) {
 }
 
 }  // namespace
+
+QRect AvailableArea(const QWidget& window) {
+  const QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
+  return screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+}
 
 QMargins FrameMargins(const QWidget& window) {
   if (!window.isVisible()) return kGuessedFrame;

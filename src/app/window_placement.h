@@ -9,6 +9,9 @@ class QWidget;
 
 namespace orvo {
 
+// The available geometry of the screen `window` is on (the primary one before it has one).
+QRect AvailableArea(const QWidget& window);
+
 // The frame the window manager draws round `window`: the real one once the window is on
 // screen, before that a guess at an ordinary title bar and border.
 QMargins FrameMargins(const QWidget& window);
