@@ -83,7 +83,7 @@ bool AddInputBuffer(MidiSystem& midi, Keyset& keyset, SysExPool* pool) {
   if (!pool) return false;
   const MidiInHandle port = keyset.MidiInHandle.load(std::memory_order_acquire);
   if (port == kNoMidiHandle) return false;
-  MidiHeader* buffer = pool->Take();
+  MidiHeader* buffer = pool->TakeLeavingReserve();
   if (!buffer) return false;
   if (midi.InPrepareHeader(port, buffer) == kMidiNoError && midi.InAddBuffer(port, buffer) == kMidiNoError)
     return true;

@@ -90,8 +90,9 @@ struct KeysetPortContext {
   KeysetPortHandler<PortSide::kInput> input{*this};
 };
 
-// Takes one buffer from `pool` and queues it on the Keyset's input port. False when the
-// pool is empty, there is no input port, or the port refused it (the buffer goes back).
+// Takes one buffer from `pool`, never from its reserve, and queues it on the Keyset's
+// input port. False when only the reserve is left, there is no input port, or the port
+// refused it (the buffer goes back).
 bool AddInputBuffer(MidiSystem& midi, Keyset& keyset, SysExPool* pool);
 // Unprepares a finished buffer on the Keyset's input port and gives it back to its pool.
 // False when the port still holds it (it is then not given back).
