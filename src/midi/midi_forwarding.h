@@ -25,7 +25,7 @@ inline constexpr int kInputBuffersPerPort = 1000;
 struct MidiServices {
   MidiSystem& Midi;
   MessageService& Messages;
-  DeviceWriter& Surface;  // writes wait for the link; a closed link fails at once
+  DeviceWriter& Surface;  // what applications send is queued on it, never waited for
   EditorNotifier& Editor;
   MainThreadPoster& MainThread;
   SysExPool* Pool = nullptr;  // absent when it could not be made
