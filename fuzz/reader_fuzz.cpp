@@ -38,7 +38,6 @@ struct FickleDispatch : DispatchTarget {
 
 struct CountingDevice : DeviceWriter {
   bool WriteDevice(const uint8_t*, uint32_t count) override { return count == 3; }
-  void PurgeDevice() override {}
 };
 
 }  // namespace

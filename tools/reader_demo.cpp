@@ -40,7 +40,6 @@ struct LampPrinter : DeviceWriter {
     std::cout << '\n';
     return true;
   }
-  void PurgeDevice() override {}
 };
 
 bool ParseHex(std::istream& in, std::vector<uint8_t>& bytes) {

@@ -95,8 +95,10 @@ bool Application::Start() {
   // A signal while a box of the loading stood: end here, as if before the event loop.
   if (quitRequested_ || !StartPlatform()) return false;
 
-  // The long-message pool; the reader needs it from its first message on.
-  pool_ = SysExPool::Create();
+  // The long-message pool: a thousand for each of two input ports and the surface's own
+  // reserve; the reader needs it from its first message on.
+  pool_ = SysExPool::Create(SysExPool::kDefaultCount + SysExPool::kSurfaceReserve, SysExPool::kDefaultDataSize,
+                            SysExPool::kSurfaceReserve);
 
   link_ = std::make_unique<SerialLink>(*bridge_, engine_->Protocol, unitConnection_, *this, *messages_);
   link_->SettleOffThread(*this);  // the tray and the editor stay live while a bridge settles

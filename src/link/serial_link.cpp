@@ -11,6 +11,8 @@ namespace {
 // Reads return what has arrived after 100 ms; a write gives up after 200 ms.
 constexpr CommTimeouts kLinkTimeouts{0, 0, 100, 0, 200};
 constexpr uint32_t kLinkBaudRate = 38400;
+// A byte on the line: a start bit, eight data bits, a stop bit.
+constexpr std::chrono::nanoseconds kByteTime{10 * 1'000'000'000LL / kLinkBaudRate};
 
 void ApplyLineSettings(DeviceControlBlock& dcb) {
   dcb.BaudRate = kLinkBaudRate;
@@ -126,6 +128,7 @@ void SerialLink::Disconnect() {
   }
   state_.CurrentDeviceMode.store(kModeNone);
   WakeWaiters();
+  feedback_.Clear();
   connectedDescription_ = -1;
   hooks_.PauseFocusFinder();
   hooks_.DestroyFocusState();
@@ -184,6 +187,7 @@ void SerialLink::CloseDevice() {
   }
   state_.CurrentDeviceMode.store(kModeNone);
   WakeWaiters();
+  feedback_.Clear();
   connectedDescription_ = -1;
 }
 
@@ -196,7 +200,9 @@ bool SerialLink::WriteDevice(const uint8_t* bytes, uint32_t count) {
     if (h == kInvalidBridgeHandle) return false;
     uint32_t moved = 0;
     if (!WriteOnce(h, bytes + done, count - done, moved)) return false;
-    done += std::min(moved, count - done);
+    moved = std::min(moved, count - done);
+    done += moved;
+    NoteSent(moved);
     if (moved > 0) {
       stalls = 0;
       continue;
@@ -210,6 +216,23 @@ bool SerialLink::WriteDevice(const uint8_t* bytes, uint32_t count) {
   return true;
 }
 
+void SerialLink::NoteSent(uint32_t count) {
+  using Clock = std::chrono::steady_clock;
+  if (count == 0) return;
+  // Writers take turns under writeMutex_; the feedback writer only reads.
+  const auto busyFrom = std::max(Clock::now(), LineFreeAt());
+  lineFreeAt_.store((busyFrom + count * kByteTime).time_since_epoch().count(), std::memory_order_relaxed);
+}
+
+std::chrono::steady_clock::time_point SerialLink::LineFreeAt() const {
+  using Clock = std::chrono::steady_clock;
+  return Clock::time_point(Clock::duration(lineFreeAt_.load(std::memory_order_relaxed)));
+}
+
+void SerialLink::QueueFeedback(const uint8_t* bytes, uint32_t count) {
+  if (link_.IsOpen()) feedback_.Queue(bytes, count);
+}
+
 bool SerialLink::WriteOnce(BridgeHandle h, const uint8_t* bytes, uint32_t count, uint32_t& moved) {
   Overlapped& ov = link_.WriteOverlapped;
   moved = 0;
@@ -218,13 +241,6 @@ bool SerialLink::WriteOnce(BridgeHandle h, const uint8_t* bytes, uint32_t count,
   // Woken by a disconnection (or the link changed under us): the write is lost.
   if (link_.Handle.load() != h) return false;
   return bridge_.OverlappedResult(h, ov, moved);
-}
-
-void SerialLink::PurgeDevice() {
-  // Between two writes, so that a purge never cuts another thread's write short.
-  std::lock_guard lock(writeMutex_);
-  const BridgeHandle h = link_.Handle.load();
-  if (h != kInvalidBridgeHandle) bridge_.Purge(h, kPurgeAll);
 }
 
 }  // namespace orvo

@@ -7,12 +7,14 @@
 // gone: an unrelated description that is absent says nothing about our device. A second
 // bridge that opens while connected is closed again at once.
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <mutex>
 #include <thread>
 
 #include "link/device_link.h"
+#include "link/feedback_writer.h"
 #include "link/link_hooks.h"
 #include "platform/bridge.h"
 #include "platform/main_thread_poster.h"
@@ -68,7 +70,12 @@ class SerialLink : public DeviceWriter {
   // half message goes out. A writer blocked when the device goes returns false.
   bool WriteDevice(const uint8_t* bytes, uint32_t count) override;
   static constexpr int kStallLimit = 10;
-  void PurgeDevice() override;
+  // Queued for the feedback writer, which writes it as above at the line's pace; dropped
+  // at once while no device is open, and dropped from the queue when the device goes.
+  void QueueFeedback(const uint8_t* bytes, uint32_t count) override;
+  // When the line will have sent everything written so far (or now, if it has).
+  std::chrono::steady_clock::time_point LineFreeAt() const;
+  FeedbackWriter::Counts FeedbackTotals() const { return feedback_.Totals(); }
 
   DeviceLink& Link() { return link_; }
   Bridge& BridgeLibrary() { return bridge_; }
@@ -86,6 +93,8 @@ class SerialLink : public DeviceWriter {
   // One bridge write of `count` bytes; false when it failed or the link changed. `moved`
   // is what the line took, maybe short after the write time-out.
   bool WriteOnce(BridgeHandle h, const uint8_t* bytes, uint32_t count, uint32_t& moved);
+  // `count` bytes were handed to the line: it is busy that much longer.
+  void NoteSent(uint32_t count);
 
   Bridge& bridge_;
   ProtocolState& state_;
@@ -106,6 +115,9 @@ class SerialLink : public DeviceWriter {
   // Posted tasks find the link through this, and do nothing once it is gone.
   std::shared_ptr<SerialLink*> self_ = std::make_shared<SerialLink*>(this);
   std::mutex writeMutex_;          // one message at a time on the one write record
+  std::atomic<std::chrono::steady_clock::rep> lineFreeAt_{0};  // steady clock ticks
+  // Last: its thread writes through the members above until it is joined.
+  FeedbackWriter feedback_{*this};
 };
 
 }  // namespace orvo

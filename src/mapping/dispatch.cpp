@@ -126,16 +126,29 @@ DispatchResult Dispatch::Handle(const ControlDescriptor* row, uint32_t message, 
   return DispatchResult::kTaken;
 }
 
-DispatchResult Dispatch::DispatchLongMessage(MidiHeader* buffer) {
+bool Dispatch::LongMessageOutput(Keyset*& keyset, MidiOutHandle& out) {
   FocusSnapshot now;
   {
     const auto record = focus_.Current();
-    if (record && !record->TryRead(now)) return DispatchResult::kBusy;
+    if (record && !record->TryRead(now)) return false;
     if (!record) now.ProcessId = focus_.OwnProcessId();  // disconnected: nobody to deliver to
   }
+  // Our own windows, the editor's among them, take no long messages.
+  keyset = now.ProcessId == focus_.OwnProcessId() ? nullptr : now.ActiveKeyset;
+  out = keyset ? keyset->MidiOutHandle.load(std::memory_order_acquire) : kNoMidiHandle;
+  return true;
+}
 
-  Keyset* keyset = now.ProcessId == focus_.OwnProcessId() ? nullptr : now.ActiveKeyset;
-  const MidiOutHandle out = keyset ? keyset->MidiOutHandle.load(std::memory_order_acquire) : kNoMidiHandle;
+bool Dispatch::LongMessageGoesNowhere() {
+  Keyset* keyset = nullptr;
+  MidiOutHandle out = kNoMidiHandle;
+  return LongMessageOutput(keyset, out) && out == kNoMidiHandle;
+}
+
+DispatchResult Dispatch::DispatchLongMessage(MidiHeader* buffer) {
+  Keyset* keyset = nullptr;
+  MidiOutHandle out = kNoMidiHandle;
+  if (!LongMessageOutput(keyset, out)) return DispatchResult::kBusy;
   if (out == kNoMidiHandle) {
     SysExPool::GiveBackToOwner(buffer);
     return DispatchResult::kTaken;

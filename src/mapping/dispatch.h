@@ -35,8 +35,13 @@ class Dispatch : public DispatchTarget {
   // Read thread. Taken (sent, or given back to its pool), busy, or refused by the
   // output (unprepared again). Unless taken the buffer is still the caller's.
   DispatchResult DispatchLongMessage(MidiHeader* buffer) override;
+  // Read thread. True when the focus record is readable and names no output to send to.
+  bool LongMessageGoesNowhere() override;
 
  private:
+  // Where a long message goes now: the active Keyset and its output, none for either when
+  // it goes nowhere. False when the focus record was busy.
+  bool LongMessageOutput(Keyset*& keyset, MidiOutHandle& out);
   // Types the mapping's key with its modifiers: Ctrl, Alt, Shift down, key down, key up,
   // Shift, Alt, Ctrl up, as far as the modifiers are set.
   void InjectKeystroke(int32_t keyCode, uint32_t keyFlags);

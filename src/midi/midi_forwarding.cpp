@@ -62,7 +62,7 @@ void KeysetPortHandler<PortSide::kInput>::OnMidiMessage(std::uintptr_t handle, u
     const uint8_t bytes[3] = {static_cast<uint8_t>(shortMessage), static_cast<uint8_t>(shortMessage >> 8),
                               static_cast<uint8_t>(shortMessage >> 16)};
     context.keyset.Lamps.Remember(bytes[0], bytes[1], bytes[2]);
-    services.Surface.WriteDevice(bytes, 3);
+    services.Surface.QueueFeedback(bytes, 3);
     return;
   }
   if (message != kMimLongData || !param1) return;
@@ -74,7 +74,7 @@ void KeysetPortHandler<PortSide::kInput>::OnMidiMessage(std::uintptr_t handle, u
     if (services.Editor.IsRunning())
       services.Editor.PostLongMessage(&context.keyset, std::span<const uint8_t>(buffer->data, recorded),
                                       buffer->flags);
-    services.Surface.WriteDevice(buffer->data, recorded);
+    services.Surface.QueueFeedback(buffer->data, recorded);
   }
   context.completions.Queue(context.keyset, handle, buffer);
 }
@@ -83,7 +83,7 @@ bool AddInputBuffer(MidiSystem& midi, Keyset& keyset, SysExPool* pool) {
   if (!pool) return false;
   const MidiInHandle port = keyset.MidiInHandle.load(std::memory_order_acquire);
   if (port == kNoMidiHandle) return false;
-  MidiHeader* buffer = pool->Take();
+  MidiHeader* buffer = pool->TakeLeavingReserve();
   if (!buffer) return false;
   if (midi.InPrepareHeader(port, buffer) == kMidiNoError && midi.InAddBuffer(port, buffer) == kMidiNoError)
     return true;

@@ -25,7 +25,7 @@ inline constexpr int kInputBuffersPerPort = 1000;
 struct MidiServices {
   MidiSystem& Midi;
   MessageService& Messages;
-  DeviceWriter& Surface;  // writes wait for the link; a closed link fails at once
+  DeviceWriter& Surface;  // what applications send is queued on it, never waited for
   EditorNotifier& Editor;
   MainThreadPoster& MainThread;
   SysExPool* Pool = nullptr;  // absent when it could not be made
@@ -90,8 +90,9 @@ struct KeysetPortContext {
   KeysetPortHandler<PortSide::kInput> input{*this};
 };
 
-// Takes one buffer from `pool` and queues it on the Keyset's input port. False when the
-// pool is empty, there is no input port, or the port refused it (the buffer goes back).
+// Takes one buffer from `pool`, never from its reserve, and queues it on the Keyset's
+// input port. False when only the reserve is left, there is no input port, or the port
+// refused it (the buffer goes back).
 bool AddInputBuffer(MidiSystem& midi, Keyset& keyset, SysExPool* pool);
 // Unprepares a finished buffer on the Keyset's input port and gives it back to its pool.
 // False when the port still holds it (it is then not given back).

@@ -14,6 +14,10 @@ bool EqualsIgnoringCase(const std::string& a, const std::string& b) {
   return true;
 }
 
+// Further resets a close of an output port tries while a long message sent just before it
+// is still in flight.
+constexpr int kCloseRounds = 3;
+
 const char* SuffixOf(int operation) {
   static const char* const kSuffixes[] = {": MIDI Out construct Error: ", ": MIDI In construct Error: ",
                                           ": MIDI Out destruct Error: ", ": MIDI In destruct Error: "};
@@ -116,6 +120,13 @@ bool MidiPorts::CloseMidiOut(Keyset& keyset) {
   if (handle == kNoMidiHandle) return true;
   MidiResult result = services_.Midi.OutReset(handle);  // hands back what is in flight
   if (result == kMidiNoError) result = services_.Midi.OutClose(handle);
+  // The read thread may have read the handle just before it was withdrawn and sent a long
+  // message after the reset: that one too comes back with another reset. It was the last
+  // (the thread reads the handle afresh for each message), so a few rounds always do.
+  for (int round = 0; result == kMidiStillPlaying && round < kCloseRounds; ++round) {
+    result = services_.Midi.OutReset(handle);
+    if (result == kMidiNoError) result = services_.Midi.OutClose(handle);
+  }
   if (result == kMidiNoError) return true;
   keyset.MidiOutHandle.store(handle, std::memory_order_release);  // still open: a later close retries
   ReportCode(keyset, Operation::kCloseOut, result);

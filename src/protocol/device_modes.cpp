@@ -94,7 +94,6 @@ int SelectModeForApplication(ProtocolState& state, DeviceWriter& device, int32_t
     state.LastHostControl.store(nullptr);
     DarkenAllLamps(state, device, lamps);
   }
-  device.PurgeDevice();
   return kModeDone;
 }
 

@@ -34,7 +34,9 @@ int SetDeviceMode(ProtocolState& state, DeviceWriter& device, int32_t mode);
 
 // Puts the surface into `mode` for a newly active application: in Host mode also resets
 // both layers and LastHostControl and sends the lamp burst with the application's
-// remembered lamps (`lamps`; every lamp dark without it); then purges the bridge.
+// remembered lamps (`lamps`; every lamp dark without it). Nothing is purged: what the
+// surface sends meanwhile are control events that must all arrive, and what was written
+// must all go out, so the reader never waits for the line to drain.
 int SelectModeForApplication(ProtocolState& state, DeviceWriter& device, int32_t mode,
                              const LampMemory* lamps = nullptr);
 

@@ -23,6 +23,10 @@ class DispatchTarget {
   // `buffer` is a pool buffer holding one whole system-exclusive message. Unless taken
   // the buffer is still the caller's.
   virtual DispatchResult DispatchLongMessage(MidiHeader* buffer) = 0;
+  // Asked when no buffer is free: true when a long message would go nowhere now (no
+  // output to send it to), so that it is done with without a buffer. False when it
+  // would be sent, or when that cannot be told now.
+  virtual bool LongMessageGoesNowhere() { return false; }
 };
 
 }  // namespace orvo

@@ -77,11 +77,15 @@ MessageDecoder::Step MessageDecoder::ParseSysEx() {
     Advance(length);
     return Step::kGoOn;
   }
-  if (pool_->Count() == 0) {
-    stalledOnPool_ = true;
+  MidiHeader* buffer = pool_->Take();
+  if (!buffer) {
+    if (dispatch_.LongMessageGoesNowhere()) {
+      Advance(length);  // what a buffer would have carried nowhere
+      return Step::kGoOn;
+    }
+    stalledOnPool_ = true;  // another thread took the last one: wait for one to come back
     return Step::kStop;
   }
-  MidiHeader* buffer = pool_->Take();
   for (std::size_t i = 0; i < length; ++i) buffer->data[i] = At(i);
   buffer->bufferLength = static_cast<uint32_t>(length);
   buffer->bytesRecorded = static_cast<uint32_t>(length);

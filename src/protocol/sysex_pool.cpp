@@ -7,22 +7,22 @@ namespace {
 constexpr std::size_t RoundUp(std::size_t n, std::size_t to) { return (n + to - 1) / to * to; }
 }  // namespace
 
-std::unique_ptr<SysExPool> SysExPool::Create(uint32_t count, uint32_t dataSize) {
-  if (count == 0 || dataSize == 0) return nullptr;
+std::unique_ptr<SysExPool> SysExPool::Create(uint32_t count, uint32_t dataSize, uint32_t reserve) {
+  if (count == 0 || dataSize == 0 || reserve >= count) return nullptr;
   // Each header directly followed by its data bytes; headers stay aligned.
   const std::size_t stride = RoundUp(sizeof(MidiHeader) + dataSize, alignof(MidiHeader));
   std::unique_ptr<std::byte[]> block(new (std::nothrow) std::byte[stride * count]);
   if (!block) return nullptr;
   try {
-    return std::unique_ptr<SysExPool>(new SysExPool(count, dataSize, std::move(block), stride));
+    return std::unique_ptr<SysExPool>(new SysExPool(count, dataSize, reserve, std::move(block), stride));
   } catch (const std::bad_alloc&) {
     return nullptr;
   }
 }
 
-SysExPool::SysExPool(uint32_t count, uint32_t dataSize, std::unique_ptr<std::byte[]> block,
+SysExPool::SysExPool(uint32_t count, uint32_t dataSize, uint32_t reserve, std::unique_ptr<std::byte[]> block,
                      std::size_t stride)
-    : count_(count), dataSize_(dataSize), block_(std::move(block)), stride_(stride),
+    : count_(count), dataSize_(dataSize), reserve_(reserve), block_(std::move(block)), stride_(stride),
       ring_(count), free_(count, true), size_(count) {
   for (uint32_t i = 0; i < count_; ++i) {
     auto* header = new (block_.get() + i * stride_) MidiHeader{};
@@ -59,9 +59,13 @@ uint32_t SysExPool::Count() const {
   return size_;
 }
 
-MidiHeader* SysExPool::Take() {
+MidiHeader* SysExPool::Take() { return TakeAbove(0); }
+
+MidiHeader* SysExPool::TakeLeavingReserve() { return TakeAbove(reserve_); }
+
+MidiHeader* SysExPool::TakeAbove(uint32_t keep) {
   std::lock_guard lock(mutex_);
-  if (size_ == 0) return nullptr;
+  if (size_ <= keep) return nullptr;
   MidiHeader* buffer = ring_[head_];
   head_ = (head_ + 1) % count_;
   --size_;

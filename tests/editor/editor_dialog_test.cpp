@@ -30,7 +30,7 @@ using Bytes = std::vector<uint8_t>;
 std::vector<Bytes> WritesOf(const test::RecordingDevice& device) {
   std::vector<Bytes> writes;
   for (const auto& event : device.Events())
-    if (!event.purge) writes.push_back(event.bytes);
+    writes.push_back(event.bytes);
   return writes;
 }
 

@@ -110,13 +110,13 @@ TEST_F(FocusFinderOnX11, TwoClientsWithoutKeysetsCauseNoSwitch) {
   ASSERT_TRUE(Eventually([&] { return Recorded().ActiveKeyset == defaultKeyset_; }));
   const uint64_t polls = finder_->PollCount();
   const FocusSnapshot before = Recorded();
-  const int purges = device_.Purges();
+  const int writes = device_.Writes();
 
   first.Send("focus");
   ASSERT_TRUE(Eventually([&] { return foreground_.LastWindow() == first.Window(); }));
   ASSERT_TRUE(finder_->WaitForPollsAfter(polls + 2, 2s));
   EXPECT_EQ(Recorded().ProcessId, before.ProcessId);
-  EXPECT_EQ(device_.Purges(), purges);
+  EXPECT_EQ(device_.Writes(), writes);
   EXPECT_EQ(ShownCount(editor_), 1u);
 }
 

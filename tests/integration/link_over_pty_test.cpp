@@ -306,19 +306,38 @@ TEST(LinkOverPtyTest, DiscoveryBySysfsFindsTheSecondDescription) {
 namespace orvo {
 namespace {
 
-// Switching the mode purges the bridge right after writing the mode message and the 318
-// lamp bytes: every one of them still reaches the surface.
-TEST(LinkOverPtyTest, PurgeAfterTheModeSwitchKeepsWhatWasWritten) {
+// Switching the mode writes the mode message and the lamp burst while the surface keeps
+// sending: every byte written reaches the surface, and every control event the surface
+// sent meanwhile reaches dispatch, in order.
+TEST(LinkOverPtyTest, ModeSwitchesKeepWhatWasWrittenAndEveryControlEvent) {
   test::PtyLinkRig rig;
   rig.link.CheckConnection();
   ASSERT_TRUE(rig.IsConnected());
   rig.surface.ClearReceived();
-  ASSERT_EQ(SelectModeForApplication(rig.state, rig.link, kModeHost), kModeDone);
-  ASSERT_TRUE(rig.surface.WaitForReceived(5 + 318, std::chrono::seconds(5)));
+  constexpr int kEvents = 600;
+  std::vector<uint32_t> expected;
+  for (int i = 0; i < kEvents; ++i)
+    expected.push_back(PackShortMessage(0xBF, static_cast<uint8_t>(i % 32), static_cast<uint8_t>(i % 128)));
+  std::thread touches([&] {
+    for (int i = 0; i < kEvents; ++i) {
+      rig.surface.Send({0xBF, static_cast<uint8_t>(i % 32), static_cast<uint8_t>(i % 128)});
+      if (i % 10 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  });
+  std::size_t written = 0;
+  for (int i = 0; i < 20; ++i) {
+    const int32_t mode = i % 2 == 0 ? kModeHost : kModeStandard;
+    ASSERT_EQ(SelectModeForApplication(rig.state, rig.link, mode), kModeDone);
+    written += 5 + (mode == kModeHost ? 318 : 0);
+  }
+  touches.join();
+  ASSERT_TRUE(rig.dispatch.WaitForShort(kEvents));
+  EXPECT_EQ(rig.dispatch.ShortMessages(), expected);
+  ASSERT_TRUE(rig.surface.WaitForReceived(written, std::chrono::seconds(5)));
   const auto received = rig.surface.Received();
   EXPECT_EQ(std::vector<uint8_t>(received.begin(), received.begin() + 5),
             (std::vector<uint8_t>{0xF0, 0x15, 0x29, 0x01, 0xF7}));
-  EXPECT_EQ(received.size(), 5u + 318u);
+  EXPECT_EQ(received.size(), written);
 }
 
 }  // namespace

@@ -86,7 +86,7 @@ TEST_F(MidiPortsJackTest, ApplicationMidiReachesTheSurfaceAndSurfaceMidiTheAppli
   app->Send({0xC0, 0x05});
   app->Send(sysex);
   app->Send({0x90, 0x3C, 0x64});
-  ASSERT_TRUE(RunMainThreadUntil([&] { return surface.Writes() >= 5; }));
+  ASSERT_TRUE(RunMainThreadUntil([&] { return surface.Queued() >= 5; }));
   EXPECT_EQ(SurfaceWrites(), (std::vector<Bytes>{{0xC0, 0x05, 0x00},
                                                  Bytes(sysex.begin(), sysex.begin() + 16),
                                                  Bytes(sysex.begin() + 16, sysex.begin() + 32),
@@ -122,7 +122,7 @@ TEST_F(MidiPortsJackTest, ThreeInputsOnTwoThousandBuffersLeaveTheThirdWithoutAnd
   EXPECT_EQ(pool->Count(), 0u);
   EXPECT_TRUE(messages.Texts().empty());
   app->Send({0x90, 0x3C, 0x64});  // every open input forwards, with or without buffers
-  EXPECT_TRUE(RunMainThreadUntil([&] { return surface.Writes() >= 3; }));
+  EXPECT_TRUE(RunMainThreadUntil([&] { return surface.Queued() >= 3; }));
 }
 
 TEST_F(MidiPortsJackTest, ClosingWhileBuffersAreInFlightReturnsThemAll) {

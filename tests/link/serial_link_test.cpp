@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <chrono>
 #include <future>
 #include <thread>
@@ -12,6 +13,7 @@
 #include "os/fake/queued_main_thread.h"
 #include "os/fake/recording_link_hooks.h"
 #include "os/fake/recording_messages.h"
+#include "protocol/device_modes.h"
 #include "support/case_names.h"
 
 namespace orvo {
@@ -229,8 +231,6 @@ TEST(SerialLinkTest, WriteWithTheLinkClosedFailsWithoutTheBridge) {
   const uint8_t bytes[3] = {0xBE, 0x40, 0x7F};
   EXPECT_FALSE(rig.link.WriteDevice(bytes, 3));
   EXPECT_EQ(rig.bridge.WriteCalls(), 0);
-  rig.link.PurgeDevice();
-  EXPECT_EQ(rig.bridge.PurgeCount(), 0);
 }
 
 TEST(SerialLinkTest, WritesReachTheBridgeAndShortWritesFail) {
@@ -314,6 +314,112 @@ TEST(SerialLinkTest, CloseDeviceClosesAndWakes) {
   EXPECT_TRUE(rig.link.Link().WriteOverlapped.Event.IsSet());
   rig.link.CloseDevice();  // twice is harmless
   EXPECT_EQ(rig.bridge.PurgeCount(), 1);
+}
+
+}  // namespace
+}  // namespace orvo
+
+namespace orvo {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+// What the feedback queue lets out after `pushed` went in while the line was busy.
+struct FeedbackCase {
+  const char* what;
+  std::vector<Bytes> pushed;
+  std::vector<Bytes> out;
+};
+
+const Bytes kMute1On{0xBD, 0x00, 0x7F}, kMute1Off{0xBD, 0x00, 0x00}, kRecordOn{0xBE, 0x4F, 0x7F};
+const Bytes kVolume1{0xB0, 0x07, 0x01}, kVolume2{0xB0, 0x07, 0x02}, kHostMode{0xF0, 0x15, 0x29, 0x01, 0xF7};
+const Bytes kNotLampNumber{0xBD, 0x20, 0x01}, kNotLampNumber2{0xBD, 0x20, 0x02};
+
+class FeedbackQueueTest : public ::testing::TestWithParam<FeedbackCase> {};
+
+TEST_P(FeedbackQueueTest, LetsOut) {
+  FeedbackQueue queue;
+  for (const Bytes& message : GetParam().pushed)
+    ASSERT_NE(queue.Push(message.data(), static_cast<uint32_t>(message.size())), FeedbackQueue::Pushed::kDropped);
+  std::vector<Bytes> out;
+  std::array<uint8_t, FeedbackQueue::kPieceSize> piece;
+  while (const uint32_t count = queue.Pop(piece)) out.emplace_back(piece.begin(), piece.begin() + count);
+  EXPECT_EQ(out, GetParam().out);
+  EXPECT_EQ(queue.Entries(), 0);
+}
+
+Bytes Sysex(std::size_t size) {
+  Bytes bytes(size, 0x11);
+  bytes.front() = 0xF0;
+  bytes.back() = 0xF7;
+  return bytes;
+}
+const Bytes kSysex40 = Sysex(40);
+
+INSTANTIATE_TEST_SUITE_P(
+    SerialLinkTest, FeedbackQueueTest,
+    ::testing::Values(
+        FeedbackCase{"a lamp's newer value goes behind what came before it",
+                     {kMute1On, kRecordOn, kMute1Off},
+                     {kRecordOn, kMute1Off}},
+        FeedbackCase{"other messages are never replaced", {kVolume1, kVolume2, kNotLampNumber, kNotLampNumber2},
+                     {kVolume1, kVolume2, kNotLampNumber, kNotLampNumber2}},
+        FeedbackCase{"a lamp replaced across another short message", {kMute1On, kVolume1, kMute1Off},
+                     {kVolume1, kMute1Off}},
+        FeedbackCase{"no lamp passes a mode message", {kMute1On, kHostMode, kMute1Off, kMute1On},
+                     {kMute1On, kHostMode, kMute1On}},
+        FeedbackCase{"a long message goes in pieces, in order",
+                     {kSysex40},
+                     {Bytes(kSysex40.begin(), kSysex40.begin() + 16), Bytes(16, 0x11),
+                      Bytes(kSysex40.begin() + 32, kSysex40.end())}},
+        FeedbackCase{"no lamp passes the last piece of a long message", {kRecordOn, Bytes{0x11, 0x12, 0xF7}, kRecordOn},
+                     {kRecordOn, Bytes{0x11, 0x12, 0xF7}, kRecordOn}}),
+    test::NameFromWhat());
+
+// Whatever the applications send, the queue stays its size; a flood of other messages
+// leaves room for every lamp.
+TEST(SerialLinkTest, FeedbackQueueIsBoundedAndKeepsRoomForLamps) {
+  FeedbackQueue queue;
+  int dropped = 0;
+  for (int i = 0; i < 5000; ++i)
+    dropped += queue.Push(kVolume1.data(), 3) == FeedbackQueue::Pushed::kDropped ? 1 : 0;
+  EXPECT_EQ(queue.Entries() + dropped, 5000);
+  EXPECT_EQ(queue.Entries(), FeedbackQueue::kCapacity - kLampMessageCount);
+  for (std::size_t slot = 0; slot < kLampMessageCount; ++slot) {
+    const uint8_t* lamp = &DarkLampBuffer()[slot * 3];
+    EXPECT_EQ(queue.Push(lamp, 3), FeedbackQueue::Pushed::kQueued) << slot;
+    EXPECT_EQ(queue.Push(lamp, 3), FeedbackQueue::Pushed::kReplaced) << slot;
+  }
+  EXPECT_EQ(queue.Entries(), FeedbackQueue::kCapacity);
+}
+
+// While the line carries a long write, what applications send waits in the queue, where
+// lamps are replaced; it all goes out after, once the line is free.
+TEST(SerialLinkTest, QueuedFeedbackWaitsForTheLineAndTheLatestLampWins) {
+  LinkRig rig;
+  rig.link.QueueFeedback(kMute1On.data(), 3);  // no device: lost at once
+  rig.ConnectWith("USB <-> Serial");
+  const Bytes busy(4000, 0x00);  // about a second of the line
+  ASSERT_TRUE(rig.link.WriteDevice(busy.data(), static_cast<uint32_t>(busy.size())));
+  rig.link.QueueFeedback(kMute1On.data(), 3);
+  rig.link.QueueFeedback(kRecordOn.data(), 3);
+  for (int i = 0; i < 100; ++i) {
+    const uint8_t mute[3] = {0xBD, 0x00, static_cast<uint8_t>(i)};
+    rig.link.QueueFeedback(mute, 3);
+  }
+  Bytes expected = busy;
+  expected.insert(expected.end(), kRecordOn.begin(), kRecordOn.end());
+  expected.insert(expected.end(), {0xBD, 0x00, 99});
+  for (auto until = std::chrono::steady_clock::now() + 10s; rig.bridge.Written().size() < expected.size();) {
+    ASSERT_LT(std::chrono::steady_clock::now(), until);
+    std::this_thread::sleep_for(10ms);
+  }
+  std::this_thread::sleep_for(20ms);
+  EXPECT_EQ(rig.bridge.Written(), expected);
+  const auto totals = rig.link.FeedbackTotals();
+  EXPECT_EQ(totals.queued, 2u);
+  EXPECT_EQ(totals.replaced, 100u);
+  EXPECT_EQ(totals.dropped, 0u);
 }
 
 }  // namespace

@@ -98,9 +98,8 @@ TEST_F(FocusFinderTest, FocusOnTheSequencerPutsItsKeysetAndModeInForce) {
   EXPECT_EQ(fields.ProcessId, kSequencerPid);
   EXPECT_EQ(fields.ActiveKeyset, sequencer_);
   EXPECT_EQ(engine_.Protocol.CurrentDeviceMode, kModeKelo);
-  ASSERT_FALSE(device_.Events().empty());
+  ASSERT_EQ(device_.Events().size(), 1u);
   EXPECT_EQ(device_.Events().front().bytes, (Bytes{0xF0, 0x15, 0x15, 0x01, 0xF7}));
-  EXPECT_TRUE(device_.Events().back().purge);
   EXPECT_EQ(ShownKeysets(editor_), (std::vector<const Keyset*>{}));  // the thread delivers, not PollOnce
   EXPECT_TRUE(result.ShowKeyset);
   EXPECT_EQ(result.Shown, sequencer_);
@@ -116,7 +115,7 @@ TEST_F(FocusFinderTest, SwitchToAHostKeysetLightsItsRememberedLamps) {
   Bytes expected(DarkLampBuffer().begin(), DarkLampBuffer().end());
   expected[static_cast<std::size_t>(LampSlot(0xBD, 0x00)) * 3 + 2] = 0x7F;
   const auto events = device_.Events();
-  ASSERT_EQ(events.size(), 3u);  // mode, lamps, purge
+  ASSERT_EQ(events.size(), 2u);  // mode, lamps
   EXPECT_EQ(events[1].bytes, expected);
 }
 
@@ -125,7 +124,7 @@ TEST_F(FocusFinderTest, TwoApplicationsWithoutKeysetsCauseNoSwitch) {
   foreground_.Focus(kEditorPid);
   EXPECT_TRUE(finder.PollOnce().Changed);
   EXPECT_EQ(Recorded().ActiveKeyset, defaultKeyset_);
-  const int writes = device_.Writes(), purges = device_.Purges();
+  const int writes = device_.Writes();
   const FocusSnapshot before = Recorded();
 
   foreground_.Focus(kShellPid);
@@ -133,7 +132,6 @@ TEST_F(FocusFinderTest, TwoApplicationsWithoutKeysetsCauseNoSwitch) {
   EXPECT_FALSE(result.Changed);
   EXPECT_FALSE(result.ShowKeyset);
   EXPECT_EQ(device_.Writes(), writes);
-  EXPECT_EQ(device_.Purges(), purges);
   EXPECT_EQ(Recorded().ProcessId, before.ProcessId);  // the record is left alone
   EXPECT_EQ(Recorded().ActiveKeyset, before.ActiveKeyset);
 }

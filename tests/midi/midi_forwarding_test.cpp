@@ -5,7 +5,12 @@
 
 #include <thread>
 
+#include "mapping/dispatch.h"
+#include "mapping/engine_context.h"
+#include "os/fake/recording_key_injector.h"
 #include "protocol/device_modes.h"
+#include "protocol/message_decoder.h"
+#include "support/case_names.h"
 #include "support/midi_rig.h"
 
 namespace orvo {
@@ -26,7 +31,7 @@ Bytes Counting(std::size_t size) {
 std::vector<Bytes> Writes(const test::RecordingDevice& surface) {
   std::vector<Bytes> writes;
   for (const auto& event : surface.Events())
-    if (!event.purge) writes.push_back(event.bytes);
+    writes.push_back(event.bytes);
   return writes;
 }
 
@@ -213,6 +218,132 @@ TEST(MidiForwardingThreadTest, BuffersSurviveTrafficAndCloseFromOtherThreads) {
   std::size_t expected = 0;
   for (int i = 0; i < 300; ++i) expected += 1 + (24 + i % 20 + 15) / 16;  // a short and its buffers
   EXPECT_EQ(Writes(rig.surface).size(), expected);
+}
+
+// The read thread's side of the pool: the decoder fed with the surface's bytes and the
+// real dispatch, with the focus on `active` in another process or on one of our windows.
+struct SurfaceReader {
+  static constexpr uint32_t kOwnProcess = 4242, kOtherProcess = 777;
+  SurfaceReader(MidiRig& rig, Keyset* active, uint32_t process, uint32_t owner = kOwnerOther)
+      : dispatch(context.FocusState, keys, rig.midi, rig.editor),
+        decoder(context.Protocol, rig.pool.get(), dispatch, rig.surface) {
+    context.FocusState.CreateFocusState();
+    context.FocusState.Current()->Write(process, owner, active);
+  }
+  // Stores and parses `bytes` as the read loop does, looking again while a long message
+  // waits for a buffer; false when they are not all taken within a generous time.
+  bool Receive(const Bytes& bytes) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    for (std::size_t at = 0; at < bytes.size() || decoder.Unparsed() > 0;) {
+      at += decoder.Store(bytes.data() + at, bytes.size() - at);
+      decoder.Parse();
+      if (std::chrono::steady_clock::now() > until) return false;
+      if (decoder.StalledOnPool()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+  }
+  EngineContext context{kOwnProcess};
+  RecordingKeyInjector keys;
+  Dispatch dispatch;
+  MessageDecoder decoder;
+};
+
+const Bytes kSurfaceSysex{0xF0, 0x15, 0x01, 0xF7}, kFader1{0xBF, 0x00, 0x10}, kFader2{0xBF, 0x01, 0x11};
+
+// Two input ports hold every buffer they may take; a long message of the surface then
+// finds the reserve when it has an output to go to, and needs no buffer when it has
+// none; the control events behind it arrive either way.
+struct DrainedPoolCase {
+  const char* what;
+  bool toOurWindow;      // the editor in front (and closed) instead of the application
+  bool withOutput;       // the application's Keyset has an output port
+  bool reserveTaken;     // nothing at all is left in the pool
+  std::vector<Bytes> sent;
+};
+
+class DrainedPoolTest : public ::testing::TestWithParam<DrainedPoolCase> {};
+
+TEST_P(DrainedPoolTest, SurfaceLongMessageAndTheEventsBehindIt) {
+  const DrainedPoolCase& c = GetParam();
+  MidiRig rig(FakeMidiSystem::Delivery::kManual, SysExPool::kSurfaceReserve);
+  rig.editor.running = false;
+  Keyset a{"A"}, b{"B"};
+  a.DeviceMode = kModeStandard;
+  ASSERT_TRUE(rig.ports.OpenMidiIn(a, 0));
+  ASSERT_TRUE(rig.ports.OpenMidiIn(b, 1));
+  if (c.withOutput) {
+    ASSERT_TRUE(rig.ports.OpenMidiOut(a, 0));
+  }
+  EXPECT_EQ(rig.midi.QueuedInputBuffers(b.MidiInHandle), 1000u);
+  ASSERT_EQ(rig.pool->Count(), SysExPool::kSurfaceReserve);
+  std::vector<MidiHeader*> taken;
+  while (c.reserveTaken && rig.pool->Count() > 0) taken.push_back(rig.pool->Take());
+
+  SurfaceReader reader(rig, c.toOurWindow ? nullptr : &a, c.toOurWindow ? SurfaceReader::kOwnProcess : SurfaceReader::kOtherProcess,
+                       c.toOurWindow ? kOwnerEditor : kOwnerOther);
+  Bytes bytes = kSurfaceSysex;
+  bytes.insert(bytes.end(), kFader1.begin(), kFader1.end());
+  bytes.insert(bytes.end(), kFader2.begin(), kFader2.end());
+  ASSERT_TRUE(reader.Receive(bytes));
+  EXPECT_EQ(rig.midi.Sent(a.MidiOutHandle), c.sent);
+  for (MidiHeader* buffer : taken) rig.pool->GiveBack(buffer);
+  rig.Settle();
+  ASSERT_TRUE(rig.ports.CloseMidiIn(a));
+  ASSERT_TRUE(rig.ports.CloseMidiIn(b));
+  ASSERT_TRUE(rig.ports.CloseMidiOut(a));
+  EXPECT_EQ(rig.pool->Count(), rig.pool->Capacity());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    MidiForwardingTest, DrainedPoolTest,
+    ::testing::Values(DrainedPoolCase{"sent from the reserve", false, true, false, {kSurfaceSysex, kFader1, kFader2}},
+                      DrainedPoolCase{"editor in front needs no buffer", true, true, true, {}},
+                      DrainedPoolCase{"no output port needs no buffer", false, false, true, {}}),
+    test::NameFromWhat());
+
+// The read thread sends the surface's long messages while applications fill both input
+// ports with long messages that go to the editor too, and the main thread re-queues:
+// every message of the surface arrives, in order, and every buffer comes back.
+TEST(MidiForwardingThreadTest, SurfaceLongMessagesFlowWhileInputPortsUseThePool) {
+  MidiRig rig(FakeMidiSystem::Delivery::kWorkerThread, SysExPool::kSurfaceReserve);
+  Keyset a{"A"}, b{"B"};
+  a.DeviceMode = kModeStandard;
+  ASSERT_TRUE(rig.ports.OpenMidiIn(a, 0));
+  ASSERT_TRUE(rig.ports.OpenMidiIn(b, 1));
+  ASSERT_TRUE(rig.ports.OpenMidiOut(a, 0));
+  SurfaceReader reader(rig, &a, SurfaceReader::kOtherProcess);
+  constexpr int kRounds = 300;
+  std::atomic<bool> done{false};
+  std::thread applications([&] {
+    for (int i = 0; i < kRounds; ++i) {
+      rig.midi.Receive(a.MidiInHandle, Counting(24 + i % 20));
+      rig.midi.Receive(b.MidiInHandle, Counting(40));
+    }
+  });
+  std::vector<Bytes> expected;
+  std::thread readThread([&] {
+    for (int i = 0; i < kRounds; ++i) {
+      const Bytes sysex{0xF0, 0x15, static_cast<uint8_t>(i & 0x7F), 0xF7};
+      const Bytes fader{0xBF, 0x00, static_cast<uint8_t>(i & 0x7F)};
+      Bytes bytes = sysex;
+      bytes.insert(bytes.end(), fader.begin(), fader.end());
+      if (!reader.Receive(bytes)) break;
+      expected.push_back(sysex);
+      expected.push_back(fader);
+    }
+    done = true;
+  });
+  while (!done) rig.mainThread.RunPending();
+  readThread.join();
+  applications.join();
+  rig.midi.WaitIdle();
+  rig.mainThread.RunPending();
+  EXPECT_EQ(rig.midi.Sent(a.MidiOutHandle), expected);
+  ASSERT_TRUE(rig.ports.CloseMidiIn(a));
+  ASSERT_TRUE(rig.ports.CloseMidiIn(b));
+  ASSERT_TRUE(rig.ports.CloseMidiOut(a));
+  rig.mainThread.RunPending();
+  EXPECT_EQ(rig.pool->Count(), rig.pool->Capacity());
 }
 
 }  // namespace

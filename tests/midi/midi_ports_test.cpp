@@ -148,6 +148,19 @@ TEST_F(MidiPortsTest, AFailedCloseKeepsThePortAndALaterCloseRetries) {
   EXPECT_EQ(rig.pool->Count(), 2000u);
 }
 
+// The read thread sent a long message on the handle it read just before the close took
+// it away: the close finds it still playing once, and resets again instead of failing.
+TEST_F(MidiPortsTest, ALongMessageSentJustBeforeTheCloseIsNoError) {
+  ASSERT_TRUE(rig.ports.OpenMidiOut(keyset, 0));
+  const MidiOutHandle out = keyset.MidiOutHandle;
+  rig.midi.FailNext("OutClose", kMidiStillPlaying);
+  EXPECT_TRUE(rig.ports.CloseMidiOut(keyset));
+  EXPECT_TRUE(rig.messages.Texts().empty());
+  EXPECT_EQ(rig.midi.CountOf("OutReset"), 2);
+  EXPECT_FALSE(rig.midi.IsOpen(out));
+  EXPECT_EQ(keyset.MidiOutHandle.load(), kNoMidiHandle);
+}
+
 TEST_F(MidiPortsTest, ThreeInputPortsShareTwoThousandBuffersAndTheThirdGetsNone) {
   Keyset a{"A"}, b{"B"}, c{"C"};
   ASSERT_TRUE(rig.ports.OpenMidiIn(a, 0));

@@ -94,6 +94,18 @@ TEST(SysExPool, SafeFromSeveralThreads) {
 TEST(SysExPool, RefusesAnEmptyShape) {
   EXPECT_EQ(SysExPool::Create(0, 16), nullptr);
   EXPECT_EQ(SysExPool::Create(16, 0), nullptr);
+  EXPECT_EQ(SysExPool::Create(4, 16, 4), nullptr) << "a reserve as large as the pool";
+}
+
+// Input ports stop short of the reserve; the surface's reader may take it all.
+TEST(SysExPool, InputPortsLeaveTheReserve) {
+  auto pool = SysExPool::Create(5, 16, 2);
+  for (int i = 0; i < 3; ++i) EXPECT_NE(pool->TakeLeavingReserve(), nullptr);
+  EXPECT_EQ(pool->TakeLeavingReserve(), nullptr);
+  EXPECT_EQ(pool->Count(), 2u);
+  EXPECT_NE(pool->Take(), nullptr);
+  EXPECT_NE(pool->Take(), nullptr);
+  EXPECT_EQ(pool->Take(), nullptr);
 }
 
 }  // namespace

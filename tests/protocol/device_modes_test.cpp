@@ -13,7 +13,7 @@ namespace {
 using test::RecordingDevice;
 using Bytes = std::vector<uint8_t>;
 
-TEST(DeviceModes, HostFromStandardWritesModeThenLampsThenPurges) {
+TEST(DeviceModes, HostFromStandardWritesModeThenLamps) {
   ProtocolState state;
   RecordingDevice device;
   state.CurrentDeviceMode = kModeStandard;
@@ -24,12 +24,11 @@ TEST(DeviceModes, HostFromStandardWritesModeThenLampsThenPurges) {
   EXPECT_EQ(SelectModeForApplication(state, device, kModeHost), 0);
 
   const auto events = device.Events();
-  ASSERT_EQ(events.size(), 3u);
+  ASSERT_EQ(events.size(), 2u);
   EXPECT_EQ(events[0].bytes, (Bytes{0xF0, 0x15, 0x29, 0x01, 0xF7}));
   ASSERT_EQ(events[1].bytes.size(), 318u);
   EXPECT_EQ(Bytes(events[1].bytes.begin(), events[1].bytes.begin() + 3), (Bytes{0xBD, 0x00, 0x00}));
   EXPECT_EQ(Bytes(events[1].bytes.end() - 3, events[1].bytes.end()), (Bytes{0xBE, 0x5E, 0x00}));
-  EXPECT_TRUE(events[2].purge);
   EXPECT_EQ(state.CurrentDeviceMode, kModeHost);
   EXPECT_EQ(state.BankLayer, 0);
   EXPECT_EQ(state.ShiftLayer, 0);
@@ -43,9 +42,8 @@ TEST(DeviceModes, HostAgainSkipsTheModeMessageButStillResets) {
   state.BankLayer = 1;
   EXPECT_EQ(SelectModeForApplication(state, device, kModeHost), 0);
   const auto events = device.Events();
-  ASSERT_EQ(events.size(), 2u);
+  ASSERT_EQ(events.size(), 1u);
   EXPECT_EQ(events[0].bytes.size(), 318u);
-  EXPECT_TRUE(events[1].purge);
   EXPECT_EQ(state.BankLayer, 0);
 }
 
@@ -56,13 +54,12 @@ struct SelectCase {
   bool failWrites;
   int result;
   Bytes written;
-  int purges;
   int32_t after;
 };
 
 class SelectMode : public ::testing::TestWithParam<SelectCase> {};
 
-TEST_P(SelectMode, WritesAndPurgesAsTheModeWants) {
+TEST_P(SelectMode, WritesAsTheModeWants) {
   const SelectCase& c = GetParam();
   ProtocolState state;
   RecordingDevice device;
@@ -70,22 +67,21 @@ TEST_P(SelectMode, WritesAndPurgesAsTheModeWants) {
   state.CurrentDeviceMode = c.current;
   EXPECT_EQ(SelectModeForApplication(state, device, c.asked), c.result);
   EXPECT_EQ(device.Written(), c.written);
-  EXPECT_EQ(device.Purges(), c.purges);
   EXPECT_EQ(state.CurrentDeviceMode, c.after);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     DeviceModes, SelectMode,
     ::testing::Values(
-        SelectCase{"standard right after configuring", 1, 1, false, 0, {}, 1, 1},
-        SelectCase{"kelo", 1, 3, false, 0, {0xF0, 0x15, 0x15, 0x01, 0xF7}, 1, 3},
-        SelectCase{"standard from kelo", 3, 1, false, 0, {0xF0, 0x15, 0x29, 0x02, 0xF7}, 1, 1},
-        SelectCase{"enhanced has no message", 1, 4, false, 1, {}, 0, 1},
-        SelectCase{"none has no message", 1, 0, false, 1, {}, 0, 1},
-        SelectCase{"out of range", 1, 7, false, 1, {}, 0, 1},
-        SelectCase{"negative", 1, -1, false, 1, {}, 0, 1},
-        SelectCase{"no device open", 0, 2, true, 2, {}, 0, 0},
-        SelectCase{"write fails", 1, 3, true, 2, {}, 0, 1}),
+        SelectCase{"standard right after configuring", 1, 1, false, 0, {}, 1},
+        SelectCase{"kelo", 1, 3, false, 0, {0xF0, 0x15, 0x15, 0x01, 0xF7}, 3},
+        SelectCase{"standard from kelo", 3, 1, false, 0, {0xF0, 0x15, 0x29, 0x02, 0xF7}, 1},
+        SelectCase{"enhanced has no message", 1, 4, false, 1, {}, 1},
+        SelectCase{"none has no message", 1, 0, false, 1, {}, 1},
+        SelectCase{"out of range", 1, 7, false, 1, {}, 1},
+        SelectCase{"negative", 1, -1, false, 1, {}, 1},
+        SelectCase{"no device open", 0, 2, true, 2, {}, 0},
+        SelectCase{"write fails", 1, 3, true, 2, {}, 1}),
     test::NameFromWhat());
 
 TEST(DeviceModes, DarkenAllLampsOnlyInHostMode) {
@@ -115,7 +111,7 @@ TEST(DeviceModes, LampBurstCarriesTheRememberedLamps) {
   state.CurrentDeviceMode = kModeStandard;
   ASSERT_EQ(SelectModeForApplication(state, device, kModeHost, &lamps), kModeDone);
   const auto events = device.Events();
-  ASSERT_EQ(events.size(), 3u);
+  ASSERT_EQ(events.size(), 2u);
   Bytes expected(DarkLampBuffer().begin(), DarkLampBuffer().end());
   expected[LampSlot(0xBD, 0x00) * 3 + 2] = 0x7F;
   expected[LampSlot(0xBE, 0x4F) * 3 + 2] = 0x7F;

@@ -57,9 +57,9 @@ struct JackPortsRig {
   // `sender` sends a controller until the surface has written something new.
   bool SurfaceHearsFrom(JackTestApp& sender) {
     for (int attempt = 0; attempt < 50; ++attempt) {
-      const int before = surface.Writes();
+      const int before = surface.Queued();
       sender.Send({0xB0, 0x01, 0x02});
-      if (RunMainThreadUntil([&] { return surface.Writes() > before; }, std::chrono::milliseconds(100))) return true;
+      if (RunMainThreadUntil([&] { return surface.Queued() > before; }, std::chrono::milliseconds(100))) return true;
     }
     return false;
   }

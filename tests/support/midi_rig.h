@@ -1,6 +1,7 @@
 #pragma once
 // The MIDI ports with every service faked: a scripted MIDI system, recorded messages,
-// a recorded surface, a recorded editor, a main thread run by hand, and the 2000-buffer pool.
+// a recorded surface, a recorded editor, a main thread run by hand, and the 2000-buffer pool
+// (with `reserve` more that input ports cannot take).
 #include <memory>
 #include <vector>
 
@@ -22,8 +23,8 @@ inline std::vector<RecordingEditor::Note> NotesOf(const RecordingEditor& editor,
 }
 
 struct MidiRig {
-  explicit MidiRig(FakeMidiSystem::Delivery delivery = FakeMidiSystem::Delivery::kManual)
-      : midi(delivery), pool(SysExPool::Create()),
+  explicit MidiRig(FakeMidiSystem::Delivery delivery = FakeMidiSystem::Delivery::kManual, uint32_t reserve = 0)
+      : midi(delivery), pool(SysExPool::Create(SysExPool::kDefaultCount + reserve, SysExPool::kDefaultDataSize, reserve)),
         ports(MidiServices{midi, messages, surface, editor, mainThread, pool.get()}) {
     midi.SetOutDevices({"synth:MIDI in", "Looper:MIDI in", "SYNTH:midi IN"});
     midi.SetInDevices({"synth:MIDI out", "Looper:MIDI out", "drums:MIDI out"});

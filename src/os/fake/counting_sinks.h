@@ -61,7 +61,6 @@ struct CountingDispatch : DispatchTarget {
 struct CountingDevice : DeviceWriter {
   long writes = 0;
   bool WriteDevice(const uint8_t*, uint32_t) override { return ++writes, true; }
-  void PurgeDevice() override {}
 };
 
 }  // namespace orvo::test

@@ -1,5 +1,6 @@
 #pragma once
-// A DeviceWriter that records every write and purge, and can be told to fail writes.
+// A DeviceWriter that records every write and queued message, and can be told to fail
+// writes.
 #include <atomic>
 #include <mutex>
 #include <vector>
@@ -18,15 +19,17 @@ class RecordingDevice : public DeviceWriter {
     events_.push_back(Event{false, std::vector<uint8_t>(bytes, bytes + count)});
     return true;
   }
-  void PurgeDevice() override {
+  // Kept in order with the writes, as if the line were never busy.
+  void QueueFeedback(const uint8_t* bytes, uint32_t count) override {
     std::lock_guard lock(mutex_);
-    ++purges_;
-    events_.push_back(Event{true, {}});
+    ++queued_;
+    written_.insert(written_.end(), bytes, bytes + count);
+    events_.push_back(Event{true, std::vector<uint8_t>(bytes, bytes + count)});
   }
 
   struct Event {
-    bool purge;
-    std::vector<uint8_t> bytes;  // for a write
+    bool queued;  // by QueueFeedback, not written
+    std::vector<uint8_t> bytes;
   };
   void FailWrites(bool fail) {
     std::lock_guard lock(mutex_);
@@ -44,9 +47,9 @@ class RecordingDevice : public DeviceWriter {
     std::lock_guard lock(mutex_);
     return writes_;
   }
-  int Purges() const {
+  int Queued() const {
     std::lock_guard lock(mutex_);
-    return purges_;
+    return queued_;
   }
 
  private:
@@ -55,7 +58,7 @@ class RecordingDevice : public DeviceWriter {
   std::vector<uint8_t> written_;
   std::vector<Event> events_;
   int writes_ = 0;
-  int purges_ = 0;
+  int queued_ = 0;
 };
 
 }  // namespace orvo::test

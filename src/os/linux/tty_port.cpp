@@ -20,8 +20,6 @@ constexpr uint32_t kPurgeTxAbort = 0x1;
 constexpr uint32_t kPurgeRxAbort = 0x2;
 constexpr uint32_t kPurgeTxClear = 0x4;
 constexpr uint32_t kPurgeRxClear = 0x8;
-// How long a purge lets written bytes go out before it clears the transmit side.
-constexpr std::chrono::milliseconds kPurgeDrainLimit{500};
 
 struct BaudEntry {
   uint32_t rate;
@@ -326,16 +324,6 @@ bool TtyPort::OverlappedResult(Overlapped& ov, uint32_t& transferred) {
   return ov.Succeeded.load();
 }
 
-bool TtyPort::DrainOutputLocked(std::chrono::milliseconds limit) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  int queued = 0;
-  while (ioctl(fd_, TIOCOUTQ, &queued) == 0 && queued > 0) {
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return true;
-}
-
 bool TtyPort::Purge(uint32_t flags) {
   std::lock_guard lock(mutex_);
   if (closed_) {
@@ -345,12 +333,10 @@ bool TtyPort::Purge(uint32_t flags) {
   if (flags & kPurgeTxAbort) Complete(write_.ov, false, write_.done);
   if (flags & kPurgeRxAbort) Complete(read_.ov, false, read_.got);
   bool ok = true;
-  // A write counts as done once the tty has taken the bytes, long before they are on the
-  // wire: clearing the transmit side lets what was written go out instead of cutting off
-  // a mode message or the lamp burst just written. Only what a stalled device has not
-  // taken within the limit is thrown away.
+  // Never waits for the line: the purge runs under the port's lock, which the reader
+  // needs for every read.
   if (!hungUp_) {
-    if ((flags & kPurgeTxClear) && !DrainOutputLocked(kPurgeDrainLimit) && tcflush(fd_, TCOFLUSH) != 0) {
+    if ((flags & kPurgeTxClear) && tcflush(fd_, TCOFLUSH) != 0) {
       lastError_ = errno;
       ok = false;
     }

@@ -74,8 +74,6 @@ class TtyPort {
   void Pend(Overlapped& ov);
   void Complete(Overlapped*& ov, bool succeeded, uint32_t transferred);
   void MarkHungUpLocked();
-  // Waits until the tty has sent what was written, at most `limit`; false on time-out.
-  bool DrainOutputLocked(std::chrono::milliseconds limit);
   bool IsGone(int error) const;
   void ServiceInputLocked();
   void ServiceOutputLocked();
