@@ -19,6 +19,10 @@
 
 namespace orvo::test {
 
+// What the client prints when Space is typed.
+inline const std::vector<std::string> kSpaceTyped{"press keycode=65 keysym=space state=none",
+                                                  "release keycode=65 keysym=space state=none"};
+
 // What the client prints when Ctrl+Shift+A is typed as the dispatch types it: the
 // modifiers first, the key, then everything released in the reverse order.
 inline const std::vector<std::string> kCtrlShiftATyped{

@@ -47,8 +47,7 @@ orvo_start_sway() {
   chown "$user:$user" "$runtime" 2>/dev/null || { rmdir "$runtime"; return 0; }
   chmod 0700 "$runtime"
   config=$runtime/config
-  # XWayland starts only when an X11 client connects (the hand-over test).
-  printf '%s\n' 'output HEADLESS-1 resolution 1024x768' 'xwayland enable' 'default_border none' >"$config"
+  printf '%s\n' 'output HEADLESS-1 resolution 1024x768' 'xwayland disable' 'default_border none' >"$config"
   chown "$user:$user" "$config"
   env -i PATH="$PATH" XDG_RUNTIME_DIR="$runtime" WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 \
     WLR_RENDERER=pixman setpriv --reuid=$user --regid=$user --clear-groups sway -V -c "$config" \

@@ -28,8 +28,6 @@ constexpr auto kPatience = 10s;
 constexpr auto kConnectPatience = 15s;
 const Bytes kPlayDown{0xBE, 0x4C, 0x7F};
 const Bytes kPlayUp{0xBE, 0x4C, 0x00};
-const std::vector<std::string> kSpaceTyped{"press keycode=65 keysym=space state=none",
-                                           "release keycode=65 keysym=space state=none"};
 const std::vector<std::string> kNothing;
 
 std::string Env(const char* name) {
@@ -121,11 +119,11 @@ TEST_F(WaylandSessionTest, TheFocusedWindowChoosesTheKeysetAndAloneGetsItsKeys) 
     std::vector<std::string> sequencerKeys, otherKeys;
   };
   const Step steps[] = {
-      {"the sequencer in front: Space into it alone", kSequencer, nullptr, kSpaceTyped, kNothing},
+      {"the sequencer in front: Space into it alone", kSequencer, nullptr, test::kSpaceTyped, kNothing},
       {"another application: DEFAULT, Ctrl+Shift+A with its modifiers, all released", kOther, "DEFAULT", kNothing,
        test::kCtrlShiftATyped},
       {"no window focused: nothing typed anywhere", kNobody, nullptr, kNothing, kNothing},
-      {"the sequencer again", kSequencer, "SEQUENCER", kSpaceTyped, kNothing},
+      {"the sequencer again", kSequencer, "SEQUENCER", test::kSpaceTyped, kNothing},
   };
   for (const Step& step : steps) {
     SCOPED_TRACE(step.name);
