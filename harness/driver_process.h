@@ -18,7 +18,7 @@
 #include <utility>
 #include <vector>
 
-extern char** environ;
+#include "harness/child_environment.h"
 
 namespace orvo::test {
 
@@ -37,14 +37,7 @@ class DriverProcess {
                 const std::vector<std::string>& env = {}) {
     std::vector<std::string> argStrings{program};
     argStrings.insert(argStrings.end(), args.begin(), args.end());
-    std::vector<std::string> envStrings = env;
-    for (char** e = environ; *e; ++e) {
-      const std::string entry = *e;
-      const std::string name = entry.substr(0, entry.find('=') + 1);
-      bool replaced = false;
-      for (const auto& mine : env) replaced = replaced || mine.rfind(name, 0) == 0;
-      if (!replaced) envStrings.push_back(entry);
-    }
+    std::vector<std::string> envStrings = MergedEnvironment(env);
     // Built before fork: the child may only exec.
     std::vector<char*> argv, envp;
     for (auto& a : argStrings) argv.push_back(a.data());

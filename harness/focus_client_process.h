@@ -1,6 +1,7 @@
 #pragma once
-// Runs the X11 test client under a chosen executable name (a copy in a temporary
-// directory, so that /proc/<pid>/exe carries that name) and reads the lines it prints.
+// Runs a test client (the X11 one, or the Wayland one) under a chosen executable name (a
+// copy in a temporary directory, so that /proc/<pid>/exe carries that name) and reads the
+// lines it prints.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -14,7 +15,13 @@
 #include <string>
 #include <vector>
 
+#include "harness/child_environment.h"
+
 namespace orvo::test {
+
+// What the client prints when Space is typed.
+inline const std::vector<std::string> kSpaceTyped{"press keycode=65 keysym=space state=none",
+                                                  "release keycode=65 keysym=space state=none"};
 
 // What the client prints when Ctrl+Shift+A is typed as the dispatch types it: the
 // modifiers first, the key, then everything released in the reverse order.
@@ -33,25 +40,39 @@ inline const std::vector<std::string> kCtrlShiftATyped{
 
 class FocusClientProcess {
  public:
+  // The program to copy, its arguments, and "NAME=value" additions to the environment.
+  struct Program {
+    std::string path;
+    std::vector<std::string> args;
+    std::vector<std::string> env;
+  };
+
+  // The X11 client.
   FocusClientProcess(const std::string& executableName, const std::string& title,
-                     std::vector<std::string> extraArgs = {}) {
+                     std::vector<std::string> extraArgs = {})
+      : FocusClientProcess(executableName, X11Client(title, std::move(extraArgs))) {}
+
+  FocusClientProcess(const std::string& executableName, Program program) {
     char pattern[] = "/tmp/orvo-focus-XXXXXX";
     if (!mkdtemp(pattern)) return;
     directory_ = pattern;
     path_ = directory_ + "/" + executableName;
-    std::filesystem::copy_file(ORVO_FOCUS_CLIENT, path_);
+    std::filesystem::copy_file(program.path, path_);
     int toChild[2], fromChild[2];
     if (pipe2(toChild, O_CLOEXEC) != 0 || pipe2(fromChild, O_CLOEXEC) != 0) return;
-    std::vector<std::string> args{path_, "--title", title};
-    args.insert(args.end(), extraArgs.begin(), extraArgs.end());
-    std::vector<char*> argv;  // built before fork: the child may only exec
+    std::vector<std::string> args{path_};
+    args.insert(args.end(), program.args.begin(), program.args.end());
+    std::vector<std::string> env = MergedEnvironment(program.env);
+    std::vector<char*> argv, envp;  // built before fork: the child may only exec
     for (auto& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
+    for (auto& entry : env) envp.push_back(entry.data());
+    envp.push_back(nullptr);
     pid_ = fork();
     if (pid_ == 0) {
       dup2(toChild[0], STDIN_FILENO);
       dup2(fromChild[1], STDOUT_FILENO);
-      execv(path_.c_str(), argv.data());
+      execve(path_.c_str(), argv.data(), envp.data());
       _exit(127);
     }
     close(toChild[0]);
@@ -74,12 +95,12 @@ class FocusClientProcess {
   pid_t Pid() const { return pid_; }
   unsigned long Window() const { return window_; }
 
-  // Waits for the client's window to be mapped and focused.
+  // Waits for the client's window to be shown (on X11: and focused).
   bool WaitReady(std::chrono::milliseconds timeout = std::chrono::seconds(5)) {
     std::string line;
     if (!WaitForLine([](const std::string& l) { return l.rfind("ready ", 0) == 0; }, timeout, &line))
       return false;
-    window_ = std::stoul(line.substr(line.find("window=") + 7), nullptr, 16);
+    if (const auto at = line.find("window="); at != std::string::npos) window_ = std::stoul(line.substr(at + 7), nullptr, 16);
     return true;
   }
 
@@ -136,6 +157,12 @@ class FocusClientProcess {
   const std::vector<std::string>& Lines() const { return lines_; }
 
  private:
+  static Program X11Client(const std::string& title, std::vector<std::string> extraArgs) {
+    Program program{ORVO_FOCUS_CLIENT, {"--title", title}, {}};
+    program.args.insert(program.args.end(), extraArgs.begin(), extraArgs.end());
+    return program;
+  }
+
   std::string directory_;
   std::string path_;
   pid_t pid_ = -1;

@@ -4,7 +4,8 @@
 #            platform/; never os/, sim/, app/, editor/, Qt or an operating system's header
 #   platform the interfaces and portable primitives: include only platform/
 #   os/NAME  one platform layer: includes only platform/ and its own folder (os/fake, the
-#            test doubles, may include the engine interfaces it stands in for)
+#            test doubles, may include the engine interfaces it stands in for; the desktop
+#            layers os/x11 and os/wayland run on Linux and may use os/linux)
 #   sim      the simulated surface: protocol/, platform/ and sim/ only
 #   editor   never app/
 #   src/     nothing from tools/, tests/ or the harness
@@ -43,6 +44,8 @@ while IFS= read -r file; do
       platform) forbid "$file" "$target" "interfaces depend on nothing above them" ;;
       os/fake) case $to in protocol | link | mapping | midi | platform) ;; *)
         forbid "$file" "$target" "test doubles stand in for the engine's interfaces only" ;; esac ;;
+      os/x11 | os/wayland) case $to in platform | os/linux) ;; *)
+        forbid "$file" "$target" "a desktop layer uses only the interfaces and the Linux layer" ;; esac ;;
       os/*) [ "$to" = platform ] || forbid "$file" "$target" "a platform layer uses only the interfaces" ;;
       sim) case $to in protocol | platform) ;; *) forbid "$file" "$target" "the simulator sits on the protocol" ;; esac ;;
       editor) [ "$to" = app ] && forbid "$file" "$target" "the editor does not know the application" ;;

@@ -1,6 +1,11 @@
-# The services the integration tests use: an X server with a window manager, and a JACK
-# server on a dummy audio driver. Sourced by test.sh; stopped again on exit.
-#   orvo_start_services   exports DISPLAY and JACK_DEFAULT_SERVER for the tests
+# The services the integration tests use: an X server with a window manager, a JACK
+# server on a dummy audio driver, and a headless Wayland compositor (sway, which will not
+# run as root: it runs as the unprivileged user nobody, in a runtime directory of its own).
+# Sourced by test.sh; stopped again on exit.
+#   orvo_start_services   exports DISPLAY and JACK_DEFAULT_SERVER for the tests, and for
+#                         the Wayland tests ORVO_TEST_WAYLAND_DISPLAY, ORVO_TEST_SWAYSOCK and
+#                         ORVO_TEST_WAYLAND_RUNTIME_DIR (not WAYLAND_DISPLAY itself: the
+#                         Qt tests stay on X11 or offscreen)
 #   orvo_stop_services
 
 ORVO_SERVICE_PIDS=()
@@ -31,6 +36,36 @@ orvo_start_services() {
     sleep 1
     orvo_say "JACK server $JACK_DEFAULT_SERVER"
   fi
+  orvo_start_sway "$log_dir"
+}
+
+orvo_start_sway() {
+  local log_dir=$1 user=65534 runtime config
+  command -v sway >/dev/null && command -v setpriv >/dev/null || return 0
+  runtime=$(mktemp -d /tmp/orvo-wayland-XXXXXX)
+  ORVO_SWAY_RUNTIME=$runtime  # removed by orvo_stop_services
+  chown "$user:$user" "$runtime" 2>/dev/null || { rmdir "$runtime"; return 0; }
+  chmod 0700 "$runtime"
+  config=$runtime/config
+  printf '%s\n' 'output HEADLESS-1 resolution 1024x768' 'xwayland disable' 'default_border none' >"$config"
+  chown "$user:$user" "$config"
+  env -i PATH="$PATH" XDG_RUNTIME_DIR="$runtime" WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 \
+    WLR_RENDERER=pixman setpriv --reuid=$user --regid=$user --clear-groups sway -V -c "$config" \
+    >"$log_dir/sway.log" 2>&1 &
+  ORVO_SERVICE_PIDS+=($!)
+  local pid=$! display="" socket=""
+  for _ in $(seq 100); do
+    display=$(sed -n "s/.*Running compositor on wayland display '\([^']*\)'.*/\1/p" "$log_dir/sway.log" | head -1)
+    socket=$(ls "$runtime"/sway-ipc.*.sock 2>/dev/null | head -1)
+    [ -n "$display" ] && [ -n "$socket" ] && break
+    sleep 0.1
+  done
+  if [ -z "$display" ] || [ -z "$socket" ]; then
+    orvo_say "sway did not start (see $log_dir/sway.log): the Wayland tests skip"
+    return 0
+  fi
+  export ORVO_TEST_WAYLAND_DISPLAY=$display ORVO_TEST_SWAYSOCK=$socket ORVO_TEST_WAYLAND_RUNTIME_DIR=$runtime
+  orvo_say "Wayland compositor on $display (process $pid)"
 }
 
 orvo_stop_services() {
@@ -42,4 +77,5 @@ orvo_stop_services() {
     kill -9 "$pid" 2>/dev/null || true
   done
   ORVO_SERVICE_PIDS=()
+  if [ -n "${ORVO_SWAY_RUNTIME:-}" ]; then rm -rf "$ORVO_SWAY_RUNTIME"; fi
 }

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 
+#include "app/desktop_routes.h"
 #include "app/dispatch_report_printer.h"
 #include "app/editor_session.h"
 #include "app/gui_thread_calls.h"
@@ -29,8 +30,6 @@
 #include "os/linux/hotplug.h"
 #include "os/linux/midi.h"
 #include "os/linux/serial.h"
-#include "os/x11/focus.h"
-#include "os/x11/keys.h"
 #include "protocol/message_decoder.h"
 #include "protocol/sysex_pool.h"
 
@@ -38,12 +37,6 @@ namespace orvo {
 namespace {
 
 constexpr const char* kOrganisation = "Quorrel Electronics";
-
-// Types nothing: where no X display takes keystrokes.
-class NoKeys : public KeyInjector {
- public:
-  void SendInput(const KeyboardInput*, uint32_t) override {}
-};
 
 void Say(const std::string& line) {
   std::fprintf(stderr, "orvo: %s\n", line.c_str());
@@ -109,18 +102,15 @@ bool Application::Start() {
       if (tray_) tray_->ShowAbout(owner);
     };
     services.programName = [this](uint32_t processId) {
-      return foreground_ ? foreground_->ProcessBaseName(processId) : std::string();
+      return routes_.foreground ? routes_.foreground->ProcessBaseName(processId) : std::string();
     };
-    editor_ = std::make_unique<EditorSession>(std::move(services), *gui_, [this](unsigned long window, bool shown) {
-      if (shown)
-        foreground_->EditorWindows().Add(window);
-      else
-        foreground_->EditorWindows().Remove(window);
+    editor_ = std::make_unique<EditorSession>(std::move(services), *gui_, [this](unsigned long window, const std::string& title, bool shown) {
+      routes_.EditorWindow(window, title, shown);
     });
     if (simulation_) editor_->SetCompanion(simulation_->Window());
   }
   EditorNotifier& editor = terminal_ ? static_cast<EditorNotifier&>(*terminal_) : *editor_;
-  dispatch_ = std::make_unique<Dispatch>(engine_->FocusState, *keys_, *midi_, editor);
+  dispatch_ = std::make_unique<Dispatch>(engine_->FocusState, *routes_.keys, *midi_, editor);
   if (options_.headless || options_.simulate) StartDispatchReports();
   decoder_ = std::make_unique<MessageDecoder>(engine_->Protocol, pool_.get(), *dispatch_, *link_);
   reader_ = std::make_unique<ReadLoop>(*bridge_, link_->Link(), *decoder_);
@@ -135,7 +125,7 @@ bool Application::Start() {
 
   // The focus finder thread, paused until a surface connects.
   try {
-    FocusFinderServices services{*foreground_, *engine_, *link_, *messages_, editor, [](const std::string& line) { Say(line); }};
+    FocusFinderServices services{*routes_.foreground, *engine_, *link_, *messages_, editor, [](const std::string& line) { Say(line); }};
     focusFinder_ = std::make_unique<FocusFinder>(std::move(services));
   } catch (const std::system_error&) {
     messages_->ShowMessage("Could not create Application Focus Finder Thread.\nPlease restart the application.",
@@ -198,22 +188,15 @@ bool Application::StartPlatform() {
   if (!midi->Problem().empty()) Say(midi->Problem());
   midi_ = std::move(midi);
 
-  foreground_ = std::make_unique<X11Foreground>();
-  auto injector = std::make_unique<XTestInjector>();
-  if (injector->Available()) {
-    keys_ = std::move(injector);
-  } else {
-    Say("keystrokes are not typed: " + injector->Why());
-    keysOff_ = "keystrokes are off: " + injector->Why();
-    keys_ = std::make_unique<NoKeys>();
-  }
+  routes_ = ChooseDesktopRoutes();
+  if (!routes_.startLine.empty()) Say(routes_.startLine);
   return true;
 }
 
 // Every control event prints what became of it, beside the monitor's line.
 void Application::StartDispatchReports() {
-  ReportContext context{settingsDirectory_, keysOff_, [this](uint32_t processId) {
-                          return foreground_ ? foreground_->ProcessBaseName(processId) : std::string();
+  ReportContext context{settingsDirectory_, routes_.keysOff, [this](uint32_t processId) {
+                          return routes_.foreground ? routes_.foreground->ProcessBaseName(processId) : std::string();
                         }};
   reports_ = std::make_unique<DispatchReportPrinter>(std::move(context), [this](const std::string& line) {
     if (terminal_) {
@@ -316,8 +299,8 @@ void Application::Shutdown() {
   link_.reset();
   midi_.reset();  // after the ports: its threads deliver nothing more
   pool_.reset();
-  keys_.reset();
-  foreground_.reset();
+  routes_.keys.reset();  // before the focus it routes by
+  routes_.foreground.reset();
   simulation_.reset();
   bridge_.reset();
   files_.reset();

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "app/command_line.h"
+#include "app/desktop_routes.h"
 #include "link/link_hooks.h"
 #include "platform/main_thread_poster.h"
 #include "platform/manual_reset_event.h"
@@ -23,9 +24,7 @@ class DispatchReportPrinter;
 class EditorNotifier;
 class EditorSession;
 class FocusFinder;
-class ForegroundQuery;
 class GuiThreadCalls;
-class KeyInjector;
 class FileSaver;
 class KeysetFiles;
 class KeysetFileFollower;
@@ -41,7 +40,6 @@ class TerminalNotifier;
 class TrayWindow;
 class TtyBridge;
 class UdevMonitor;
-class X11Foreground;
 struct EngineContext;
 
 class Application : public QObject, public LinkHooks, public MainThreadPoster {
@@ -100,9 +98,7 @@ class Application : public QObject, public LinkHooks, public MainThreadPoster {
   std::unique_ptr<SimulatedSurfaceSession> simulation_;
   std::unique_ptr<TtyBridge> bridge_;
   std::unique_ptr<MidiSystem> midi_;
-  std::unique_ptr<KeyInjector> keys_;
-  std::string keysOff_;  // why keystrokes are not typed; empty: they are
-  std::unique_ptr<X11Foreground> foreground_;
+  DesktopRoutes routes_;  // the focus and the keystrokes
   std::unique_ptr<SysExPool> pool_;
   std::unique_ptr<SerialLink> link_;
   std::unique_ptr<EditorSession> editor_;  // after the link it writes lamps to; before dispatch

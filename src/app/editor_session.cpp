@@ -16,7 +16,7 @@
 namespace orvo {
 
 EditorSession::EditorSession(EditorServices services, GuiThreadCalls& gui,
-                             std::function<void(unsigned long, bool)> windows)
+                             WindowReport windows)
     : services_(std::move(services)),
       gui_(gui),
       windows_(std::move(windows)),
@@ -80,9 +80,9 @@ bool EditorSession::BelongsToEditor(const QObject* object) const {
   return false;
 }
 
-// GUI thread: top-level windows of the editor as they are shown and hidden, and clicks on
-// the companion, which the window manager raises: the editor goes back over it where
-// they overlap.
+// GUI thread: top-level windows of the editor as they are shown, retitled and hidden, and
+// clicks on the companion, which the window manager raises: the editor goes back over it
+// where they overlap.
 bool EditorSession::eventFilter(QObject* watched, QEvent* event) {
   const QEvent::Type type = event->type();
   if (type == QEvent::MouseButtonPress && companion_ && dialog_ && dialog_->isVisible() && watched->isWidgetType() &&
@@ -91,9 +91,12 @@ bool EditorSession::eventFilter(QObject* watched, QEvent* event) {
     QMetaObject::invokeMethod(dialog_.data(), [dialog = dialog_] {
       if (dialog) dialog->raise();
     }, Qt::QueuedConnection);
-  if ((type == QEvent::Show || type == QEvent::Hide) && watched->isWidgetType() && windows_) {
+  if ((type == QEvent::Show || type == QEvent::Hide || type == QEvent::WindowTitleChange) && watched->isWidgetType() &&
+      windows_) {
     auto* widget = static_cast<QWidget*>(watched);
-    if (widget->isWindow() && dialog_ && BelongsToEditor(widget)) windows_(widget->winId(), type == QEvent::Show);
+    const bool shown = type == QEvent::Show || (type == QEvent::WindowTitleChange && widget->isVisible());
+    if (widget->isWindow() && dialog_ && BelongsToEditor(widget) && (shown || type == QEvent::Hide))
+      windows_(widget->winId(), widget->windowTitle().toStdString(), shown);
   }
   return QObject::eventFilter(watched, event);
 }

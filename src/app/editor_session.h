@@ -20,9 +20,11 @@ class GuiThreadCalls;
 class EditorSession : public QObject, public EditorNotifier {
   Q_OBJECT
  public:
-  // `windows(id, shown)`: the editor's top-level windows as they come and go, so that the
-  // focus finder tells them apart from the program's other windows. GUI thread.
-  EditorSession(EditorServices services, GuiThreadCalls& gui, std::function<void(unsigned long, bool)> windows);
+  // `windows(id, title, shown)`: the editor's top-level windows as they come and go (and
+  // again, shown, when a title changes), so that the focus finder tells them apart from
+  // the program's other windows. GUI thread.
+  using WindowReport = std::function<void(unsigned long, const std::string&, bool)>;
+  EditorSession(EditorServices services, GuiThreadCalls& gui, WindowReport windows);
   ~EditorSession() override;
 
   // GUI thread.
@@ -67,7 +69,7 @@ class EditorSession : public QObject, public EditorNotifier {
 
   EditorServices services_;
   GuiThreadCalls& gui_;
-  std::function<void(unsigned long, bool)> windows_;
+  WindowReport windows_;
   QPointer<EditorDialog> dialog_;
   QPointer<QWidget> companion_;
   std::atomic<bool> running_{false};

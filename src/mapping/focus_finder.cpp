@@ -13,6 +13,7 @@ std::string ModeFailureText(int32_t mode, const std::string& keysetName) {
 }
 
 FocusFinder::FocusFinder(FocusFinderServices services) : services_(std::move(services)) {
+  toldEveryChange_ = services_.Foreground.ReportChanges([this] { Poke(); });
   thread_ = std::thread([this] { Run(); });
 }
 
@@ -34,7 +35,16 @@ void FocusFinder::Pause() {
   wake_.wait(lock, [&] { return !polling_; });
 }
 
+void FocusFinder::Poke() {
+  {
+    std::lock_guard lock(mutex_);
+    ++pokes_;
+  }
+  wake_.notify_all();
+}
+
 void FocusFinder::Stop() {
+  services_.Foreground.ReportChanges({});
   {
     std::lock_guard lock(mutex_);
     stop_ = true;
@@ -66,10 +76,9 @@ FocusPollResult FocusFinder::PollOnce() {
   const uint32_t ownerId = focused.found ? focused.ownerId : kOwnerOther;
 
   Keyset* chosen = nullptr;
-  if (processId != 0) {
-    const std::string baseName = services_.Foreground.ProcessBaseName(processId);
-    if (!baseName.empty()) chosen = engine.Mapper.FindOrCreate(baseName, false);
-  }
+  const std::string baseName = processId != 0 ? services_.Foreground.ProcessBaseName(processId)
+                                               : focused.found ? focused.name : std::string();
+  if (!baseName.empty()) chosen = engine.Mapper.FindOrCreate(baseName, false);
   if (!chosen) chosen = engine.Mapper.DefaultKeyset();
   if (!chosen) return result;  // nothing loaded yet: nothing to put in force
 
@@ -110,6 +119,7 @@ void FocusFinder::Run() {
     wake_.wait(lock, [&] { return stop_ || !paused_; });
     if (stop_) return;
     const uint64_t resumes = resumes_;
+    const uint64_t pokes = pokes_;
     polling_ = true;
     lock.unlock();
 
@@ -134,10 +144,10 @@ void FocusFinder::Run() {
     wake_.notify_all();
     if (stop_) return;
 
-    const auto woken = [&] { return stop_ || paused_ || resumes_ != resumes; };
-    if (!available && result.HadRecord && result.Failure.empty()) {
+    const auto woken = [&] { return stop_ || paused_ || resumes_ != resumes || pokes_ != pokes; };
+    if ((!available || toldEveryChange_) && result.HadRecord && result.Failure.empty()) {
       // Without a display the focus never moves: DEFAULT is in force; wait for the next
-      // connection instead of polling.
+      // connection instead of polling. Where every change is told, wait for the next.
       wake_.wait(lock, woken);
     } else {
       // A message box held this thread: the next try comes a full interval after it.

@@ -1,5 +1,6 @@
 #pragma once
-// The focus finder: a thread that looks at the focused window every 500 ms, picks the
+// The focus finder: a thread that looks at the focused window every 500 ms (or as soon as
+// the platform tells that the focus moved, where it tells every change), picks the
 // Keyset of the application that owns it (DEFAULT when it has none), puts the surface into
 // that Keyset's mode, records process, owner and Keyset in the focus record for the
 // dispatch, and has the editor show the Keyset.
@@ -66,6 +67,8 @@ class FocusFinder {
   // running, so that none uses the record afterwards. A mode-failure message of a poll
   // cut off by the pause is dropped: the surface has gone.
   void Pause();
+  // The focus has moved: polls at once (while resumed). Any thread.
+  void Poke();
   // At exit: wakes the thread and joins it. A message box still open holds the join
   // until it is dismissed.
   void Stop();
@@ -91,6 +94,8 @@ class FocusFinder {
   bool polling_ = false;
   uint64_t resumes_ = 0;
   uint64_t polls_ = 0;
+  uint64_t pokes_ = 0;
+  bool toldEveryChange_ = false;  // set before the thread starts
   bool noticeGiven_ = false;  // focus finder thread only
   std::thread thread_;
 };

@@ -41,7 +41,7 @@ struct SessionRig : test::EditorRig {
   QObject context;
   GuiThreadCalls gui{&context};
   std::set<unsigned long> windows;
-  EditorSession session{Services(), gui, [this](unsigned long window, bool shown) {
+  EditorSession session{Services(), gui, [this](unsigned long window, const std::string&, bool shown) {
                           if (shown)
                             windows.insert(window);
                           else

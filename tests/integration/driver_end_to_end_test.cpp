@@ -34,8 +34,6 @@ constexpr auto kExitLimit = 1s;
 const Bytes kHostModeMessage{0xF0, 0x15, 0x29, 0x01, 0xF7};
 const Bytes kPlayDown{0xBE, 0x4C, 0x7F};
 const Bytes kPlayUp{0xBE, 0x4C, 0x00};
-const std::vector<std::string> kSpaceTyped{"press keycode=65 keysym=space state=none",
-                                           "release keycode=65 keysym=space state=none"};
 
 // The Keyset of the application named "sequencer": PLAY types Space (virtual key 0x20,
 // scan code 0x39, no modifiers), Fader 1 goes out with status B1, both ports on `app`.
@@ -124,7 +122,7 @@ class DriverEndToEndTest : public ::testing::Test {
   void ExpectPlayWorks(FocusClientProcess& client) {
     app->Clear();
     surface->Send(kPlayDown);
-    EXPECT_EQ(client.KeyLinesUntilQuiet(500ms), kSpaceTyped);
+    EXPECT_EQ(client.KeyLinesUntilQuiet(500ms), test::kSpaceTyped);
     surface->Send(kPlayUp);
     EXPECT_EQ(client.KeyLinesUntilQuiet(500ms), std::vector<std::string>{}) << "release types nothing";
     ASSERT_TRUE(app->WaitForArrivals(2, kPatience));

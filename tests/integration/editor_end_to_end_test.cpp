@@ -217,8 +217,8 @@ TEST(EditorOnTheDisplay, AKeysetSwitchByTheFocusFinderUpdatesTheStatusLineAndThe
   GuiThreadCalls gui(&context);
   EditorServices services{engine, device, files, messages};
   services.programName = [&foreground](uint32_t processId) { return foreground.ProcessBaseName(processId); };
-  EditorSession session(services, gui, [&foreground](unsigned long window, bool shown) {
-    shown ? foreground.EditorWindows().Add(window) : foreground.EditorWindows().Remove(window);
+  EditorSession session(services, gui, [&foreground](unsigned long window, const std::string& title, bool shown) {
+    shown ? foreground.EditorWindows().Add(window, title) : foreground.EditorWindows().Remove(window);
   });
   session.ShowConnection(true);
   session.Start();

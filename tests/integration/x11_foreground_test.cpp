@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "harness/focus_client_process.h"
+#include "platform/application_name.h"
 #include "support/case_names.h"
 #include "support/x11_test_window.h"
 

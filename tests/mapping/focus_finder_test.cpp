@@ -144,6 +144,16 @@ TEST_F(FocusFinderTest, ADottedExecutableFindsTheKeysetOfItsFirstPart) {
   EXPECT_EQ(engine_.Protocol.CurrentDeviceMode, kModeHost);
 }
 
+// Where the windowing system names the application but not its process (a Wayland
+// app_id), the name finds the Keyset as an executable's would.
+TEST_F(FocusFinderTest, AWindowKnownOnlyByItsApplicationsNameFindsThatKeyset) {
+  FocusFinder finder(Services(foreground_));
+  foreground_.FocusNamed("sequencer");
+  EXPECT_TRUE(finder.PollOnce().Changed);
+  EXPECT_EQ(Recorded().ActiveKeyset, sequencer_);
+  EXPECT_EQ(Recorded().ProcessId, 0u);
+}
+
 struct FallbackCase {
   const char* what;
   bool focused;
@@ -267,6 +277,25 @@ TEST_F(FocusFinderTest, StopIsPromptInTheMiddleOfTheInterval) {
   const auto before = std::chrono::steady_clock::now();
   finder.reset();
   EXPECT_LT(std::chrono::steady_clock::now() - before, 200ms);
+}
+
+// Told of every change, the finder looks again at once and never polls in between.
+TEST_F(FocusFinderTest, WhereEveryChangeIsToldTheFinderWaitsForItInsteadOfPolling) {
+  ScriptedForeground told(true, {}, true);
+  told.SetProcessName(kSequencerPid, "sequencer");
+  FocusFinder finder(Services(told, 10ms));
+  finder.Resume();
+  ASSERT_TRUE(finder.WaitForPollsAfter(0, 2s));
+  std::this_thread::sleep_for(100ms);
+  const uint64_t polls = finder.PollCount();
+  EXPECT_EQ(polls, 1u) << "polled while nothing changed";
+
+  const auto before = std::chrono::steady_clock::now();
+  told.Focus(kSequencerPid);
+  ASSERT_TRUE(finder.WaitForPollsAfter(polls, 2s));
+  EXPECT_LT(std::chrono::steady_clock::now() - before, 200ms);
+  finder.Pause();
+  EXPECT_EQ(Recorded().ActiveKeyset, sequencer_);
 }
 
 // A foreground query that holds the poll until the test lets it go.

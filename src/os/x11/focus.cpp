@@ -3,8 +3,9 @@
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XRes.h>
-#include <limits.h>
 #include <unistd.h>
+
+#include "os/linux/process_name.h"
 
 namespace orvo {
 namespace {
@@ -157,13 +158,6 @@ uint32_t X11Foreground::ProcessIdFromServer(unsigned long window) {
   return pid;
 }
 
-std::string X11Foreground::ProcessBaseName(uint32_t processId) {
-  if (processId == 0) return {};
-  const std::string link = "/proc/" + std::to_string(processId) + "/exe";
-  char path[PATH_MAX];
-  const ssize_t length = readlink(link.c_str(), path, sizeof path - 1);
-  if (length <= 0) return {};
-  return BaseNameOfExecutable(std::string(path, static_cast<std::size_t>(length)));
-}
+std::string X11Foreground::ProcessBaseName(uint32_t processId) { return ProcessExecutableBaseName(processId); }
 
 }  // namespace orvo

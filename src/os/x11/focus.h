@@ -4,37 +4,13 @@
 // _NET_WM_PID, or from the X-Resource extension for clients that do not set it.
 #include <atomic>
 #include <cstdint>
-#include <mutex>
 #include <string>
-#include <unordered_set>
 
 #include "os/x11/x11_connection.h"
-#include "platform/application_name.h"
+#include "platform/editor_window_set.h"
 #include "platform/foreground_query.h"
 
 namespace orvo {
-
-// The top-level X windows of the editor (its main window and its dialogs). The GUI thread
-// adds and removes ids as the windows come and go; the focus finder thread asks.
-class EditorWindowSet {
- public:
-  void Add(unsigned long window) {
-    std::lock_guard lock(mutex_);
-    windows_.insert(window);
-  }
-  void Remove(unsigned long window) {
-    std::lock_guard lock(mutex_);
-    windows_.erase(window);
-  }
-  bool Contains(unsigned long window) const {
-    std::lock_guard lock(mutex_);
-    return windows_.count(window) != 0;
-  }
-
- private:
-  mutable std::mutex mutex_;
-  std::unordered_set<unsigned long> windows_;
-};
 
 struct X11ForegroundOptions {
   // False: ignore the window manager's _NET_ACTIVE_WINDOW and follow the input focus, as

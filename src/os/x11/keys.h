@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
-#include <vector>
 
 #include "os/x11/x11_connection.h"
 #include "platform/key_injector.h"
+#include "platform/key_strokes.h"
 
 namespace orvo {
 
@@ -32,19 +32,6 @@ class XTestInjector : public KeyInjector {
   uint32_t RejectedCalls() const;
 
  private:
-  struct Held {
-    uint16_t virtualKey;
-    uint16_t scanCode;
-    unsigned int keycode;
-  };
-  struct Step {
-    unsigned int keycode;
-    bool down;
-    uint16_t virtualKey;
-    uint16_t scanCode;
-  };
-  bool Plan(const KeyboardInput* inputs, uint32_t count);
-  void Press(const Step& step);
   void ReleaseAllHeld();
 
   X11Connection connection_;
@@ -54,8 +41,7 @@ class XTestInjector : public KeyInjector {
   int maxKeycode_ = 255;
 
   mutable std::mutex mutex_;  // SendInput on the read thread, the destructor on another
-  std::vector<Held> held_;
-  std::vector<Step> steps_;  // reused, so typing allocates nothing once warm
+  KeyStrokes strokes_;
   uint32_t rejectedCalls_ = 0;
 };
 
