@@ -100,6 +100,7 @@ class Application : public QObject, public LinkHooks, public MainThreadPoster {
   std::unique_ptr<SimulatedSurfaceSession> simulation_;
   std::unique_ptr<TtyBridge> bridge_;
   std::unique_ptr<MidiSystem> midi_;
+  std::string midiProblem_;  // why no MIDI system is used; empty when one is
   std::unique_ptr<KeyInjector> keys_;
   std::string keysOff_;  // why keystrokes are not typed; empty: they are
   std::unique_ptr<X11Foreground> foreground_;
