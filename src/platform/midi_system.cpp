@@ -3,9 +3,7 @@
 #include <cctype>
 
 namespace orvo {
-namespace {
-
-bool EqualsIgnoringCase(const std::string& a, const std::string& b) {
+bool SameDeviceName(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i)
     if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
@@ -13,15 +11,13 @@ bool EqualsIgnoringCase(const std::string& a, const std::string& b) {
   return true;
 }
 
-}  // namespace
-
 MidiResult MidiSystem::OutOpenByName(MidiOutHandle& handle, const std::string& device, const std::string&,
                                      MidiHandler* handler) {
   handle = kNoMidiHandle;
   const uint32_t count = OutDeviceCount();
   for (uint32_t number = 0; number < count; ++number) {
     std::string name;
-    if (OutDeviceName(number, name) == kMidiNoError && EqualsIgnoringCase(name, device))
+    if (OutDeviceName(number, name) == kMidiNoError && SameDeviceName(name, device))
       return OutOpen(handle, number, handler);
   }
   return kMidiBadDeviceId;
@@ -33,7 +29,7 @@ MidiResult MidiSystem::InOpenByName(MidiInHandle& handle, const std::string& dev
   const uint32_t count = InDeviceCount();
   for (uint32_t number = 0; number < count; ++number) {
     std::string name;
-    if (InDeviceName(number, name) == kMidiNoError && EqualsIgnoringCase(name, device))
+    if (InDeviceName(number, name) == kMidiNoError && SameDeviceName(name, device))
       return InOpen(handle, number, handler, true);
   }
   return kMidiBadDeviceId;

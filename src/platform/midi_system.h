@@ -47,6 +47,9 @@ class MidiHandler {
   virtual void OnMidiMessage(std::uintptr_t handle, uint32_t message, std::uintptr_t param1) = 0;
 };
 
+// True when two device names are the same but for case, as stored names are compared.
+bool SameDeviceName(const std::string& a, const std::string& b);
+
 class MidiSystem {
  public:
   virtual ~MidiSystem() = default;

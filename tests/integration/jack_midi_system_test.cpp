@@ -242,9 +242,13 @@ TEST_F(JackMidiSystemTest, AStoredPortIsConnectedWhenItAppearsAndAgainAfterARest
   ASSERT_EQ(midi->InOpenByName(in, "orvo-test-app:MIDI out", "SEQUENCER in", nullptr), 0u);
   EXPECT_EQ(midi->OutShortMessage(out, 0x7F4090), 0u) << "sending into nowhere is harmless";
   for (int start = 0; start < 2; ++start) {
+    const auto started = std::chrono::steady_clock::now();
     app = JackTestApp::Open("orvo-test-app");
     ASSERT_TRUE(app);
     EXPECT_TRUE(app->WaitForConnections(2, 5s)) << "start " << start;
+    RecordProperty("connected_after_us_" + std::to_string(start),
+                   static_cast<int>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                        std::chrono::steady_clock::now() - started).count()));
     EXPECT_TRUE(app->AwaitLink([&] { midi->OutShortMessage(out, 0x7F4090); })) << "start " << start;
     app.reset();
   }

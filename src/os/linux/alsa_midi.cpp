@@ -4,7 +4,6 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cerrno>
 #include <utility>
 
@@ -12,14 +11,6 @@
 
 namespace orvo {
 namespace {
-
-bool EqualsIgnoringCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
-}
 
 constexpr std::size_t kLongestShort = 16;
 
@@ -140,7 +131,7 @@ void AlsaMidi::ConnectPorts(const std::vector<OwnMidiPort*>& ports) {
     for (const auto& d : candidates)
       if (d.name == port->device) device = &d;
     for (const auto& d : candidates)
-      if (!device && EqualsIgnoringCase(d.name, port->device)) device = &d;
+      if (!device && SameDeviceName(d.name, port->device)) device = &d;
     if (!device) continue;
     // A subscription that is there already is refused (EBUSY) and left as it is.
     if (port->output)

@@ -2,23 +2,11 @@
 
 #include <jack/midiport.h>
 
-#include <cctype>
 #include <utility>
 
 #include "os/linux/midi_port_names.h"
 
 namespace orvo {
-namespace {
-
-bool EqualsIgnoringCase(const std::string& a, const char* b) {
-  std::size_t i = 0;
-  for (; i < a.size() && b[i]; ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  return i == a.size() && !b[i];
-}
-
-}  // namespace
 
 std::unique_ptr<JackMidi> JackMidi::Open(const std::string& clientName, std::shared_ptr<MidiDrops> drops,
                                          std::size_t queueBytes, RealTimeProbe probe) {
@@ -139,7 +127,7 @@ void JackMidi::ConnectPorts(const std::vector<OwnMidiPort*>& ports) {
     for (const auto& name : candidates)
       if (name == port->device) device = &name;
     for (const auto& name : candidates)
-      if (!device && EqualsIgnoringCase(port->device, name.c_str())) device = &name;
+      if (!device && SameDeviceName(port->device, name)) device = &name;
     if (!device || jack_port_connected_to(ours, device->c_str())) continue;
     const char* own = jack_port_name(ours);
     if (port->output)
