@@ -20,7 +20,6 @@ std::unique_ptr<JackMidi> JackMidi::Open(const std::string& clientName, std::sha
   if (jack_set_process_callback(client, &JackMidi::OnProcess, midi.get()) != 0 ||
       jack_set_port_registration_callback(client, &JackMidi::OnPortRegistration, midi.get()) != 0)
     return nullptr;
-  jack_on_shutdown(client, &JackMidi::OnShutdown, midi.get());
   midi->StartService();
   if (jack_activate(client) != 0) return nullptr;
   return midi;
@@ -91,11 +90,7 @@ void JackMidi::OnPortRegistration(jack_port_id_t, int registered, void* self) {
   if (registered) static_cast<JackMidi*>(self)->WantConnections();
 }
 
-// JACK's thread, when the server goes away: the client is then of no more use.
-void JackMidi::OnShutdown(void* self) { static_cast<JackMidi*>(self)->alive_.store(false); }
-
 MidiResult JackMidi::MakePort(OwnMidiPort& port, const std::string& wanted) {
-  if (!alive_.load()) return kMidiError;
   const unsigned long flags = port.output ? JackPortIsOutput : JackPortIsInput;
   jack_port_t* made = nullptr;
   // A name taken already (two Keysets that differ only in case, a port opened by number
@@ -111,12 +106,11 @@ MidiResult JackMidi::MakePort(OwnMidiPort& port, const std::string& wanted) {
 }
 
 void JackMidi::DropPort(OwnMidiPort& port) {
-  if (alive_.load()) jack_port_unregister(client_, static_cast<jack_port_t*>(port.jackPort));
+  jack_port_unregister(client_, static_cast<jack_port_t*>(port.jackPort));
   port.jackPort = nullptr;
 }
 
 void JackMidi::ConnectPorts(const std::vector<OwnMidiPort*>& ports) {
-  if (!alive_.load()) return;
   const std::vector<std::string> writable = OthersPorts(JackPortIsInput);
   const std::vector<std::string> readable = OthersPorts(JackPortIsOutput);
   for (OwnMidiPort* port : ports) {
@@ -139,7 +133,6 @@ void JackMidi::ConnectPorts(const std::vector<OwnMidiPort*>& ports) {
 
 std::vector<std::string> JackMidi::OthersPorts(unsigned long flags) {
   std::vector<std::string> names;
-  if (!alive_.load()) return names;
   const char** ports = jack_get_ports(client_, nullptr, JACK_DEFAULT_MIDI_TYPE, flags);
   if (!ports) return names;
   for (const char** port = ports; *port; ++port) {

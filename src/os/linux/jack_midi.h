@@ -40,7 +40,6 @@ class JackMidi : public OwnMidiPorts {
   static int OnProcess(jack_nframes_t frames, void* self);
   // JACK's notification thread: only wakes the service thread.
   static void OnPortRegistration(jack_port_id_t port, int registered, void* self);
-  static void OnShutdown(void* self);
   void Process(jack_nframes_t frames);
   static std::size_t CostOf(std::size_t size);
   // Other clients' MIDI ports with any of `flags`, ours left out.
@@ -49,7 +48,6 @@ class JackMidi : public OwnMidiPorts {
   jack_client_t* const client_;
   const std::string baseName_;  // what we asked for: the base of our own clients' names
   std::string clientName_;
-  std::atomic<bool> alive_{true};
   std::size_t budget_ = 0;  // what one port writes into one period, at most
 };
 
