@@ -1,6 +1,10 @@
 // Start-up time, resident memory and idle CPU of the orvo program, run headless against
 // the simulated surface with 20 Keyset files in its settings directory.
-//   driver_startup [--runs N] [--idle-seconds S]
+//   driver_startup [--runs N] [--idle-seconds S] [--ports]
+// With --ports each Keyset names ports on a JACK client of this program ("bench-app"):
+// the idle figure is then of the connected, silent driver with 20 Keysets that name
+// ports, beside that of a bare JACK MIDI client (jack_midi_dump) in the same time, and
+// the JACK clients are listed.
 // Start-up is measured three ways: to the first line the program prints, to the moment it
 // opens the surface's tty (everything before the connection), and to "Surface connected"
 // (which includes the second the link gives a freshly reset bridge to settle).
@@ -16,12 +20,15 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <map>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "harness/driver_process.h"
+#include "harness/jack_test_app.h"
 #include "harness/temp_dir.h"
 #include "sim/sim_surface.h"
 
@@ -33,8 +40,9 @@ using orvo::test::DriverProcess;
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
 // A Keyset file of some size: keystrokes on the transport and buttons, faders rewritten.
-std::string KeysetText(int index) {
+std::string KeysetText(int index, bool ports) {
   std::string text;
+  if (ports) text += "MidiInPort:bench-app:MIDI in\r\nMidiOutPort:bench-app:MIDI out\r\n";
   for (int id = 1000; id < 1016; ++id)
     text += std::to_string(id) + ":" + std::to_string(65 + index % 26) + ":" + std::to_string((0x1E + index) << 16) +
             ":0:0:0:Button " + std::to_string(id) + "\r\n";
@@ -100,13 +108,25 @@ struct StartUp {
 
 int main(int argc, char** argv) {
   int runs = 5, idleSeconds = 60;
-  for (int i = 1; i + 1 < argc; i += 2) {
-    if (!std::strcmp(argv[i], "--runs")) runs = std::max(1, std::atoi(argv[i + 1]));
-    else if (!std::strcmp(argv[i], "--idle-seconds")) idleSeconds = std::max(1, std::atoi(argv[i + 1]));
+  bool ports = false;
+  for (int i = 1; i < argc; ++i) {
+    if (!std::strcmp(argv[i], "--ports")) ports = true;
+    else if (i + 1 < argc && !std::strcmp(argv[i], "--runs")) runs = std::max(1, std::atoi(argv[++i]));
+    else if (i + 1 < argc && !std::strcmp(argv[i], "--idle-seconds")) idleSeconds = std::max(1, std::atoi(argv[++i]));
+  }
+  std::unique_ptr<orvo::test::JackTestApp> app;
+  std::unique_ptr<DriverProcess> bare;
+  if (ports) {
+    app = orvo::test::JackTestApp::Open("bench-app");
+    if (!app) {
+      std::fprintf(stderr, "--ports needs a JACK server\n");
+      return 1;
+    }
+    bare = std::make_unique<DriverProcess>("/usr/bin/jack_midi_dump", std::vector<std::string>{});
   }
   orvo::test::TempDir settings, runtime;
   chmod(runtime.Path().c_str(), 0700);
-  for (int i = 1; i <= 20; ++i) settings.Write("APP" + std::to_string(i) + ".orvo", KeysetText(i));
+  for (int i = 1; i <= 20; ++i) settings.Write("APP" + std::to_string(i) + ".orvo", KeysetText(i, ports));
   orvo::sim::SimSurface surface((runtime.Path() / "surface").string());
   if (!surface.Plugged()) {
     std::fprintf(stderr, "the simulated surface did not start: %s\n", surface.Error().c_str());
@@ -148,14 +168,30 @@ int main(int argc, char** argv) {
       // The idle driver: connected, the surface silent, nothing focused that changes.
       std::this_thread::sleep_for(std::chrono::seconds(2));
       std::printf("resident memory after connection: %ld kB\n", VmRssKb(driver.Pid()));
+      if (app) {
+        // Every JACK client by its ports, and how many of the application's ports are connected.
+        std::map<std::string, int> clients;
+        const char** names = jack_get_ports(app->Client(), nullptr, nullptr, 0);
+        for (const char** name = names; name && *name; ++name) ++clients[std::string(*name).substr(0, std::string(*name).find(':'))];
+        if (names) jack_free(names);
+        std::printf("JACK clients:");
+        for (const auto& [client, count] : clients) std::printf(" %s (%d ports)", client.c_str(), count);
+        std::printf("\n");
+      }
       const long long before = CpuTicks(driver.Pid());
+      const long long bareBefore = bare ? CpuTicks(bare->Pid()) : 0;
       const auto t0 = Clock::now();
       std::this_thread::sleep_for(std::chrono::seconds(idleSeconds));
       const long long after = CpuTicks(driver.Pid());
+      const long long bareAfter = bare ? CpuTicks(bare->Pid()) : 0;
       const double wall = std::chrono::duration<double>(Clock::now() - t0).count();
+      const auto percent = [&](long long ticks) {
+        return 100.0 * static_cast<double>(ticks) / static_cast<double>(sysconf(_SC_CLK_TCK)) / wall;
+      };
       const double cpuMs = 1000.0 * static_cast<double>(after - before) / static_cast<double>(sysconf(_SC_CLK_TCK));
       std::printf("idle CPU over %.1f s: %.0f ms (%.3f %% of one core); resident memory %ld kB\n", wall, cpuMs,
                   100.0 * cpuMs / (wall * 1000.0), VmRssKb(driver.Pid()));
+      if (bare) std::printf("bare jack_midi_dump in the same time: %.3f %% of one core\n", percent(bareAfter - bareBefore));
     }
     const auto t0 = Clock::now();
     const auto status = driver.SignalAndWait(SIGTERM, std::chrono::seconds(10));

@@ -1,14 +1,18 @@
 # The services the integration tests use: an X server with a window manager, a JACK
-# server on a dummy audio driver, and a headless Wayland compositor (sway, which will not
-# run as root: it runs as the unprivileged user nobody, in a runtime directory of its own).
-# Sourced by test.sh; stopped again on exit.
+# server on a dummy audio driver, a headless Wayland compositor (sway, which will not run
+# as root: it runs as the unprivileged user nobody, in a runtime directory of its own);
+# and, for a second run of the JACK tests, a private PipeWire whose JACK library stands in
+# for the JACK server. Sourced by test.sh; stopped again on exit.
 #   orvo_start_services   exports DISPLAY and JACK_DEFAULT_SERVER for the tests, and for
 #                         the Wayland tests ORVO_TEST_WAYLAND_DISPLAY, ORVO_TEST_SWAYSOCK and
 #                         ORVO_TEST_WAYLAND_RUNTIME_DIR (not WAYLAND_DISPLAY itself: the
 #                         Qt tests stay on X11 or offscreen)
-#   orvo_stop_services
+#   orvo_start_pipewire   exports ORVO_PIPEWIRE_RUNTIME: run a command there with
+#                         PIPEWIRE_RUNTIME_DIR="$ORVO_PIPEWIRE_RUNTIME" pw-jack COMMAND
+#   orvo_stop_services    stops them all
 
 ORVO_SERVICE_PIDS=()
+ORVO_PIPEWIRE_DIRS=()
 
 orvo_start_services() {
   local display=":$((90 + RANDOM % 400))"
@@ -68,6 +72,39 @@ orvo_start_sway() {
   orvo_say "Wayland compositor on $display (process $pid)"
 }
 
+# PipeWire without session manager or D-Bus, in a runtime directory of its own; its
+# dummy driver runs the graph at 48 kHz, 64 frames a period. Fails when it is not there.
+orvo_start_pipewire() {
+  command -v pipewire >/dev/null && command -v pw-jack >/dev/null || return 1
+  local dir
+  dir=$(mktemp -d "${TMPDIR:-/tmp}/orvo-pipewire.XXXXXX") || return 1
+  chmod 700 "$dir"
+  mkdir -p "$dir/config/pipewire/pipewire.conf.d"
+  cat >"$dir/config/pipewire/pipewire.conf.d/orvo-tests.conf" <<'CONF'
+context.properties = {
+  support.dbus = false
+  default.clock.rate = 48000
+  default.clock.quantum = 64
+  default.clock.min-quantum = 64
+  default.clock.max-quantum = 64
+}
+CONF
+  PIPEWIRE_RUNTIME_DIR=$dir XDG_RUNTIME_DIR=$dir XDG_CONFIG_HOME=$dir/config \
+    setsid pipewire >"$ORVO_ROOT/build/services/pipewire.log" 2>&1 &
+  ORVO_SERVICE_PIDS+=($!)
+  ORVO_PIPEWIRE_DIRS+=("$dir")
+  export ORVO_PIPEWIRE_RUNTIME=$dir
+  for _ in $(seq 100); do
+    PIPEWIRE_RUNTIME_DIR=$dir timeout 5 pw-jack jack_lsp >/dev/null 2>&1 && {
+      orvo_say "PipeWire in $dir"
+      return 0
+    }
+    sleep 0.05
+  done
+  orvo_say "PipeWire did not start; see build/services/pipewire.log"
+  return 1
+}
+
 orvo_stop_services() {
   local pid
   for pid in "${ORVO_SERVICE_PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
@@ -78,4 +115,7 @@ orvo_stop_services() {
   done
   ORVO_SERVICE_PIDS=()
   if [ -n "${ORVO_SWAY_RUNTIME:-}" ]; then rm -rf "$ORVO_SWAY_RUNTIME"; fi
+  local dir
+  for dir in "${ORVO_PIPEWIRE_DIRS[@]}"; do rm -rf "$dir"; done
+  ORVO_PIPEWIRE_DIRS=()
 }

@@ -98,6 +98,7 @@ bool Application::Start() {
   if (!options_.headless) {
     EditorServices services{*engine_, *link_, *files_, *messages_};
     services.midi = midi_.get();
+    services.midiProblem = midiProblem_;
     services.about = [this](QWidget* owner) {
       if (tray_) tray_->ShowAbout(owner);
     };
@@ -178,13 +179,18 @@ bool Application::StartPlatform() {
     bridge_->SetDevicePath(options_.devicePath);
   }
 
-  RtMidiOptions midiOptions;
+  LinuxMidiOptions midiOptions;
   if (!options_.midiApi.empty()) midiOptions.api = *ParseMidiApi(options_.midiApi);
-  // Once, from the thread that sent: handed to the main thread for the terminal's monitor.
+  // A run of dropped messages, from the MIDI system's thread: handed to the main thread
+  // for the terminal (or standard error) and the editor's monitor.
   midiOptions.tellDropped = [this](const std::string& line) {
-    Post([this, line] { terminal_ ? terminal_->Say(line) : Say(line); });
+    Post([this, line] {
+      terminal_ ? terminal_->Say(line) : Say(line);
+      if (editor_) editor_->SayInMonitor(line);
+    });
   };
-  auto midi = RtMidiSystem::Create(midiOptions, nullptr);
+  auto midi = LinuxMidiSystem::Create(midiOptions, nullptr);
+  midiProblem_ = midi->Problem();
   if (!midi->Problem().empty()) Say(midi->Problem());
   midi_ = std::move(midi);
 

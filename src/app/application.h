@@ -99,6 +99,7 @@ class Application : public QObject, public LinkHooks, public MainThreadPoster {
   std::unique_ptr<TtyBridge> bridge_;
   std::unique_ptr<MidiSystem> midi_;
   DesktopRoutes routes_;  // the focus and the keystrokes
+  std::string midiProblem_;  // why no MIDI system is used; empty when one is
   std::unique_ptr<SysExPool> pool_;
   std::unique_ptr<SerialLink> link_;
   std::unique_ptr<EditorSession> editor_;  // after the link it writes lamps to; before dispatch

@@ -12,6 +12,7 @@
 #include <map>
 #include <unordered_map>
 #include <span>
+#include <string>
 
 #include "editor/editor_commands.h"
 #include "editor/editor_target.h"
@@ -48,6 +49,7 @@ struct EditorServices {
   MessageService& messages;   // the boxes with an OK button
   MidiSystem* midi = nullptr;  // "MIDI Ports" lists its devices and opens the Keysets'
   MidiPorts* ports = nullptr;  // ports with these; without them it does nothing
+  std::string midiProblem = std::string();  // why no MIDI system is used, for "MIDI Ports" to show
   // "&About Orvo Software"; unset, it does nothing.
   std::function<void(QWidget* owner)> about = nullptr;
   // "&New Keyset"'s choice of application, empty when cancelled; unset, the file dialog.

@@ -152,8 +152,9 @@ void EditorDialog::ChooseFromTable(ControlId id) {
 // The ports and mode of a Keyset; the dialog applies what it changes itself.
 void EditorDialog::ShowPortSettings() {
   if (!services_.midi || !services_.ports) return;
-  PortSettingsDialog dialog(PortSettingsServices{services_.engine.Mapper, *services_.midi, *services_.ports, {}},
-                            AppNames(), shown_, this);
+  PortSettingsDialog dialog(
+      PortSettingsServices{services_.engine.Mapper, *services_.midi, *services_.ports, {}, services_.midiProblem},
+      AppNames(), shown_, this);
   dialog.exec();
   RefreshTitle();
 }

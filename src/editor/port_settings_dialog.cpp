@@ -104,6 +104,15 @@ void PortSettingsDialog::BuildControls() {
     modeButtons_[i]->setGeometry(choice.rect);
   }
   ModeButton(kModeEnhanced)->setEnabled(false);  // shown when stored, never chosen
+
+  // Without a MIDI system the lists stay empty: the reason stands where the ports would.
+  if (!services_.MidiProblem.empty()) {
+    auto* problem = new QLabel(FromLocal(services_.MidiProblem), this);
+    problem->setObjectName("midiProblem");
+    problem->setGeometry(Units(146, 25, 127, 77));
+    problem->setWordWrap(true);
+    problem->setAlignment(Qt::AlignCenter);
+  }
 }
 
 void PortSettingsDialog::ListPorts() {
@@ -119,9 +128,33 @@ void PortSettingsDialog::ListPorts() {
 }
 
 void PortSettingsDialog::ShowChoicesOf(const Keyset& keyset) {
-  SelectListEntry(*receiveList_, FromLocal(keyset.MidiInPort.Get()));
-  SelectListEntry(*sendList_, FromLocal(keyset.MidiOutPort.Get()));
+  ShowStored(*receiveList_, keyset.MidiInPort.Get());
+  ShowStored(*sendList_, keyset.MidiOutPort.Get());
   CheckModeButton(keyset.DeviceMode.load());
+}
+
+void PortSettingsDialog::ShowStored(QListWidget& list, const std::string& stored) {
+  // The entry of another application's absent port goes with the change of application.
+  for (int row = list.count() - 1; row >= 0; --row)
+    if (list.item(row)->data(Qt::UserRole).isValid()) delete list.takeItem(row);
+  QStringList entries;
+  for (int row = 0; row < list.count(); ++row) entries << list.item(row)->text();
+  const QString name = FromLocal(stored);
+  if (!name.isEmpty() && FindListEntry(entries, name) < 0) {
+    auto* absent = new QListWidgetItem(name + kNotRunningSuffix, &list);
+    absent->setData(Qt::UserRole, name);
+    list.clearSelection();
+    list.setCurrentItem(absent);
+    return;
+  }
+  SelectListEntry(list, name);
+}
+
+std::optional<std::string> PortSettingsDialog::ChosenName(const QListWidget& list) {
+  const QList<QListWidgetItem*> selected = list.selectedItems();
+  if (selected.isEmpty()) return std::nullopt;
+  const QVariant stored = selected.front()->data(Qt::UserRole);
+  return ToLocal(stored.isValid() ? stored.toString() : selected.front()->text());
 }
 
 void PortSettingsDialog::OnApplicationChanged() {
@@ -168,10 +201,10 @@ void PortSettingsDialog::Select() {
 
   // A list with nothing selected leaves its side as it is. The names in force afterwards
   // must not name one port on both sides: that would feed MIDI back into itself.
-  const std::optional<QString> receive = SelectedText(*receiveList_);
-  const std::optional<QString> send = SelectedText(*sendList_);
-  const std::string inPort = receive ? ToLocal(*receive) : keyset->MidiInPort.Get();
-  const std::string outPort = send ? ToLocal(*send) : keyset->MidiOutPort.Get();
+  const std::optional<std::string> receive = ChosenName(*receiveList_);
+  const std::optional<std::string> send = ChosenName(*sendList_);
+  const std::string inPort = receive ? *receive : keyset->MidiInPort.Get();
+  const std::string outPort = send ? *send : keyset->MidiOutPort.Get();
   if ((receive || send) && !inPort.empty() && inPort == outPort) {
     if (Ask(kSamePortQuestion, QMessageBox::Critical)) reject();
     return;

@@ -7,13 +7,16 @@
 //
 // The port lists hold the names this program can open: "Receive from" (the application's
 // MidiInPort, which this program opens as an output) lists the MIDI system's output
-// devices, "Send to" (MidiOutPort, opened as an input) its input devices.
+// devices, "Send to" (MidiOutPort, opened as an input) its input devices. A stored port
+// that is not listed just now is added to its list as "NAME (not running)", selected.
 #include <QDialog>
 #include <QMessageBox>
 #include <QStringList>
 
 #include <array>
 #include <functional>
+#include <optional>
+#include <string>
 
 #include "mapping/keyset.h"
 #include "midi/midi_ports.h"
@@ -35,7 +38,11 @@ struct PortSettingsServices {
   MidiSystem& Midi;
   MidiPorts& Ports;
   YesNoQuestion AskYesNo;  // empty: a message box over the dialog
+  std::string MidiProblem = std::string();  // why no MIDI system is used, shown in the dialog
 };
+
+// How a stored port that is not there now is listed: "NAME (not running)".
+inline constexpr char kNotRunningSuffix[] = " (not running)";
 
 // The questions, word for word.
 inline constexpr char kNotLoadedQuestion[] =
@@ -72,6 +79,10 @@ class PortSettingsDialog : public QDialog {
   void ListPorts();
   // The selections and the mode button of `keyset`.
   void ShowChoicesOf(const Keyset& keyset);
+  // Selects `stored` in `list`, adding it as not running when it is not listed.
+  static void ShowStored(QListWidget& list, const std::string& stored);
+  // The port name of the selected entry; nothing when no entry is selected.
+  static std::optional<std::string> ChosenName(const QListWidget& list);
   void OnApplicationChanged();
   // Leaves only the button of `mode` checked: Host for any mode without a button of its own.
   void CheckModeButton(int32_t mode);

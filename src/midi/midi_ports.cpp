@@ -1,18 +1,9 @@
 #include "midi/midi_ports.h"
 
-#include <cctype>
 #include <new>
 
 namespace orvo {
 namespace {
-
-bool EqualsIgnoringCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
-}
 
 // Further resets a close of an output port tries while a long message sent just before it
 // is still in flight.
@@ -50,6 +41,7 @@ void MidiPorts::Report(const Keyset& keyset, Operation operation, const std::str
 }
 
 void MidiPorts::ReportCode(const Keyset& keyset, Operation operation, MidiResult code) {
+  if (code == kNotThere) return;  // a stored port that is not there stays closed, and nothing is shown
   std::string reason;
   AppendMidiErrorText(code, reason);
   Report(keyset, operation, reason);
@@ -67,6 +59,18 @@ KeysetPortContext* MidiPorts::ContextOf(Keyset& keyset) {
 }
 
 bool MidiPorts::OpenMidiOut(Keyset& keyset, uint32_t device) {
+  return OpenOut(keyset, [&](MidiOutHandle& handle, MidiHandler* handler) {
+    return services_.Midi.OutOpen(handle, device, handler);
+  });
+}
+
+bool MidiPorts::OpenMidiIn(Keyset& keyset, uint32_t device) {
+  return OpenIn(keyset, [&](MidiInHandle& handle, MidiHandler* handler) {
+    return services_.Midi.InOpen(handle, device, handler, true);
+  });
+}
+
+bool MidiPorts::OpenOut(Keyset& keyset, const OpenCall& open) {
   if (keyset.MidiOutHandle.load(std::memory_order_acquire) != kNoMidiHandle) {
     Report(keyset, Operation::kOpenOut, "Please Destruct MIDI Out for this app first.");
     return false;
@@ -77,7 +81,7 @@ bool MidiPorts::OpenMidiOut(Keyset& keyset, uint32_t device) {
     return false;
   }
   MidiOutHandle handle = kNoMidiHandle;
-  const MidiResult result = services_.Midi.OutOpen(handle, device, &context->output);
+  const MidiResult result = open(handle, &context->output);
   if (result != kMidiNoError) {
     ReportCode(keyset, Operation::kOpenOut, result);
     return false;
@@ -86,7 +90,7 @@ bool MidiPorts::OpenMidiOut(Keyset& keyset, uint32_t device) {
   return true;
 }
 
-bool MidiPorts::OpenMidiIn(Keyset& keyset, uint32_t device) {
+bool MidiPorts::OpenIn(Keyset& keyset, const OpenCall& open) {
   if (keyset.MidiInHandle.load(std::memory_order_acquire) != kNoMidiHandle) {
     Report(keyset, Operation::kOpenIn, "Please Destruct MIDI In for this app first.");
     return false;
@@ -97,7 +101,7 @@ bool MidiPorts::OpenMidiIn(Keyset& keyset, uint32_t device) {
     return false;
   }
   MidiInHandle handle = kNoMidiHandle;
-  MidiResult result = services_.Midi.InOpen(handle, device, &context->input, true);
+  MidiResult result = open(handle, &context->input);
   if (result != kMidiNoError) {
     ReportCode(keyset, Operation::kOpenIn, result);
     return false;
@@ -147,26 +151,21 @@ bool MidiPorts::CloseMidiIn(Keyset& keyset) {
   return false;
 }
 
+// Our own port is named after the Keyset, so that a patchbay shows whose it is.
 bool MidiPorts::OpenMidiOutByName(Keyset& keyset, const std::string& name) {
   if (name.empty()) return false;
-  const uint32_t count = services_.Midi.OutDeviceCount();
-  for (uint32_t device = 0; device < count; ++device) {
-    std::string deviceName;
-    if (services_.Midi.OutDeviceName(device, deviceName) != kMidiNoError) continue;
-    if (EqualsIgnoringCase(deviceName, name)) return OpenMidiOut(keyset, device);
-  }
-  return false;  // not there: stays closed, and nothing is shown
+  return OpenOut(keyset, [&](MidiOutHandle& handle, MidiHandler* handler) {
+    const MidiResult result = services_.Midi.OutOpenByName(handle, name, keyset.Name + " out", handler);
+    return result == kMidiBadDeviceId ? kNotThere : result;
+  });
 }
 
 bool MidiPorts::OpenMidiInByName(Keyset& keyset, const std::string& name) {
   if (name.empty()) return false;
-  const uint32_t count = services_.Midi.InDeviceCount();
-  for (uint32_t device = 0; device < count; ++device) {
-    std::string deviceName;
-    if (services_.Midi.InDeviceName(device, deviceName) != kMidiNoError) continue;
-    if (EqualsIgnoringCase(deviceName, name)) return OpenMidiIn(keyset, device);
-  }
-  return false;
+  return OpenIn(keyset, [&](MidiInHandle& handle, MidiHandler* handler) {
+    const MidiResult result = services_.Midi.InOpenByName(handle, name, keyset.Name + " in", handler);
+    return result == kMidiBadDeviceId ? kNotThere : result;
+  });
 }
 
 bool MidiPorts::OpenAllMidiPorts(const Mapper& mapper) {

@@ -4,6 +4,7 @@
 // Ports are opened and closed on the main thread (start-up, the settings dialog, exit);
 // the handles are atomics that dispatch and the handlers read on their own threads, and
 // a handle is withdrawn before its port is closed, so nobody starts on a closing port.
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -46,6 +47,13 @@ class MidiPorts {
 
  private:
   enum class Operation { kOpenOut, kOpenIn, kCloseOut, kCloseIn };
+  // Opens a port with the handler given; a result code.
+  using OpenCall = std::function<MidiResult(std::uintptr_t& handle, MidiHandler* handler)>;
+  // An open by name whose device is not there: no message.
+  static constexpr MidiResult kNotThere = ~MidiResult{0};
+  bool OpenOut(Keyset& keyset, const OpenCall& open);
+  // Queues the input buffers and starts the port once it is open.
+  bool OpenIn(Keyset& keyset, const OpenCall& open);
   void Report(const Keyset& keyset, Operation operation, const std::string& reason);
   void ReportCode(const Keyset& keyset, Operation operation, MidiResult code);
   // The handlers' instance data for `keyset`, made on first use; nullptr without memory.

@@ -13,8 +13,9 @@
 
 namespace orvo {
 
-// Receives what an input link hears. Called on the library's own thread, one complete
-// message per call (a system-exclusive message from 0xF0 to 0xF7 in one piece).
+// Receives what an input link hears. Called on a thread of the backend's own, never on a
+// real-time thread of the library (it may lock and allocate), one complete message per
+// call (a system-exclusive message from 0xF0 to 0xF7 in one piece).
 class MidiInputSink {
  public:
   virtual ~MidiInputSink() = default;
@@ -42,8 +43,13 @@ class MidiBackend {
   // Device names in device-number order, the program's own ports left out.
   virtual std::vector<std::string> ListOutputs() = 0;
   virtual std::vector<std::string> ListInputs() = 0;
-  virtual MidiResult OpenOutput(const std::string& device, std::unique_ptr<MidiOutputLink>& link) = 0;
-  virtual MidiResult OpenInput(const std::string& device, MidiInputSink& sink,
+  // `device` is a name as listed, or as stored (then compared ignoring case); `ownPort`
+  // names the program's own port where ports have names. A library that follows ports
+  // may open a device that is not there yet and connect it when it appears; the others
+  // answer kMidiBadDeviceId for a name they do not list.
+  virtual MidiResult OpenOutput(const std::string& device, const std::string& ownPort,
+                                std::unique_ptr<MidiOutputLink>& link) = 0;
+  virtual MidiResult OpenInput(const std::string& device, const std::string& ownPort, MidiInputSink& sink,
                                std::unique_ptr<MidiInputLink>& link) = 0;
 };
 

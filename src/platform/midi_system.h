@@ -47,6 +47,9 @@ class MidiHandler {
   virtual void OnMidiMessage(std::uintptr_t handle, uint32_t message, std::uintptr_t param1) = 0;
 };
 
+// True when two device names are the same but for case, as stored names are compared.
+bool SameDeviceName(const std::string& a, const std::string& b);
+
 class MidiSystem {
  public:
   virtual ~MidiSystem() = default;
@@ -78,6 +81,16 @@ class MidiSystem {
   // Hands back every queued buffer (kMimLongData, bytesRecorded 0) before it returns.
   virtual MidiResult InReset(MidiInHandle handle) = 0;
   virtual MidiResult InClose(MidiInHandle handle) = 0;
+
+  // Opens the device with this stored name (compared ignoring case) and gives the port of
+  // our own that connects to it the name `ownPort`, where the system's ports have names.
+  // As given here: the device is looked up in the lists and opened by number, and a device
+  // that is not listed gives kMidiBadDeviceId. A system that follows ports opens its own
+  // port at once and connects it whenever the device is there, also later in the session.
+  virtual MidiResult OutOpenByName(MidiOutHandle& handle, const std::string& device, const std::string& ownPort,
+                                   MidiHandler* handler);
+  virtual MidiResult InOpenByName(MidiInHandle& handle, const std::string& device, const std::string& ownPort,
+                                  MidiHandler* handler);
 };
 
 }  // namespace orvo

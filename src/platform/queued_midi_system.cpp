@@ -43,7 +43,7 @@ struct QueuedMidiSystem::Event {
 class QueuedMidiSystem::InputSink : public MidiInputSink {
  public:
   InputSink(QueuedMidiSystem& system, const std::shared_ptr<Port>& port) : system_(system), port_(port) {}
-  // Runs on the MIDI library's thread.
+  // Runs on the backend's delivering thread (never the library's real-time thread).
   void OnMidiInput(const uint8_t* bytes, std::size_t count) override {
     if (auto port = port_.lock()) system_.OnInput(port, bytes, count);
   }
@@ -294,14 +294,26 @@ void QueuedMidiSystem::OnInput(const std::shared_ptr<Port>& port, const uint8_t*
 
 // ---- output -----------------------------------------------------------------------
 
+// Ports opened by number have no name of their own to give.
 MidiResult QueuedMidiSystem::OutOpen(MidiOutHandle& handle, uint32_t device, MidiHandler* handler) {
   handle = kNoMidiHandle;
   std::string name;
   if (MidiResult result = NameOf(false, device, name)) return result;
+  return OpenOut(handle, name, "out", handler);
+}
+
+MidiResult QueuedMidiSystem::OutOpenByName(MidiOutHandle& handle, const std::string& device,
+                                           const std::string& ownPort, MidiHandler* handler) {
+  handle = kNoMidiHandle;
+  return OpenOut(handle, device, ownPort, handler);
+}
+
+MidiResult QueuedMidiSystem::OpenOut(MidiOutHandle& handle, const std::string& device, const std::string& ownPort,
+                                     MidiHandler* handler) {
   auto port = std::make_shared<Port>();
   port->handler = handler;
   std::unique_ptr<MidiOutputLink> link;
-  if (MidiResult result = backend_->OpenOutput(name, link)) return result;
+  if (MidiResult result = backend_->OpenOutput(device, ownPort, link)) return result;
   if (!link) return kMidiNoMemory;
   port->out = std::move(link);
   {
@@ -435,12 +447,23 @@ MidiResult QueuedMidiSystem::InOpen(MidiInHandle& handle, uint32_t device, MidiH
   handle = kNoMidiHandle;
   std::string name;
   if (MidiResult result = NameOf(true, device, name)) return result;
+  return OpenIn(handle, name, "in", handler);
+}
+
+MidiResult QueuedMidiSystem::InOpenByName(MidiInHandle& handle, const std::string& device,
+                                          const std::string& ownPort, MidiHandler* handler) {
+  handle = kNoMidiHandle;
+  return OpenIn(handle, device, ownPort, handler);
+}
+
+MidiResult QueuedMidiSystem::OpenIn(MidiInHandle& handle, const std::string& device, const std::string& ownPort,
+                                    MidiHandler* handler) {
   auto port = std::make_shared<Port>();
   port->input = true;
   port->handler = handler;
   port->sink = std::make_unique<InputSink>(*this, port);
   std::unique_ptr<MidiInputLink> link;
-  if (MidiResult result = backend_->OpenInput(name, *port->sink, link)) return result;
+  if (MidiResult result = backend_->OpenInput(device, ownPort, *port->sink, link)) return result;
   if (!link) return kMidiNoMemory;
   {
     std::lock_guard guard(port->linkMutex);

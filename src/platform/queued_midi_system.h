@@ -61,6 +61,11 @@ class QueuedMidiSystem : public MidiSystem {
   MidiResult InStart(MidiInHandle handle) override;
   MidiResult InReset(MidiInHandle handle) override;
   MidiResult InClose(MidiInHandle handle) override;
+  // Straight to the library, which decides what a stored name opens.
+  MidiResult OutOpenByName(MidiOutHandle& handle, const std::string& device, const std::string& ownPort,
+                           MidiHandler* handler) override;
+  MidiResult InOpenByName(MidiInHandle& handle, const std::string& device, const std::string& ownPort,
+                          MidiHandler* handler) override;
 
  protected:
   MidiBackend& Backend() { return *backend_; }
@@ -74,6 +79,10 @@ class QueuedMidiSystem : public MidiSystem {
   MidiResult PrepareHeader(std::uintptr_t handle, bool input, MidiHeader* header);
   MidiResult UnprepareHeader(std::uintptr_t handle, bool input, MidiHeader* header);
   MidiResult NameOf(bool input, uint32_t device, std::string& name);
+  MidiResult OpenOut(MidiOutHandle& handle, const std::string& device, const std::string& ownPort,
+                     MidiHandler* handler);
+  MidiResult OpenIn(MidiInHandle& handle, const std::string& device, const std::string& ownPort,
+                    MidiHandler* handler);
   void Enqueue(Event event);                                  // mutex_ held
   void Deliver(Event& event);                                 // mutex_ not held
   // Waits until `port` has no queued or running callback; manual delivery runs them here.

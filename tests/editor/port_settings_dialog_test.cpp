@@ -60,7 +60,7 @@ class PortSettingsDialogTest : public ::testing::Test {
       return yes;
     };
     auto dialog = std::make_unique<PortSettingsDialog>(
-        PortSettingsServices{mapper, rig.midi, rig.ports, ask}, applications, shown);
+        PortSettingsServices{mapper, rig.midi, rig.ports, ask, problem}, applications, shown);
     QObject::connect(dialog.get(), &QDialog::finished, [this](int code) { endings.push_back(code); });
     dialog->show();
     return dialog;
@@ -102,6 +102,7 @@ class PortSettingsDialogTest : public ::testing::Test {
   std::vector<Question> questions;
   std::deque<bool> answers;
   std::vector<int> endings;  // QDialog results, one per closing
+  std::string problem;       // the MIDI system's, shown in the dialog
 };
 
 TEST_F(PortSettingsDialogTest, OpensOnTheShownKeysetWithPortsThisProgramCanOpen) {
@@ -239,7 +240,7 @@ TEST_F(PortSettingsDialogTest, OneSideChosenAsTheOtherSidesStoredPortAlsoWarns) 
   synth->MidiOutPort.Set("through:port");  // stored, but not listed just now
   rig.midi.SetInDevices({"synth:MIDI out"});
   auto dialog = Open(synth);
-  EXPECT_EQ(SelectedText(*dialog->SendList()), std::nullopt);
+  EXPECT_EQ(SelectedText(*dialog->SendList()), "through:port (not running)");
   Choose(*dialog->ReceiveList(), "through:port");
   answers = {true};
   dialog->Select();
@@ -248,13 +249,17 @@ TEST_F(PortSettingsDialogTest, OneSideChosenAsTheOtherSidesStoredPortAlsoWarns) 
   EXPECT_EQ(synth->MidiInPort.Get(), "synth:MIDI in");
 }
 
-TEST_F(PortSettingsDialogTest, AStoredNameThatBeginsNoEntrySelectsNothingAndLeavesThatSide) {
+TEST_F(PortSettingsDialogTest, AStoredNameThatBeginsNoEntryIsShownNotRunningAndLeavesThatSide) {
   synth->MidiInPort.Set("gone:MIDI in");
   synth->MidiOutPort.Set("MIDI out");  // inside the names, not at their beginning
   const Snapshot before = Of(*synth);
   auto dialog = Open(synth);
-  EXPECT_EQ(SelectedText(*dialog->ReceiveList()), std::nullopt);
-  EXPECT_EQ(SelectedText(*dialog->SendList()), std::nullopt);
+  EXPECT_EQ(SelectedText(*dialog->ReceiveList()), "gone:MIDI in (not running)");
+  EXPECT_EQ(SelectedText(*dialog->SendList()), "MIDI out (not running)");
+  EXPECT_EQ(dialog->ReceiveList()->count(), 4) << "added to the listed ports";
+  Choose(*dialog->ApplicationList(), "LOOPER");
+  EXPECT_EQ(dialog->ReceiveList()->count(), 3) << "gone with the change of application";
+  Choose(*dialog->ApplicationList(), "SYNTH");
   dialog->Select();
   EXPECT_EQ(endings, std::vector<int>{QDialog::Accepted});
   EXPECT_EQ(Of(*synth), before);
@@ -266,8 +271,12 @@ TEST_F(PortSettingsDialogTest, WithoutAnyPortsListedSelectAppliesOnlyTheMode) {
   rig.midi.SetOutDevices({});
   rig.midi.SetInDevices({});
   Keyset* fresh = Add("FRESH", "", "", kModeHost);
+  problem = "No JACK server is running (server: the default one). MIDI ports stay closed.";
   auto dialog = Open(fresh, {"FRESH", "SYNTH"});
   EXPECT_EQ(dialog->ReceiveList()->count() + dialog->SendList()->count(), 0);
+  const auto* why = dialog->findChild<QLabel*>("midiProblem");
+  ASSERT_TRUE(why) << "the dialog says why its lists are empty";
+  EXPECT_EQ(why->text().toStdString(), problem);
   dialog->ModeButton(kModeKelo)->click();
   dialog->Select();
   EXPECT_TRUE(questions.empty()) << "two empty choices are not the same port";

@@ -25,9 +25,9 @@ struct JackPortsRig {
   ::testing::AssertionResult Open(const std::string& appName) {
     app = JackTestApp::Open(appName);
     if (!app) return ::testing::AssertionFailure() << "the JACK client " << appName << " could not open";
-    RtMidiOptions options;
+    LinuxMidiOptions options;
     options.api = MidiApiChoice::kJack;
-    midi = RtMidiSystem::Create(options, &messages);
+    midi = LinuxMidiSystem::Create(options, &messages);
     pool = SysExPool::Create();
     ports = std::make_unique<MidiPorts>(MidiServices{*midi, messages, surface, editor, mainThread, pool.get()});
     return ::testing::AssertionSuccess();
@@ -69,7 +69,7 @@ struct JackPortsRig {
   RecordingEditor editor;
   QueuedMainThread mainThread;
   std::unique_ptr<JackTestApp> app;
-  std::unique_ptr<RtMidiSystem> midi;
+  std::unique_ptr<LinuxMidiSystem> midi;
   std::unique_ptr<SysExPool> pool;
   Mapper mapper;
   std::unique_ptr<MidiPorts> ports;

@@ -28,7 +28,8 @@ class FakeMidiBackend : public MidiBackend {
     return inputs_;
   }
 
-  MidiResult OpenOutput(const std::string& /*device*/, std::unique_ptr<MidiOutputLink>& link) override {
+  MidiResult OpenOutput(const std::string& /*device*/, const std::string& /*ownPort*/,
+                        std::unique_ptr<MidiOutputLink>& link) override {
     auto log = std::make_shared<SentLog>();
     link = std::make_unique<OutputLink>(log, sentMutex_);
     std::lock_guard lock(mutex_);
@@ -36,7 +37,7 @@ class FakeMidiBackend : public MidiBackend {
     return kMidiNoError;
   }
 
-  MidiResult OpenInput(const std::string& /*device*/, MidiInputSink& sink,
+  MidiResult OpenInput(const std::string& /*device*/, const std::string& /*ownPort*/, MidiInputSink& sink,
                        std::unique_ptr<MidiInputLink>& link) override {
     std::lock_guard lock(sinksMutex_);
     const uint64_t id = nextInput_++;

@@ -1,10 +1,11 @@
 #pragma once
-// The host's MIDI system on Linux: JACK (also PipeWire's JACK) or the ALSA sequencer,
-// through RtMidi. An output device is another client's writable port: opening it makes a
-// port of our own and connects it there. An input device is another client's readable
-// port. Our own ports are never listed. Without a usable MIDI system the object still
-// works, lists no devices, and one message says why.
-#include <atomic>
+// The host's MIDI system on Linux: JACK (also PipeWire's JACK library) or the ALSA
+// sequencer, written on the libraries themselves. The program is one client with one port
+// per Keyset and direction, named after the Keyset. An output device is another client's
+// writable port: opening it makes a port of our own and connects it there, now or as soon
+// as the device appears (also again after its application restarts). An input device is
+// another client's readable port. Our own ports are never listed. Without a usable MIDI
+// system the object still works, lists no devices, and one message says why.
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -12,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "os/linux/own_midi_ports.h"
 #include "platform/message_service.h"
 #include "platform/queued_midi_system.h"
 
@@ -22,48 +24,41 @@ enum class MidiApiChoice { kAuto, kJack, kAlsa };
 // "jack", "alsa" or "auto"; nothing for any other text.
 std::optional<MidiApiChoice> ParseMidiApi(std::string_view text);
 
-struct RtMidiOptions {
+struct LinuxMidiOptions {
   MidiApiChoice api = MidiApiChoice::kAuto;
-  std::string clientName = "orvo";             // our JACK/ALSA client, and the ports we hide
+  std::string clientName = "Orvo";             // our JACK/ALSA client, and the clients we hide
   std::string alsaSequencer = "/dev/snd/seq";  // the device the ALSA API needs
-  // Told once, on the sending thread, when the first message to an output is dropped
-  // because JACK cannot carry it in time. It must only hand the line on and return.
+  // Each port's queue of whole messages, in bytes: what the sending threads may have
+  // ahead of the server (JACK output), or the server ahead of the program (input).
+  std::size_t queueBytes = 64 * 1024;
+  // Told on the MIDI system's own thread for each run of messages dropped because a
+  // port's queue was full, with the exact count. It must only hand the line on.
   std::function<void(const std::string&)> tellDropped;
+  // Tests: called on the library's real-time thread around its work.
+  OwnMidiPorts::RealTimeProbe realTimeProbe = nullptr;
 };
 
-// Messages to the outputs dropped because JACK could not carry them; shared by the ports.
-struct MidiOutputDrops {
-  std::atomic<uint64_t> count{0};
-  std::atomic<bool> told{false};
-  std::atomic<uint64_t> lostSeen{0};  // of JACK's own count of events without room
-  std::function<void(const std::string&)> tell;
-  // The sending thread: `messages` more were dropped.
-  void Count(uint64_t messages = 1);
-  // The sending thread: JACK's own count stands at `lost`; what is new is counted.
-  void Absorb(uint64_t lost);
-};
-
-inline constexpr const char* kMidiDroppedLine =
-    "MIDI output: more messages than one JACK period can carry; the rest are dropped and counted";
-
-class RtMidiSystem : public QueuedMidiSystem {
+class LinuxMidiSystem : public QueuedMidiSystem {
  public:
   // Shows at most one message through `messages` (when given) if no MIDI system can be used.
-  static std::unique_ptr<RtMidiSystem> Create(const RtMidiOptions& options, MessageService* messages);
+  static std::unique_ptr<LinuxMidiSystem> Create(const LinuxMidiOptions& options, MessageService* messages);
 
   // "jack", "alsa", or "none" when no MIDI system could be used.
   const std::string& ApiName() const { return apiName_; }
   // Why no MIDI system is used; empty when one is.
   const std::string& Problem() const { return problem_; }
-  // Messages to the outputs dropped so far. Any thread; tells the first drop if nobody has.
-  uint64_t DroppedMessages() const;
+  // Our client's name as the server granted it; empty without a MIDI system.
+  const std::string& ClientName() const { return clientName_; }
+  // Messages dropped so far because a port's queue was full, every one counted. Any thread.
+  uint64_t DroppedMessages() const { return drops_->total.load(); }
 
  private:
-  RtMidiSystem(std::unique_ptr<MidiBackend> backend, std::shared_ptr<MidiOutputDrops> drops, std::string apiName,
-               std::string problem);
-  const std::shared_ptr<MidiOutputDrops> drops_;
+  LinuxMidiSystem(std::unique_ptr<MidiBackend> backend, std::shared_ptr<MidiDrops> drops, std::string apiName,
+                  std::string problem, std::string clientName);
+  const std::shared_ptr<MidiDrops> drops_;
   const std::string apiName_;
   const std::string problem_;
+  const std::string clientName_;
 };
 
 }  // namespace orvo

@@ -14,19 +14,6 @@ bool AllDigits(std::string_view text) {
 
 }  // namespace
 
-std::string StableAlsaPortName(std::string_view listed) {
-  // The listing appends " <client number>:<port number>".
-  const auto space = listed.rfind(' ');
-  if (space != std::string_view::npos) {
-    const std::string_view numbers = listed.substr(space + 1);
-    const auto colon = numbers.find(':');
-    if (colon != std::string_view::npos && AllDigits(numbers.substr(0, colon)) &&
-        AllDigits(numbers.substr(colon + 1)))
-      return std::string(listed.substr(0, space));
-  }
-  return std::string(listed);
-}
-
 bool IsOwnJackPort(std::string_view fullName, std::string_view clientName) {
   const auto colon = fullName.find(':');
   if (colon == std::string_view::npos || clientName.empty()) return false;

@@ -1,15 +1,11 @@
 #pragma once
-// Device names that survive restarts, and the test that keeps the program's own ports out
-// of the device lists. A JACK port is named by its full name "client:port"; an ALSA port
-// by "client name:port name", without the client and port numbers that change from run
-// to run.
+// The test that keeps the program's own ports out of the device lists. A JACK port is
+// named by its full name "client:port"; an ALSA port by "client name:port name", without
+// the client and port numbers that change from run to run.
 #include <string>
 #include <string_view>
 
 namespace orvo {
-
-// "Midi Through:Midi Through Port-0 14:0" -> "Midi Through:Midi Through Port-0".
-std::string StableAlsaPortName(std::string_view listed);
 
 // True for a port of a client that this program made: JACK gives a second client of the
 // same name the suffix "-01", "-02", ...
