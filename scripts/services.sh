@@ -60,7 +60,7 @@ orvo_start_sway() {
   local pid=$! display="" socket=""
   for _ in $(seq 100); do
     display=$(sed -n "s/.*Running compositor on wayland display '\([^']*\)'.*/\1/p" "$log_dir/sway.log" | head -1)
-    socket=$(ls "$runtime"/sway-ipc.*.sock 2>/dev/null | head -1)
+    socket=$(ls "$runtime"/sway-ipc.*.sock 2>/dev/null | head -1 || true)
     [ -n "$display" ] && [ -n "$socket" ] && break
     sleep 0.1
   done
