@@ -6,7 +6,8 @@
 #   orvo_start_services   exports DISPLAY and JACK_DEFAULT_SERVER for the tests, and for
 #                         the Wayland tests ORVO_TEST_WAYLAND_DISPLAY, ORVO_TEST_SWAYSOCK and
 #                         ORVO_TEST_WAYLAND_RUNTIME_DIR (not WAYLAND_DISPLAY itself: the
-#                         Qt tests stay on X11 or offscreen)
+#                         Qt tests stay on X11 or offscreen); ORVO_TEST_XWAYLAND_DISPLAY too
+#                         when sway runs XWayland
 #   orvo_start_pipewire   exports ORVO_PIPEWIRE_RUNTIME: run a command there with
 #                         PIPEWIRE_RUNTIME_DIR="$ORVO_PIPEWIRE_RUNTIME" pw-jack COMMAND
 #   orvo_stop_services    stops them all
@@ -51,7 +52,7 @@ orvo_start_sway() {
   chown "$user:$user" "$runtime" 2>/dev/null || { rmdir "$runtime"; return 0; }
   chmod 0700 "$runtime"
   config=$runtime/config
-  printf '%s\n' 'output HEADLESS-1 resolution 1024x768' 'xwayland disable' 'default_border none' >"$config"
+  printf '%s\n' 'output HEADLESS-1 resolution 1024x768' 'xwayland force' 'default_border none' >"$config"
   chown "$user:$user" "$config"
   env -i PATH="$PATH" XDG_RUNTIME_DIR="$runtime" WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 \
     WLR_RENDERER=pixman setpriv --reuid=$user --regid=$user --clear-groups sway -V -c "$config" \
@@ -70,6 +71,13 @@ orvo_start_sway() {
   fi
   export ORVO_TEST_WAYLAND_DISPLAY=$display ORVO_TEST_SWAYSOCK=$socket ORVO_TEST_WAYLAND_RUNTIME_DIR=$runtime
   orvo_say "Wayland compositor on $display (process $pid)"
+  # XWayland, when Xwayland is installed: sway names its display before it is up, and
+  # holds the clients that connect early until it is.
+  local x11
+  x11=$(sed -n 's/.*Starting Xwayland on \(:[0-9]*\).*/\1/p' "$log_dir/sway.log" | head -1)
+  [ -n "$x11" ] || return 0
+  export ORVO_TEST_XWAYLAND_DISPLAY=$x11
+  orvo_say "XWayland on $x11"
 }
 
 # PipeWire without session manager or D-Bus, in a runtime directory of its own; its

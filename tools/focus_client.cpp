@@ -7,6 +7,8 @@
 // Commands on standard input, one per line: "focus" takes the focus again, "quit" ends;
 // end of input ends it too. Tests run copies of it under chosen executable names.
 //   orvo-focus-client [--title TEXT] [--no-pid]   (--no-pid: leave _NET_WM_PID unset)
+//   orvo-focus-client --admit-local-user NAME      adds NAME's local connections to the
+//                                                  server's access list, and ends
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -59,11 +61,13 @@ int IgnoreErrors(Display*, XErrorEvent*) { return 0; }  // a focus request may r
 int main(int argc, char** argv) {
   std::string title = "orvo focus client";
   bool setPid = true;
+  std::string admitUser;
   for (int i = 1; i < argc; ++i) {
     if (!std::strcmp(argv[i], "--title") && i + 1 < argc) title = argv[++i];
     else if (!std::strcmp(argv[i], "--no-pid")) setPid = false;
+    else if (!std::strcmp(argv[i], "--admit-local-user") && i + 1 < argc) admitUser = argv[++i];
     else {
-      std::fprintf(stderr, "usage: %s [--title TEXT] [--no-pid]\n", argv[0]);
+      std::fprintf(stderr, "usage: %s [--title TEXT] [--no-pid] | --admit-local-user NAME\n", argv[0]);
       return 2;
     }
   }
@@ -71,6 +75,15 @@ int main(int argc, char** argv) {
   if (!display) {
     std::fprintf(stderr, "cannot open the X11 display\n");
     return 1;
+  }
+  if (!admitUser.empty()) {  // a refusal ends the program through Xlib's error handler
+    XServerInterpretedAddress address{9, static_cast<int>(admitUser.size()), const_cast<char*>("localuser"),
+                                      admitUser.data()};
+    XHostAddress host{FamilyServerInterpreted, sizeof address, reinterpret_cast<char*>(&address)};
+    XAddHost(display, &host);
+    XSync(display, False);
+    XCloseDisplay(display);
+    return 0;
   }
   XSetErrorHandler(IgnoreErrors);
   const int screen = DefaultScreen(display);

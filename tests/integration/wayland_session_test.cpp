@@ -1,5 +1,6 @@
 // The driver in a Wayland session: a headless sway (started by the test services), two
-// Wayland test clients playing the applications, the driver headless on a pty surface.
+// Wayland test clients playing the applications (and an X11 one under XWayland, where sway
+// runs it), the driver headless on a pty surface.
 // The focus moves through sway's IPC; what the surface and each client get is checked
 // from the outside.
 #include <gtest/gtest.h>
@@ -63,9 +64,10 @@ class WaylandSessionTest : public ::testing::Test {
         std::vector<std::string>{"--headless", "--device", surface->LinkPath(), "--settings-dir",
                                  settingsDir.Path().string()},
         // The one-instance lock in a runtime directory of the test's own; the compositor
-        // by its socket's path; no X11 display.
+        // by its socket's path; no X11 display but XWayland's, where there is one.
         std::vector<std::string>{"XDG_RUNTIME_DIR=" + runtimeDir.Path().string(),
-                                 "WAYLAND_DISPLAY=" + runtime_ + "/" + display_, "SWAYSOCK=" + sway_, "DISPLAY="});
+                                 "WAYLAND_DISPLAY=" + runtime_ + "/" + display_, "SWAYSOCK=" + sway_,
+                                 "DISPLAY=" + x11Display_});
     ASSERT_TRUE(driver->WaitForText("Surface connected", kConnectPatience)) << driver->Transcript();
     ASSERT_TRUE(driver->WaitForText("Keyset SEQUENCER (", kPatience)) << driver->Transcript();
   }
@@ -91,16 +93,38 @@ class WaylandSessionTest : public ::testing::Test {
       Sway("workspace 2");  // empty: no window has the focus
   }
 
-  // PLAY pressed and released; the key lines each client got.
-  std::pair<std::vector<std::string>, std::vector<std::string>> Play() {
-    sequencer->KeyLinesUntilQuiet(100ms);
-    other->KeyLinesUntilQuiet(100ms);
-    surface->Send(kPlayDown);
-    surface->Send(kPlayUp);
-    return {sequencer->KeyLinesUntilQuiet(500ms), other->KeyLinesUntilQuiet(300ms)};
+  // Each step moves the focus (null: to no window), then presses PLAY: the Keyset put in
+  // force (null: unchanged) with the surface switched to it, and the keys each client got.
+  struct Step {
+    const char* name;
+    FocusClientProcess* focus;
+    const char* keyset;  // the line "Keyset NAME (Host mode)" that follows
+    std::vector<std::vector<std::string>> keys;  // in the order of the clients
+  };
+  void RunSteps(const std::vector<FocusClientProcess*>& clients, const std::vector<Step>& steps) {
+    for (const Step& step : steps) {
+      SCOPED_TRACE(step.name);
+      const std::size_t mark = driver->Mark();
+      surface->ClearReceived();
+      Focus(step.focus);
+      if (step.keyset) {
+        ASSERT_TRUE(driver->WaitForText(std::string("Keyset ") + step.keyset + " (Host mode)", kPatience, mark))
+            << driver->Transcript();
+        const auto& dark = DarkLampBuffer();
+        ASSERT_TRUE(surface->WaitForReceived(dark.size(), kPatience));
+        EXPECT_EQ(surface->Received(), Bytes(dark.begin(), dark.end())) << "the lamps of the Keyset's application";
+      } else {
+        std::this_thread::sleep_for(300ms);  // the focus has settled
+      }
+      for (auto* client : clients) client->KeyLinesUntilQuiet(100ms);
+      surface->Send(kPlayDown);
+      surface->Send(kPlayUp);
+      for (std::size_t i = 0; i < clients.size(); ++i)
+        EXPECT_EQ(clients[i]->KeyLinesUntilQuiet(i ? 300ms : 500ms), step.keys[i]) << "client " << i;
+    }
   }
 
-  std::string display_, runtime_, sway_;
+  std::string display_, runtime_, sway_, x11Display_;
   test::TempDir settingsDir;
   test::TempDir runtimeDir;
   std::unique_ptr<sim::SimSurface> surface;
@@ -108,41 +132,51 @@ class WaylandSessionTest : public ::testing::Test {
   std::unique_ptr<DriverProcess> driver;
 };
 
-// Each step moves the focus, then presses PLAY: the Keyset put in force (none: unchanged)
-// with the surface switched to it, and the keys each client got.
 TEST_F(WaylandSessionTest, TheFocusedWindowChoosesTheKeysetAndAloneGetsItsKeys) {
-  enum Target { kSequencer, kOther, kNobody };
-  struct Step {
-    const char* name;
-    Target focus;
-    const char* keyset;  // the line "Keyset NAME (Host mode)" that follows; null: no switch
-    std::vector<std::string> sequencerKeys, otherKeys;
+  const std::vector<Step> steps = {
+      {"the sequencer in front: Space into it alone", sequencer.get(), nullptr, {test::kSpaceTyped, kNothing}},
+      {"another application: DEFAULT, Ctrl+Shift+A with its modifiers, all released", other.get(), "DEFAULT",
+       {kNothing, test::kCtrlShiftATyped}},
+      {"no window focused: nothing typed anywhere", nullptr, nullptr, {kNothing, kNothing}},
+      {"the sequencer again", sequencer.get(), "SEQUENCER", {test::kSpaceTyped, kNothing}},
   };
-  const Step steps[] = {
-      {"the sequencer in front: Space into it alone", kSequencer, nullptr, test::kSpaceTyped, kNothing},
-      {"another application: DEFAULT, Ctrl+Shift+A with its modifiers, all released", kOther, "DEFAULT", kNothing,
-       test::kCtrlShiftATyped},
-      {"no window focused: nothing typed anywhere", kNobody, nullptr, kNothing, kNothing},
-      {"the sequencer again", kSequencer, "SEQUENCER", test::kSpaceTyped, kNothing},
-  };
-  for (const Step& step : steps) {
-    SCOPED_TRACE(step.name);
-    const std::size_t mark = driver->Mark();
-    surface->ClearReceived();
-    Focus(step.focus == kSequencer ? sequencer.get() : step.focus == kOther ? other.get() : nullptr);
-    if (step.keyset) {
-      ASSERT_TRUE(driver->WaitForText(std::string("Keyset ") + step.keyset + " (Host mode)", kPatience, mark))
-          << driver->Transcript();
-      const auto& dark = DarkLampBuffer();
-      ASSERT_TRUE(surface->WaitForReceived(dark.size(), kPatience));
-      EXPECT_EQ(surface->Received(), Bytes(dark.begin(), dark.end())) << "the lamps of the Keyset's application";
-    } else {
-      std::this_thread::sleep_for(300ms);  // the focus has settled
-    }
-    const auto [sequencerKeys, otherKeys] = Play();
-    EXPECT_EQ(sequencerKeys, step.sequencerKeys);
-    EXPECT_EQ(otherKeys, step.otherKeys);
+  RunSteps({sequencer.get(), other.get()}, steps);
+}
+
+// The same with an X11 sequencer under XWayland beside the Wayland clients: the driver
+// hands over between its X11 and Wayland sides as the focus crosses.
+class XWaylandSessionTest : public WaylandSessionTest {
+ protected:
+  void SetUp() override {
+    x11Display_ = Env("ORVO_TEST_XWAYLAND_DISPLAY");
+    if (x11Display_.empty()) GTEST_SKIP() << "sway runs without XWayland (Xwayland not installed?)";
+    // XWayland admits the compositor's user alone (the owner of its runtime directory): as
+    // that user, let this one in too.
+    struct stat compositor {};
+    if (stat(Env("ORVO_TEST_WAYLAND_RUNTIME_DIR").c_str(), &compositor) != 0)
+      GTEST_SKIP() << "no headless sway session";
+    const std::string admit = "timeout 10 setpriv --reuid=" + std::to_string(compositor.st_uid) + " --regid=" +
+                              std::to_string(compositor.st_gid) + " --clear-groups env DISPLAY=" + x11Display_ +
+                              " '" ORVO_FOCUS_CLIENT "' --admit-local-user \"$(id -un)\" >/dev/null 2>&1";
+    if (std::system(admit.c_str()) != 0) GTEST_SKIP() << "XWayland on " << x11Display_ << " does not admit this user";
+    WaylandSessionTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
+    x11 = std::make_unique<FocusClientProcess>(
+        "SEQUENCER", FocusClientProcess::Program{ORVO_FOCUS_CLIENT, {"--title", "orvo xwayland SEQUENCER"},
+                                                 {"DISPLAY=" + x11Display_}});
+    ASSERT_TRUE(x11->WaitReady(kPatience)) << "the X11 client did not show up";
   }
+  std::unique_ptr<FocusClientProcess> x11;
+};
+
+TEST_F(XWaylandSessionTest, TheKeysetAndTheKeysFollowTheFocusBetweenX11AndWayland) {
+  const std::vector<Step> steps = {
+      {"a Wayland window: DEFAULT, its keys into it alone", other.get(), "DEFAULT",
+       {kNothing, test::kCtrlShiftATyped, kNothing}},
+      {"the X11 window: Space into it alone", x11.get(), "SEQUENCER", {test::kSpaceTyped, kNothing, kNothing}},
+      {"back to the Wayland window", other.get(), "DEFAULT", {kNothing, test::kCtrlShiftATyped, kNothing}},
+  };
+  RunSteps({x11.get(), other.get(), sequencer.get()}, steps);
 }
 
 // The driver learns of each focus change from the compositor at once, instead of finding
