@@ -9,8 +9,9 @@ source "$(dirname "$0")/services.sh"
 cd "$ORVO_ROOT"
 
 orvo_install_packages
-orvo_start_services
+# Set before the start, so that a start that fails half-way stops what did start.
 trap orvo_stop_services EXIT
+orvo_start_services
 
 fuzz_seconds=${ORVO_FUZZ_SECONDS:-60}
 failed=()
