@@ -299,17 +299,12 @@ MidiResult QueuedMidiSystem::OutOpen(MidiOutHandle& handle, uint32_t device, Mid
   handle = kNoMidiHandle;
   std::string name;
   if (MidiResult result = NameOf(false, device, name)) return result;
-  return OpenOut(handle, name, "out", handler);
+  return OutOpenByName(handle, name, "out", handler);
 }
 
 MidiResult QueuedMidiSystem::OutOpenByName(MidiOutHandle& handle, const std::string& device,
                                            const std::string& ownPort, MidiHandler* handler) {
   handle = kNoMidiHandle;
-  return OpenOut(handle, device, ownPort, handler);
-}
-
-MidiResult QueuedMidiSystem::OpenOut(MidiOutHandle& handle, const std::string& device, const std::string& ownPort,
-                                     MidiHandler* handler) {
   auto port = std::make_shared<Port>();
   port->handler = handler;
   std::unique_ptr<MidiOutputLink> link;
@@ -447,17 +442,12 @@ MidiResult QueuedMidiSystem::InOpen(MidiInHandle& handle, uint32_t device, MidiH
   handle = kNoMidiHandle;
   std::string name;
   if (MidiResult result = NameOf(true, device, name)) return result;
-  return OpenIn(handle, name, "in", handler);
+  return InOpenByName(handle, name, "in", handler);
 }
 
 MidiResult QueuedMidiSystem::InOpenByName(MidiInHandle& handle, const std::string& device,
                                           const std::string& ownPort, MidiHandler* handler) {
   handle = kNoMidiHandle;
-  return OpenIn(handle, device, ownPort, handler);
-}
-
-MidiResult QueuedMidiSystem::OpenIn(MidiInHandle& handle, const std::string& device, const std::string& ownPort,
-                                    MidiHandler* handler) {
   auto port = std::make_shared<Port>();
   port->input = true;
   port->handler = handler;

@@ -79,10 +79,6 @@ class QueuedMidiSystem : public MidiSystem {
   MidiResult PrepareHeader(std::uintptr_t handle, bool input, MidiHeader* header);
   MidiResult UnprepareHeader(std::uintptr_t handle, bool input, MidiHeader* header);
   MidiResult NameOf(bool input, uint32_t device, std::string& name);
-  MidiResult OpenOut(MidiOutHandle& handle, const std::string& device, const std::string& ownPort,
-                     MidiHandler* handler);
-  MidiResult OpenIn(MidiInHandle& handle, const std::string& device, const std::string& ownPort,
-                    MidiHandler* handler);
   void Enqueue(Event event);                                  // mutex_ held
   void Deliver(Event& event);                                 // mutex_ not held
   // Waits until `port` has no queued or running callback; manual delivery runs them here.
