@@ -189,6 +189,8 @@ bool Application::StartPlatform() {
       if (editor_) editor_->SayInMonitor(line);
     });
   };
+  // The server gone or back, from the MIDI system's thread: told the same way.
+  midiOptions.tellState = midiOptions.tellDropped;
   auto midi = LinuxMidiSystem::Create(midiOptions, nullptr);
   midiProblem_ = midi->Problem();
   if (!midi->Problem().empty()) Say(midi->Problem());

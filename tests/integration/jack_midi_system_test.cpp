@@ -1,7 +1,8 @@
 // The Linux MIDI system on a real JACK server (jackd, or PipeWire's JACK library) with a
 // JACK client playing the application: one client of ours with ports named after their
-// Keysets, messages both ways, ports followed while applications come and go, nothing
-// lost without being counted, and a process callback that neither allocates nor blocks.
+// Keysets, messages both ways, ports followed while applications and the server come and
+// go, nothing lost without being counted, and a process callback that neither allocates
+// nor blocks.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <pthread.h>
@@ -15,6 +16,7 @@
 #include <regex>
 #include <thread>
 
+#include "harness/jack_server_process.h"
 #include "harness/jack_test_app.h"
 #include "os/fake/recording_messages.h"
 #include "os/linux/midi.h"
@@ -258,30 +260,83 @@ TEST_F(JackMidiSystemTest, ApplicationMessagesArriveAsShortDataAndSixteenByteBuf
   EXPECT_EQ(midi->InClose(in), 0u);
 }
 
-// Opened while the application is not running: connected when it starts, and again each
-// time it starts anew.
-TEST_F(JackMidiSystemTest, AStoredPortIsConnectedWhenItAppearsAndAgainAfterARestart) {
-  app.reset();
-  Start();
+// Opened while neither the application nor any server runs; the server starts, the
+// application starts, the server restarts (as a patchbay does to change the period) and
+// the application with it: each time the ports are there under their names, connected as
+// stored, and messages go both ways. The server's going and return are said once each;
+// meanwhile sends fail and Problem() says why. On jackd, or on PipeWire under pw-jack.
+TEST(JackServerLifeTest, PortsComeBackConnectedWhenTheServerReturns) {
+  test::JackServerProcess server;
+  server.Use();
+  std::mutex mutex;
+  std::vector<std::string> told;
+  LinuxMidiOptions options;
+  options.api = MidiApiChoice::kJack;
+  options.tellState = [&](const std::string& line) {
+    std::lock_guard lock(mutex);
+    told.push_back(line);
+  };
+  const auto toldLines = [&] {
+    std::lock_guard lock(mutex);
+    return told;
+  };
+  const auto waitUntil = [](auto done) {
+    for (auto until = std::chrono::steady_clock::now() + 5s; !done();) {
+      if (std::chrono::steady_clock::now() > until) return false;
+      std::this_thread::sleep_for(5ms);
+    }
+    return true;
+  };
+  RecordingMessages messages;
+  auto midi = LinuxMidiSystem::Create(options, &messages);
+  EXPECT_EQ(midi->ApiName(), "none");
+  EXPECT_NE(midi->Problem(), "");
+  const std::string appName = "orvo-restart-app";
+  Seen seen;
   MidiOutHandle out = 0;
   MidiInHandle in = 0;
-  ASSERT_EQ(midi->OutOpenByName(out, appName + ":MIDI in", "SEQUENCER out", nullptr), 0u);
-  ASSERT_EQ(midi->InOpenByName(in, appName + ":MIDI out", "SEQUENCER in", nullptr), 0u);
-  EXPECT_EQ(midi->OutShortMessage(out, 0x7F4090), 0u) << "sending into nowhere is harmless";
+  ASSERT_EQ(midi->OutOpenByName(out, appName + ":MIDI in", "SEQUENCER out", nullptr), 0u) << "followed without a server";
+  ASSERT_EQ(midi->InOpenByName(in, appName + ":MIDI out", "SEQUENCER in", &seen), 0u);
+  ASSERT_EQ(midi->InStart(in), 0u);
+  EXPECT_NE(midi->OutShortMessage(out, 0x7F4090), 0u) << "refused without a server";
   for (int start = 0; start < 2; ++start) {
+    if (!server.Start()) GTEST_SKIP() << server.Why();
     const auto started = std::chrono::steady_clock::now();
-    app = JackTestApp::Open(appName);
+    EXPECT_TRUE(waitUntil([&] { return midi->Problem().empty(); })) << "start " << start;
+    auto app = JackTestApp::Open(appName);
     ASSERT_TRUE(app);
     EXPECT_TRUE(app->WaitForConnections(2, 5s)) << "start " << start;
     RecordProperty("connected_after_us_" + std::to_string(start),
                    static_cast<int>(std::chrono::duration_cast<std::chrono::microseconds>(
                                         std::chrono::steady_clock::now() - started).count()));
+    std::vector<std::string> ours = PortsOf(app->Client(), midi->ClientName());
+    std::sort(ours.begin(), ours.end());
+    EXPECT_EQ(ours, (std::vector<std::string>{"SEQUENCER in", "SEQUENCER out"})) << "start " << start;
     EXPECT_TRUE(app->AwaitLink([&] { midi->OutShortMessage(out, 0x7F4090); })) << "start " << start;
+    const std::size_t heard = seen.ShortCount();
+    EXPECT_TRUE(waitUntil([&] {
+      app->Send({0xB0, 0x01, static_cast<uint8_t>(start)});
+      std::this_thread::sleep_for(20ms);
+      return seen.ShortCount() > heard;
+    })) << "start " << start;
     app.reset();
+    server.Stop();
+    EXPECT_TRUE(waitUntil([&] { return !midi->Problem().empty(); })) << "start " << start;
+    EXPECT_NE(midi->OutShortMessage(out, 0x7F4090), 0u) << "refused while the server is away";
   }
+  EXPECT_EQ(midi->Problem(), "The JACK server stopped; Keyset ports come back when it returns.");
+  waitUntil([&] { return toldLines().size() >= 4; });
+  const auto lines = toldLines();
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_EQ(lines[0].rfind(JackMidi::kStartedLine, 0), 0u) << lines[0];
+  EXPECT_EQ(lines[1], JackMidi::kStoppedLine);
+  EXPECT_EQ(lines[2].rfind(JackMidi::kBackLine, 0), 0u) << lines[2];
+  EXPECT_NE(lines[2].find("could not be sent"), std::string::npos) << lines[2];
+  EXPECT_EQ(lines[3], JackMidi::kStoppedLine);
+  EXPECT_EQ(midi->InReset(in), 0u);
   EXPECT_EQ(midi->InClose(in), 0u);
   EXPECT_EQ(midi->OutClose(out), 0u);
-  EXPECT_TRUE(messages.Texts().empty());
+  EXPECT_EQ(messages.Texts().size(), 1u) << "the start-up problem, once";
 }
 
 // More than one period's buffer holds, sent at once: carried over to the next periods,

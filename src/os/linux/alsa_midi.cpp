@@ -178,8 +178,19 @@ void AlsaMidi::RunInput() {
     if (fds[0].revents) return;
     Enter();
     bool heard = false;
-    snd_seq_event_t* event = nullptr;
-    while (snd_seq_event_input(seq_, &event) >= 0 && event) {
+    for (;;) {
+      snd_seq_event_t* event = nullptr;
+      const int got = snd_seq_event_input(seq_, &event);
+      if (got == -ENOSPC) {
+        // The kernel's queue for us overflowed and was emptied: an unknown number of
+        // messages lost, counted as one, and a long message in pieces lost with them.
+        overruns_.fetch_add(1, std::memory_order_relaxed);
+        drops_->total.fetch_add(1, std::memory_order_relaxed);
+        LoseSysEx();
+        heard = true;  // the service thread tells it
+        continue;
+      }
+      if (got < 0 || !event) break;
       if (event->source.client == SND_SEQ_CLIENT_SYSTEM) {
         if (event->type == SND_SEQ_EVENT_PORT_START || event->type == SND_SEQ_EVENT_CLIENT_START)
           WantConnections();
@@ -193,34 +204,74 @@ void AlsaMidi::RunInput() {
   }
 }
 
-void AlsaMidi::OnEvent(const snd_seq_event_t& event) {
-  OwnMidiPort* to = nullptr;
+OwnMidiPort* AlsaMidi::InputPort(int alsaPort) {
+  OwnMidiPort* found = nullptr;
   ForEachLivePort([&](OwnMidiPort& port) {
-    if (!port.output && port.alsaPort == event.dest.port) to = &port;
+    if (!port.output && port.alsaPort == alsaPort) found = &port;
   });
+  return found;
+}
+
+void AlsaMidi::OnEvent(const snd_seq_event_t& event) {
+  OwnMidiPort* to = InputPort(event.dest.port);
   if (!to) return;
   if (event.type == SND_SEQ_EVENT_SYSEX) {
-    // A long message may come in several pieces: the first begins with 0xF0, the last ends with 0xF7.
-    const auto* data = static_cast<const uint8_t*>(event.data.ext.ptr);
-    const std::size_t length = event.data.ext.len;
-    if (length == 0) return;
-    if (data[0] == 0xF0 || sysexPort_ != to->alsaPort) sysex_.clear();
-    sysexPort_ = to->alsaPort;
-    if (sysex_.size() + length > sysex_.capacity()) {  // longer than a queue: dropped whole
-      sysex_.clear();
-      Drop(*to);
-      return;
-    }
-    sysex_.insert(sysex_.end(), data, data + length);
-    if (data[length - 1] == 0xF7) {
-      Heard(*to, sysex_.data(), sysex_.size());
-      sysex_.clear();
-    }
+    if (event.data.ext.len != 0)
+      OnSysExPiece(*to, static_cast<const uint8_t*>(event.data.ext.ptr), event.data.ext.len);
     return;
   }
   uint8_t bytes[kLongestShort];
   const long size = snd_midi_event_decode(decoder_, bytes, sizeof bytes, &event);
   if (size > 0) Heard(*to, bytes, static_cast<std::size_t>(size));
+}
+
+// A long message may come in several pieces: the first begins with 0xF0, the last ends
+// with 0xF7. It is heard whole or dropped whole (counted once): never a piece of it alone.
+void AlsaMidi::OnSysExPiece(OwnMidiPort& to, const uint8_t* data, std::size_t length) {
+  const bool first = data[0] == 0xF0;
+  const bool last = data[length - 1] == 0xF7;
+  if (first) {
+    LoseSysEx();  // one not finished is cut short by the next
+    sysex_.clear();
+    sysexState_ = SysEx::kGathering;
+    sysexPort_ = to.alsaPort;
+  } else if (sysexState_ == SysEx::kNone || sysexPort_ != to.alsaPort) {
+    // The rest of a message whose start was not heard.
+    LoseSysEx();
+    Drop(to);
+    sysexState_ = SysEx::kSkipping;
+    sysexPort_ = to.alsaPort;
+  }
+  if (sysexState_ == SysEx::kGathering) {
+    if (sysex_.size() + length > sysex_.capacity()) {  // longer than a queue holds
+      Drop(to);
+      sysex_.clear();
+      sysexState_ = SysEx::kSkipping;
+    } else {
+      sysex_.insert(sysex_.end(), data, data + length);
+    }
+  }
+  if (!last) return;
+  if (sysexState_ == SysEx::kGathering) Heard(to, sysex_.data(), sysex_.size());
+  sysex_.clear();
+  sysexState_ = SysEx::kNone;
+}
+
+void AlsaMidi::LoseSysEx() {
+  if (sysexState_ == SysEx::kGathering)
+    if (OwnMidiPort* port = InputPort(sysexPort_)) Drop(*port);
+  if (sysexState_ != SysEx::kNone) sysexState_ = SysEx::kSkipping;
+  sysex_.clear();
+}
+
+int AlsaMidi::Maintain() {
+  const uint64_t overruns = overruns_.load(std::memory_order_relaxed);
+  if (overruns != overrunsTold_ && drops_->tell)
+    drops_->tell("MIDI input: the ALSA sequencer's queue for this program overflowed " +
+                 std::to_string(overruns - overrunsTold_) + (overruns - overrunsTold_ == 1 ? " time" : " times") +
+                 "; what it held was lost");
+  overrunsTold_ = overruns;
+  return -1;
 }
 
 }  // namespace orvo

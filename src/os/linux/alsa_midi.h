@@ -7,6 +7,7 @@
 // sequencer at once from the sending thread; a full sequencer queue drops and counts.
 #include <alsa/asoundlib.h>
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -34,6 +35,7 @@ class AlsaMidi : public OwnMidiPorts {
   void DropPort(OwnMidiPort& port) override;
   void ConnectPorts(const std::vector<OwnMidiPort*>& ports) override;
   MidiResult SendOut(OwnMidiPort& port, const uint8_t* bytes, std::size_t count) override;
+  int Maintain() override;  // tells input overruns
 
  private:
   struct Device {
@@ -47,6 +49,11 @@ class AlsaMidi : public OwnMidiPorts {
   void RunInput();  // the input thread's entry
   // Input thread: one event from the sequencer.
   void OnEvent(const snd_seq_event_t& event);
+  // Input thread: a piece of a system-exclusive message for `to`.
+  void OnSysExPiece(OwnMidiPort& to, const uint8_t* data, std::size_t length);
+  // Input thread: the message being gathered is lost (counted on its port).
+  void LoseSysEx();
+  OwnMidiPort* InputPort(int alsaPort);
 
   snd_seq_t* const seq_;
   const std::string clientName_;
@@ -54,8 +61,15 @@ class AlsaMidi : public OwnMidiPorts {
   std::mutex seqMutex_;  // the handle, for everything but the input thread's reads
   snd_midi_event_t* encoder_ = nullptr;  // seqMutex_
   snd_midi_event_t* decoder_ = nullptr;  // input thread
-  std::vector<uint8_t> sysex_;           // input thread: a system-exclusive message in pieces
-  int sysexPort_ = -1;                   // the port it comes in on
+  // Input thread: a system-exclusive message in pieces, the port it comes in on, and
+  // whether its pieces are gathered or, its start lost or the message too long, skipped
+  // up to its end.
+  enum class SysEx { kNone, kGathering, kSkipping };
+  std::vector<uint8_t> sysex_;
+  int sysexPort_ = -1;
+  SysEx sysexState_ = SysEx::kNone;
+  std::atomic<uint64_t> overruns_{0};  // the sequencer's input queue overflowed, so often
+  uint64_t overrunsTold_ = 0;          // service thread
   int stopFd_ = -1;
   std::thread input_;
 };

@@ -1,6 +1,5 @@
 #include "os/linux/midi.h"
 
-#include <jack/jack.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -26,18 +25,6 @@ class AbsentBackend : public MidiBackend {
     return kMidiBadDeviceId;
   }
 };
-
-void Quiet(const char*) {}
-
-// Our client on the running JACK server (the one JACK_DEFAULT_SERVER names, if set), or
-// nullptr. Quiet: libjack's complaints about a missing server are not for the user.
-std::unique_ptr<JackMidi> OpenJack(const LinuxMidiOptions& options, std::shared_ptr<MidiDrops> drops) {
-  auto* const previous = jack_error_callback;
-  jack_set_error_function(&Quiet);
-  auto jack = JackMidi::Open(options.clientName, std::move(drops), options.queueBytes, options.realTimeProbe);
-  jack_set_error_function(previous);
-  return jack;
-}
 
 std::string JackServerName() {
   const char* name = std::getenv("JACK_DEFAULT_SERVER");
@@ -66,28 +53,50 @@ std::optional<MidiApiChoice> ParseMidiApi(std::string_view text) {
 }
 
 LinuxMidiSystem::LinuxMidiSystem(std::unique_ptr<MidiBackend> backend, std::shared_ptr<MidiDrops> drops,
-                                 std::string apiName, std::string problem, std::string clientName)
+                                 std::string apiName, std::string problem, std::string clientName, JackMidi* jack)
     : QueuedMidiSystem(std::move(backend), Delivery::kWorkerThread),
       drops_(std::move(drops)), apiName_(std::move(apiName)), problem_(std::move(problem)),
-      clientName_(std::move(clientName)) {}
+      clientName_(std::move(clientName)), jack_(jack) {}
+
+std::string LinuxMidiSystem::ApiName() const {
+  if (!jack_) return apiName_;
+  return jack_->State() == JackMidi::Server::kNeverSeen ? "none" : "jack";
+}
+
+std::string LinuxMidiSystem::Problem() const {
+  if (!jack_) return problem_;
+  switch (jack_->State()) {
+    case JackMidi::Server::kRunning: return {};
+    case JackMidi::Server::kStopped: return "The JACK server stopped; Keyset ports come back when it returns.";
+    case JackMidi::Server::kNeverSeen: break;
+  }
+  return problem_;
+}
+
+std::string LinuxMidiSystem::ClientName() const { return jack_ ? jack_->ClientName() : clientName_; }
+
+uint64_t LinuxMidiSystem::RefusedWhileAway() const { return jack_ ? jack_->RefusedWhileAway() : 0; }
 
 std::unique_ptr<LinuxMidiSystem> LinuxMidiSystem::Create(const LinuxMidiOptions& options, MessageService* messages) {
   auto drops = std::make_shared<MidiDrops>();
   drops->tell = options.tellDropped;
   std::unique_ptr<MidiBackend> backend;
+  JackMidi* jack = nullptr;
   std::string api = "none";
   std::string problem;
   std::string clientName;
   const std::string closed = " MIDI ports stay closed.";
   const bool tryJack = options.api != MidiApiChoice::kAlsa;
   const bool tryAlsa = options.api != MidiApiChoice::kJack;
-  if (tryJack) {
-    if (auto jack = OpenJack(options, drops)) {
-      api = "jack";
-      clientName = jack->ClientName();
-      backend = std::move(jack);
-    }
-  }
+  const auto openJack = [&](bool wait) {
+    auto opened = JackMidi::Open(options.clientName, drops, options.queueBytes, options.realTimeProbe, wait,
+                                 options.tellState);
+    if (!opened) return false;
+    jack = opened.get();
+    backend = std::move(opened);
+    return true;
+  };
+  if (tryJack) openJack(false);
   std::string why;
   if (!backend && tryAlsa) {
     if (auto alsa = OpenAlsa(options, drops, why)) {
@@ -97,7 +106,6 @@ std::unique_ptr<LinuxMidiSystem> LinuxMidiSystem::Create(const LinuxMidiOptions&
     }
   }
   if (!backend) {
-    backend = std::make_unique<AbsentBackend>();
     if (options.api == MidiApiChoice::kJack) {
       problem = "No JACK server is running (server: " + JackServerName() + ")." + closed;
     } else if (options.api == MidiApiChoice::kAlsa) {
@@ -107,10 +115,12 @@ std::unique_ptr<LinuxMidiSystem> LinuxMidiSystem::Create(const LinuxMidiOptions&
       problem = "No MIDI system is available: no JACK server is running (server: " + JackServerName() + ") and " +
                 why + "." + closed;
     }
+    // Without any server, a JACK server that starts later is taken up.
+    if (!tryJack || !openJack(true)) backend = std::make_unique<AbsentBackend>();
   }
   if (!problem.empty() && messages) messages->ShowMessage(problem, MessageIcon::kWarning);
   return std::unique_ptr<LinuxMidiSystem>(
-      new LinuxMidiSystem(std::move(backend), std::move(drops), api, problem, clientName));
+      new LinuxMidiSystem(std::move(backend), std::move(drops), api, problem, clientName, jack));
 }
 
 }  // namespace orvo

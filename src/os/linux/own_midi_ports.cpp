@@ -1,7 +1,7 @@
 #include "os/linux/own_midi_ports.h"
 
 #include <cerrno>
-#include <chrono>
+#include <ctime>
 #include <utility>
 
 namespace orvo {
@@ -97,17 +97,22 @@ MidiResult OwnMidiPorts::Open(bool output, const std::string& device, const std:
 }
 
 // The closing thread: out of the table, the real-time side's pass waited for, then freed.
+// The wait holds no lock: the service thread and the other ports go on meanwhile, and a
+// pass that takes long (a server that stalls) delays this close only.
 void OwnMidiPorts::Close(OwnMidiPort* port) {
-  std::lock_guard lock(portsMutex_);
-  for (auto& slot : live_)
-    if (slot.load(std::memory_order_relaxed) == port) slot.store(nullptr);
-  const uint64_t pass = passes_.load();
-  if (pass % 2 == 1) {
-    // The pass in progress may still hold the port; a pass is one period at most, and a
-    // library that has stopped calling leaves it unfinished: wait a bounded time.
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(1);
-    while (passes_.load() == pass && std::chrono::steady_clock::now() < until) std::this_thread::yield();
+  {
+    std::lock_guard lock(portsMutex_);
+    port->closing = true;
+    for (auto& slot : live_)
+      if (slot.load(std::memory_order_relaxed) == port) slot.store(nullptr);
   }
+  // Told before the pass is read: either the pass sees us and wakes us when it ends, or
+  // we see it ended.
+  closers_.fetch_add(1);
+  const uint32_t pass = passes_.load();
+  if (pass % 2 == 1) passes_.wait(pass);
+  closers_.fetch_sub(1);
+  std::lock_guard lock(portsMutex_);
   DropPort(*port);
   if (!port->output) port->queue.Clear();  // what was heard and not delivered goes with the port
   TellDrops(*port);
@@ -138,6 +143,7 @@ void OwnMidiPorts::Enter() {
 void OwnMidiPorts::Leave() {
   if (probe_) probe_(false);
   passes_.fetch_add(1);
+  if (closers_.load() != 0) passes_.notify_all();  // a futex wake, no lock
 }
 
 bool OwnMidiPorts::Heard(OwnMidiPort& port, const uint8_t* bytes, std::size_t count) {
@@ -157,32 +163,53 @@ void OwnMidiPorts::TellDrops(OwnMidiPort& port) {
   if (count && drops_->tell) drops_->tell(MidiDroppedLine(port.name, port.output, count));
 }
 
-// The service thread: delivers, tells and connects, each time it is woken.
+// The service thread: delivers, tells and connects each time it is woken, and gives the
+// library its upkeep when that asked for a time.
 void OwnMidiPorts::RunService() {
   std::vector<uint8_t> message(MessageRing::kLongest);
+  int timeoutMs = Maintain();
   for (;;) {
-    while (sem_wait(&wake_) != 0 && errno == EINTR) {
+    if (timeoutMs < 0) {
+      while (sem_wait(&wake_) != 0 && errno == EINTR) {
+      }
+    } else {
+      timespec until{};
+      clock_gettime(CLOCK_MONOTONIC, &until);
+      until.tv_sec += timeoutMs / 1000;
+      until.tv_nsec += static_cast<long>(timeoutMs % 1000) * 1000000L;
+      if (until.tv_nsec >= 1000000000L) {
+        until.tv_sec += 1;
+        until.tv_nsec -= 1000000000L;
+      }
+      while (sem_clockwait(&wake_, CLOCK_MONOTONIC, &until) != 0 && errno == EINTR) {
+      }
     }
     if (stop_.load()) return;
-    std::lock_guard lock(portsMutex_);
-    for (auto& port : ports_) {
-      if (port->output) {
-        if (port->queue.Empty()) TellDrops(*port);
-        continue;
+    {
+      std::lock_guard lock(portsMutex_);
+      for (auto& port : ports_) {
+        if (port->output) {
+          if (port->queue.Empty()) TellDrops(*port);
+          continue;
+        }
+        while (const std::size_t size = port->queue.FrontSize()) {
+          port->queue.CopyFront(message.data());
+          port->queue.PopFront();
+          if (port->sink) port->sink->OnMidiInput(message.data(), size);
+        }
+        TellDrops(*port);
       }
-      while (const std::size_t size = port->queue.FrontSize()) {
-        port->queue.CopyFront(message.data());
-        port->queue.PopFront();
-        if (port->sink) port->sink->OnMidiInput(message.data(), size);
-      }
-      TellDrops(*port);
+      if (connectWanted_.exchange(false)) ConnectPorts(OpenPorts());
     }
-    if (connectWanted_.exchange(false)) {
-      std::vector<OwnMidiPort*> all;
-      for (auto& port : ports_) all.push_back(port.get());
-      ConnectPorts(all);
-    }
+    timeoutMs = Maintain();
   }
+}
+
+std::vector<OwnMidiPort*> OwnMidiPorts::OpenPorts(bool closing) {
+  std::vector<OwnMidiPort*> open;
+  for (auto& port : ports_)
+    if (closing || !port->closing) open.push_back(port.get());
+  return open;
 }
 
 }  // namespace orvo

@@ -7,7 +7,8 @@
 //
 // The library's real-time side (JACK's process callback, the ALSA input thread) finds
 // the ports in a fixed table of atomic pointers; a port is taken out of the table and
-// the real-time side's current pass is waited for before the port is freed.
+// the real-time side's current pass is waited for (however long it takes, without the
+// table's lock and without spinning) before the port is freed.
 #include <semaphore.h>
 
 #include <array>
@@ -44,8 +45,9 @@ struct OwnMidiPort {
   const std::string device;  // the other end, as stored (compared ignoring case)
   MessageRing queue;         // output: sending thread -> library; input: library -> service thread
   MidiInputSink* sink = nullptr;  // input
-  void* jackPort = nullptr;       // JACK: our jack_port_t
-  int alsaPort = -1;              // ALSA: our port number
+  std::atomic<void*> jackPort{nullptr};  // JACK: our jack_port_t; none while the server is away
+  int alsaPort = -1;                      // ALSA: our port number
+  bool closing = false;                   // portsMutex_: being closed, no longer served
   std::atomic<uint64_t> unreported{0};  // dropped and not yet told
   std::mutex sendMutex;                 // output: one producer at a time
 };
@@ -99,11 +101,19 @@ class OwnMidiPorts : public MidiBackend {
     connectWanted_.store(true, std::memory_order_release);
     Wake();
   }
+  // The service thread, each time it wakes (and when the time it asked for has passed),
+  // without portsMutex_: the library's own upkeep. Returns in how many milliseconds it
+  // wants to run again, or -1 when only a wake will do.
+  virtual int Maintain() { return -1; }
   // Starts the service thread; the derived class calls it once its library is ready.
   void StartService();
   // Stops it; the derived class calls it before it closes its library.
   void StopService();
   void Drop(OwnMidiPort& port, uint64_t count = 1);
+  // Every port not being closed (with `closing`, those too); portsMutex_ held.
+  std::vector<OwnMidiPort*> OpenPorts(bool closing = false);
+  // Passes of the real-time side begun and ended so far (odd: one is under way).
+  uint32_t Passes() const { return passes_.load(); }
 
   const std::shared_ptr<MidiDrops> drops_;
   const RealTimeProbe probe_;
@@ -121,7 +131,8 @@ class OwnMidiPorts : public MidiBackend {
   const std::size_t queueBytes_;
   std::array<std::atomic<OwnMidiPort*>, kMaxPorts> live_{};
   std::atomic<std::size_t> high_{0};       // slots in use are below this
-  std::atomic<uint64_t> passes_{0};        // odd while the real-time side is in a pass
+  std::atomic<uint32_t> passes_{0};        // odd while the real-time side is in a pass
+  std::atomic<uint32_t> closers_{0};       // threads waiting for the pass to end
   std::vector<std::unique_ptr<OwnMidiPort>> ports_;  // portsMutex_
   sem_t wake_;
   std::atomic<bool> stop_{false};
