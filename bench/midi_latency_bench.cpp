@@ -5,7 +5,10 @@
 //     against the plain path between two test clients.
 //   BM_SurfaceByteToJackApplication: from the surface's bytes on a pty to the application,
 //     through the whole driver program (headless, a DEFAULT Keyset sending there), against
-//     a plain JACK client that reads its own pty and sends what it reads.
+//     a plain JACK client that reads its own pty and sends what it reads; with 20 Keysets,
+//     one application that never runs in the graph, with and without loops, and the
+//     server's failed cycles against the idle graph's.
+//   BM_ServerRestartToConnected: the server restarted, the driver's ports connected again.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <pty.h>
@@ -19,6 +22,7 @@
 #include <vector>
 
 #include "harness/driver_process.h"
+#include "harness/jack_server_process.h"
 #include "harness/jack_test_app.h"
 #include "harness/temp_dir.h"
 #include "os/linux/midi.h"
@@ -137,11 +141,18 @@ class PlainPtyClient {
   std::thread reader_;
 };
 
+// Arguments: the Keysets, each with an application of its own (the DEFAULT one's is the
+// receiver; with more than one, another is a client that never runs in the graph, so its
+// output buffer is never cleared), and whether each Keyset is connected both ways to its
+// application (a loop in the graph, as Keysets normally are) or only towards it. Failed
+// cycles are the server's xrun reports, against the same graph before the driver starts.
 void BM_SurfaceByteToJackApplication(benchmark::State& state) {
   if (std::string why = JackTestApp::SkipReason(); !why.empty()) {
     state.SkipWithError(why.c_str());
     return;
   }
+  const int keysets = static_cast<int>(state.range(0));
+  const bool bothWays = state.range(1) != 0;
   auto sender = JackTestApp::Open("bench-pty-sender");
   auto receiver = JackTestApp::Open("bench-pty-receiver");
   if (!sender || !receiver || jack_connect(sender->Client(), sender->OutPort().c_str(), receiver->InPort().c_str())) {
@@ -150,14 +161,36 @@ void BM_SurfaceByteToJackApplication(benchmark::State& state) {
   }
   test::TempDir settings, runtime;
   chmod(runtime.Path().c_str(), 0700);
-  settings.Write("DEFAULT.orvo", "MidiInPort:" + receiver->InPort() + "\r\n");
-  sim::SimSurface surface((runtime.Path() / "surface").string());
-  test::DriverProcess driver(ORVO_BINARY,
-                             {"--headless", "--device", surface.LinkPath(), "--settings-dir", settings.Path().string(),
+  const auto keysetFile = [&](const std::string& name, const JackTestApp& app) {
+    settings.Write(name + ".orvo", "MidiInPort:" + app.InPort() + "\r\n" +
+                                       (bothWays ? "MidiOutPort:" + app.OutPort() + "\r\n" : std::string()));
+  };
+  keysetFile("DEFAULT", *receiver);
+  std::vector<std::unique_ptr<JackTestApp>> others;
+  for (int i = 1; i < keysets; ++i) {
+    others.push_back(JackTestApp::Open("bench-app-" + std::to_string(i), /*processes=*/i != 1));
+    if (!others.back()) {
+      state.SkipWithError("cannot open the applications");
+      return;
+    }
+    keysetFile("bench-keyset-" + std::to_string(i), *others.back());
+  }
+  // The same graph without the driver, before it starts and after it has ended.
+  constexpr double kIdleSeconds = 5;
+  long idleXruns = 0;
+  const auto idle = [&] {
+    const long before = receiver->Xruns();
+    std::this_thread::sleep_for(std::chrono::duration<double>(kIdleSeconds));
+    idleXruns += receiver->Xruns() - before;
+  };
+  idle();
+  auto surfacePtr = std::make_unique<sim::SimSurface>((runtime.Path() / "surface").string());
+  sim::SimSurface& surface = *surfacePtr;
+  auto driverPtr = std::make_unique<test::DriverProcess>(ORVO_BINARY, std::vector<std::string>{"--headless", "--device", surface.LinkPath(), "--settings-dir", settings.Path().string(),
                               "--midi-api", "jack"},
-                             {"XDG_RUNTIME_DIR=" + runtime.Path().string()});
+                             std::vector<std::string>{"XDG_RUNTIME_DIR=" + runtime.Path().string()});
   PlainPtyClient plain(*sender);
-  if (!surface.Plugged() || !driver.WaitForText("Surface connected", std::chrono::seconds(20))) {
+  if (!surface.Plugged() || !driverPtr->WaitForText("Surface connected", std::chrono::seconds(20))) {
     state.SkipWithError("the driver did not connect to the simulated surface");
     return;
   }
@@ -168,11 +201,15 @@ void BM_SurfaceByteToJackApplication(benchmark::State& state) {
     state.SkipWithError("no message gets through");
     return;
   }
+  surface.ClearReceived();
   std::vector<double> baseline, ours;
   int lost = 0;
+  const long xrunsBefore = receiver->Xruns();
+  const auto started = Clock::now();
   for (auto _ : state) {
     const double direct = Sample(*receiver, [&] { plain.Send(probe()); });
     const double driven = Sample(*receiver, [&] { surface.Send(probe()); });
+    if (bothWays) receiver->Send({0xB0, 0x10, static_cast<uint8_t>(value & 0x7F)});  // a lamp for the surface
     if (direct < 0 || driven < 0) {
       ++lost;
       continue;
@@ -181,6 +218,13 @@ void BM_SurfaceByteToJackApplication(benchmark::State& state) {
     ours.push_back(driven);
     std::this_thread::sleep_for(std::chrono::milliseconds(2));  // the surface's own pace, roughly
   }
+  const double seconds = std::chrono::duration<double>(Clock::now() - started).count();
+  state.counters["xruns_per_s"] = static_cast<double>(receiver->Xruns() - xrunsBefore) / seconds;
+  if (bothWays) state.counters["surface_bytes"] = static_cast<double>(surface.Received().size());
+  driverPtr.reset();
+  surfacePtr.reset();
+  idle();
+  state.counters["idle_xruns_per_s"] = static_cast<double>(idleXruns) / (2 * kIdleSeconds);
   state.counters["lost"] = lost;
   if (baseline.empty()) return;
   state.counters["plain_median_us"] = Percentile(baseline, 0.5);
@@ -188,7 +232,59 @@ void BM_SurfaceByteToJackApplication(benchmark::State& state) {
   state.counters["orvo_median_us"] = Percentile(ours, 0.5);
   state.counters["orvo_p99_us"] = Percentile(ours, 0.99);
 }
-BENCHMARK(BM_SurfaceByteToJackApplication)->Iterations(2000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SurfaceByteToJackApplication)
+    ->Args({1, 0})
+    ->Args({20, 0})
+    ->Args({20, 1})
+    ->Iterations(2000)
+    ->Unit(benchmark::kMillisecond);
+
+// The server restarts (as a patchbay restarts it), the application with it: from the
+// server's answering again to the driver's ports connected both ways to the application,
+// through the whole driver program. On a server of the bench's own: jackd, or PipeWire
+// under pw-jack.
+void BM_ServerRestartToConnected(benchmark::State& state) {
+  test::JackServerProcess server;
+  server.Use();
+  if (!server.Start()) {
+    state.SkipWithError(server.Why().c_str());
+    return;
+  }
+  const std::string appName = "bench-restart-app";
+  test::TempDir settings, runtime;
+  chmod(runtime.Path().c_str(), 0700);
+  settings.Write("DEFAULT.orvo", "MidiInPort:" + appName + ":MIDI in\r\nMidiOutPort:" + appName + ":MIDI out\r\n");
+  sim::SimSurface surface((runtime.Path() / "surface").string());
+  test::DriverProcess driver(ORVO_BINARY,
+                             {"--headless", "--device", surface.LinkPath(), "--settings-dir", settings.Path().string(),
+                              "--midi-api", "jack"},
+                             {"XDG_RUNTIME_DIR=" + runtime.Path().string()});
+  if (!surface.Plugged() || !driver.WaitForText("Surface connected", std::chrono::seconds(20))) {
+    state.SkipWithError("the driver did not connect to the simulated surface");
+    return;
+  }
+  std::vector<double> times;
+  int failed = 0;
+  for (auto _ : state) {
+    server.Stop();
+    if (!server.Start()) {
+      state.SkipWithError(server.Why().c_str());
+      return;
+    }
+    const auto back = Clock::now();
+    auto app = JackTestApp::Open(appName);
+    if (!app || !app->WaitForConnections(2, std::chrono::seconds(5))) {
+      ++failed;
+      continue;
+    }
+    times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - back).count());
+  }
+  state.counters["failed"] = failed;
+  if (times.empty()) return;
+  state.counters["median_ms"] = Percentile(times, 0.5);
+  state.counters["max_ms"] = Percentile(times, 1.0);
+}
+BENCHMARK(BM_ServerRestartToConnected)->Iterations(8)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace orvo

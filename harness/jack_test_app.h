@@ -6,6 +6,7 @@
 #include <jack/jack.h>
 #include <jack/midiport.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
@@ -34,7 +35,9 @@ class JackTestApp {
     return {};
   }
 
-  static std::unique_ptr<JackTestApp> Open(const std::string& name) {
+  // `processes` false: a client with ports that never runs in the graph (no process
+  // callback), so its output buffer is never cleared or written; it sends nothing.
+  static std::unique_ptr<JackTestApp> Open(const std::string& name, bool processes = true) {
     auto app = std::unique_ptr<JackTestApp>(new JackTestApp());
     jack_status_t status{};
     app->client_ = jack_client_open(name.c_str(), jack_options_t(JackNoStartServer | JackUseExactName), &status);
@@ -42,8 +45,9 @@ class JackTestApp {
     app->name_ = jack_get_client_name(app->client_);
     app->in_ = jack_port_register(app->client_, "MIDI in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
     app->out_ = jack_port_register(app->client_, "MIDI out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
-    jack_set_process_callback(app->client_, &JackTestApp::Process, app.get());
+    if (processes) jack_set_process_callback(app->client_, &JackTestApp::Process, app.get());
     jack_set_port_connect_callback(app->client_, &JackTestApp::OnConnect, app.get());
+    jack_set_xrun_callback(app->client_, &JackTestApp::OnXrun, app.get());
     if (!app->in_ || !app->out_ || jack_activate(app->client_) != 0) return nullptr;
     return app;
   }
@@ -98,6 +102,8 @@ class JackTestApp {
     }
     return false;
   }
+  // Cycles the server reported as failed (xruns) since this client opened.
+  long Xruns() const { return xruns_.load(); }
   void Clear() {
     std::lock_guard lock(mutex_);
     arrivals_.clear();
@@ -133,7 +139,14 @@ class JackTestApp {
     app->connected_.notify_all();
   }
 
+  // Runs on JACK's notification thread.
+  static int OnXrun(void* self) {
+    static_cast<JackTestApp*>(self)->xruns_.fetch_add(1);
+    return 0;
+  }
+
   jack_client_t* client_ = nullptr;
+  std::atomic<long> xruns_{0};
   jack_port_t* in_ = nullptr;
   jack_port_t* out_ = nullptr;
   std::string name_;
