@@ -246,8 +246,8 @@ bool JackMidi::Register(OwnMidiPort& port, const std::string& wanted) {
 // Without a server the port waits, like a device that is not there yet, and is
 // registered when one answers.
 MidiResult JackMidi::MakePort(OwnMidiPort& port, const std::string& wanted) {
-  if (!client_) return kMidiNoError;
-  return Register(port, wanted) ? kMidiNoError : kMidiError;
+  if (!client_ || Register(port, wanted)) return kMidiNoError;
+  return shutdown_.load() ? kMidiNoError : kMidiError;  // a server just gone: registered on its return
 }
 
 void JackMidi::DropPort(OwnMidiPort& port) {
