@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <random>
 #include <thread>
 #include <vector>
 
@@ -39,9 +40,15 @@ double Percentile(std::vector<double> samples, double fraction) {
   return samples[static_cast<std::size_t>(fraction * static_cast<double>(samples.size() - 1))];
 }
 
-// Microseconds from `send` to the arrival of the next message at `receiver`.
+// Microseconds from `send` to the arrival of the next message at `receiver`. Each send
+// starts at a random point of the server's period: one that followed the last arrival at
+// once would always start just after a period began, and wait nearly a whole one.
 template <class Send>
 double Sample(JackTestApp& receiver, Send send) {
+  static std::minstd_rand random(7);
+  const double periodUs = 1e6 * jack_get_buffer_size(receiver.Client()) / jack_get_sample_rate(receiver.Client());
+  std::this_thread::sleep_for(std::chrono::microseconds(static_cast<long>(
+      std::uniform_real_distribution<double>(periodUs, 2 * periodUs)(random))));
   receiver.Clear();
   const auto sent = Clock::now();
   send();
@@ -216,7 +223,6 @@ void BM_SurfaceByteToJackApplication(benchmark::State& state) {
     }
     baseline.push_back(direct);
     ours.push_back(driven);
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));  // the surface's own pace, roughly
   }
   const double seconds = std::chrono::duration<double>(Clock::now() - started).count();
   state.counters["xruns_per_s"] = static_cast<double>(receiver->Xruns() - xrunsBefore) / seconds;
