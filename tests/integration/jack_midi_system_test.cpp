@@ -185,6 +185,13 @@ TEST_F(JackMidiSystemTest, OneClientWithPortsNamedAfterTheKeysetsAndNeverListedA
   EXPECT_TRUE(ConnectedTo("SEQUENCER in", app->OutPort()));
   EXPECT_EQ(Names(*midi, false), outs) << "our ports join no list";
   EXPECT_EQ(Names(*midi, true), ins);
+  // The port of exactly the stored name, when it appears, takes the place of the one
+  // matched ignoring case.
+  jack_port_t* exact = jack_port_register(app->Client(), "midi IN", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+  ASSERT_TRUE(exact);
+  EXPECT_TRUE(WaitUntil([&] { return ConnectedTo("DEFAULT out", appName + ":midi IN"); }));
+  EXPECT_TRUE(WaitUntil([&] { return !ConnectedTo("DEFAULT out", app->InPort()); })) << "not both";
+  EXPECT_TRUE(ConnectedTo("SEQUENCER out", app->InPort()));
   for (auto handle : in) EXPECT_EQ(midi->InClose(handle), 0u);
   for (auto handle : out) EXPECT_EQ(midi->OutClose(handle), 0u);
   EXPECT_TRUE(WaitUntil([&] { return PortsOf(app->Client(), client).empty(); }));
@@ -406,7 +413,8 @@ TEST_F(JackMidiSystemTest, MessagesDroppedOnAFullQueueAreCountedExactlyAndTold) 
   EXPECT_EQ(midi->OutClose(out), 0u);
 }
 
-// The process callback with traffic both ways: no allocation and no wait of any kind.
+// The process callback with traffic both ways: no allocation and no wait of any kind, and
+// no wait for an application that never runs.
 TEST_F(JackMidiSystemTest, TheProcessCallbackNeitherAllocatesNorWaits) {
   static std::atomic<long> passes{0};
   passes = 0;
@@ -419,8 +427,18 @@ TEST_F(JackMidiSystemTest, TheProcessCallbackNeitherAllocatesNorWaits) {
   Seen seen;
   MidiOutHandle out = 0;
   MidiInHandle in = 0;
-  ASSERT_EQ(midi->OutOpenByName(out, app->InPort(), "DEFAULT out", nullptr), 0u);
+  // Another Keyset connected both ways to an application that never runs in the graph:
+  // waiting for it would stop our process callback, and every Keyset's MIDI with it. Its
+  // input opened first, as Keysets open their ports.
+  auto stalled = JackTestApp::Open(appName + "-stalled", /*processes=*/false);
+  ASSERT_TRUE(stalled);
+  MidiOutHandle stalledOut = 0;
+  MidiInHandle stalledIn = 0;
+  ASSERT_EQ(midi->InOpenByName(stalledIn, stalled->OutPort(), "STALLED in", nullptr), 0u);
+  ASSERT_EQ(midi->OutOpenByName(stalledOut, stalled->InPort(), "STALLED out", nullptr), 0u);
+  EXPECT_TRUE(stalled->WaitForConnections(2));
   ASSERT_EQ(midi->InOpenByName(in, app->OutPort(), "DEFAULT in", &seen), 0u);
+  ASSERT_EQ(midi->OutOpenByName(out, app->InPort(), "DEFAULT out", nullptr), 0u);
   std::array<uint8_t, 64> buffer{};
   MidiHeader header;
   header.data = buffer.data();
@@ -457,6 +475,8 @@ TEST_F(JackMidiSystemTest, TheProcessCallbackNeitherAllocatesNorWaits) {
   EXPECT_EQ(midi->InReset(in), 0u);
   EXPECT_EQ(midi->InClose(in), 0u);
   EXPECT_EQ(midi->OutClose(out), 0u);
+  EXPECT_EQ(midi->InClose(stalledIn), 0u);
+  EXPECT_EQ(midi->OutClose(stalledOut), 0u);
 }
 
 }  // namespace
