@@ -130,6 +130,15 @@ void AlsaMidi::ConnectPorts(const std::vector<OwnMidiPort*>& ports) {
     const Device* device = nullptr;
     for (const auto& d : candidates)
       if (d.name == port->device) device = &d;
+    // The port of exactly the stored name takes the place of those matched ignoring case
+    // (a subscription that is not there is refused, and nothing changes).
+    for (const auto& d : candidates) {
+      if (!device || &d == device || !SameDeviceName(d.name, port->device)) continue;
+      if (port->output)
+        snd_seq_disconnect_to(seq_, port->alsaPort, d.client, d.port);
+      else
+        snd_seq_disconnect_from(seq_, port->alsaPort, d.client, d.port);
+    }
     for (const auto& d : candidates)
       if (!device && SameDeviceName(d.name, port->device)) device = &d;
     if (!device) continue;
