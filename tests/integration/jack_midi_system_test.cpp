@@ -427,16 +427,20 @@ TEST_F(JackMidiSystemTest, TheProcessCallbackNeitherAllocatesNorWaits) {
   Seen seen;
   MidiOutHandle out = 0;
   MidiInHandle in = 0;
-  // Another Keyset connected both ways to an application that never runs in the graph:
-  // waiting for it would stop our process callback, and every Keyset's MIDI with it. Its
-  // input opened first, as Keysets open their ports.
-  auto stalled = JackTestApp::Open(appName + "-stalled", /*processes=*/false);
-  ASSERT_TRUE(stalled);
+  // On jackd, another Keyset connected both ways to an application that never runs in the
+  // graph: waiting for it would stop our process callback, and every Keyset's MIDI with
+  // it. Its input opened first, as Keysets open their ports. (PipeWire runs such a client
+  // all the same; slowed by a sanitizer, it then loses a period now and then.)
+  std::unique_ptr<JackTestApp> stalled;
   MidiOutHandle stalledOut = 0;
   MidiInHandle stalledIn = 0;
-  ASSERT_EQ(midi->InOpenByName(stalledIn, stalled->OutPort(), "STALLED in", nullptr), 0u);
-  ASSERT_EQ(midi->OutOpenByName(stalledOut, stalled->InPort(), "STALLED out", nullptr), 0u);
-  EXPECT_TRUE(stalled->WaitForConnections(2));
+  if (!test::JackServerProcess::PipeWireLibrary()) {
+    stalled = JackTestApp::Open(appName + "-stalled", /*processes=*/false);
+    ASSERT_TRUE(stalled);
+    ASSERT_EQ(midi->InOpenByName(stalledIn, stalled->OutPort(), "STALLED in", nullptr), 0u);
+    ASSERT_EQ(midi->OutOpenByName(stalledOut, stalled->InPort(), "STALLED out", nullptr), 0u);
+    EXPECT_TRUE(stalled->WaitForConnections(2));
+  }
   ASSERT_EQ(midi->InOpenByName(in, app->OutPort(), "DEFAULT in", &seen), 0u);
   ASSERT_EQ(midi->OutOpenByName(out, app->InPort(), "DEFAULT out", nullptr), 0u);
   std::array<uint8_t, 64> buffer{};
@@ -475,8 +479,10 @@ TEST_F(JackMidiSystemTest, TheProcessCallbackNeitherAllocatesNorWaits) {
   EXPECT_EQ(midi->InReset(in), 0u);
   EXPECT_EQ(midi->InClose(in), 0u);
   EXPECT_EQ(midi->OutClose(out), 0u);
-  EXPECT_EQ(midi->InClose(stalledIn), 0u);
-  EXPECT_EQ(midi->OutClose(stalledOut), 0u);
+  if (stalled) {
+    EXPECT_EQ(midi->InClose(stalledIn), 0u);
+    EXPECT_EQ(midi->OutClose(stalledOut), 0u);
+  }
 }
 
 }  // namespace
