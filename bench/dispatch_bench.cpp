@@ -13,6 +13,7 @@
 #include "mapping/keyset_file.h"
 #include "os/fake/counting_sinks.h"
 #include "os/fake/plain_file_saver.h"
+#include "os/fake/plain_small_file_reader.h"
 #include "protocol/message_decoder.h"
 
 namespace orvo {
@@ -100,7 +101,8 @@ void BM_SaveAllKeysets(benchmark::State& state) {
   MakeKeysets(mapper);
   SilentMessages messages;
   PlainFileSaver saver;
-  KeysetFiles files(mapper, dir.path, messages, saver);
+  PlainSmallFileReader reader;
+  KeysetFiles files(mapper, dir.path, messages, saver, reader);
   for (auto _ : state) files.SaveAllKeysets();
   state.SetItemsProcessed(state.iterations() * kKeysetFiles);
 }
@@ -113,13 +115,15 @@ void BM_LoadAllKeysets(benchmark::State& state) {
     MakeKeysets(mapper);
     SilentMessages messages;
     PlainFileSaver saver;
-    KeysetFiles(mapper, dir.path, messages, saver).SaveAllKeysets();
+    PlainSmallFileReader reader;
+    KeysetFiles(mapper, dir.path, messages, saver, reader).SaveAllKeysets();
   }
   SilentMessages messages;
   PlainFileSaver saver;
+  PlainSmallFileReader reader;
   for (auto _ : state) {
     Mapper mapper;
-    KeysetFiles files(mapper, dir.path, messages, saver);
+    KeysetFiles files(mapper, dir.path, messages, saver, reader);
     files.LoadAllKeysets();
     benchmark::DoNotOptimize(mapper.Count());
   }

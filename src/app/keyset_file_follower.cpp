@@ -11,21 +11,35 @@ KeysetFileFollower::KeysetFileFollower(KeysetFollowerServices services, std::uni
     : services_(std::move(services)), watch_(std::move(watch)) {
   // Watch thread: only hands the name to the main thread.
   std::weak_ptr<KeysetFileFollower*> weak = self_;
-  const bool watching = watch_->Start(services_.Files.Directory(), [this, weak](const std::string& fileName) {
+  auto changed = [this, weak](const std::string& fileName) {
     services_.MainThread.Post([weak, fileName] {
       if (auto self = weak.lock()) (*self)->TakeUp(fileName);
     });
-  });
+  };
+  auto presence = [this, weak](bool present) {
+    services_.MainThread.Post([weak, present] {
+      if (auto self = weak.lock()) (*self)->SayPresence(present);
+    });
+  };
+  const bool watching = watch_->Start(services_.Files.Directory(), std::move(changed), std::move(presence));
   if (!watching) services_.Say("Keyset files are read at start only: the settings directory cannot be watched");
 }
 
 KeysetFileFollower::~KeysetFileFollower() { watch_->Stop(); }
+
+void KeysetFileFollower::SayPresence(bool present) {
+  const std::string directory = services_.Files.Directory().string();
+  services_.Say(present ? "The settings directory " + directory + " is back; its Keyset files are followed again"
+                        : "The settings directory " + directory +
+                              " was removed or renamed; Keyset files are followed again when it returns");
+}
 
 void KeysetFileFollower::TakeUp(const std::string& fileName) {
   const KeysetReload reload = services_.Files.ReloadKeysetFile(fileName);
   Keyset* keyset = reload.keyset;
   switch (reload.kind) {
     case KeysetReload::Kind::kNone: return;
+    case KeysetReload::Kind::kRefused: services_.Say(reload.refusal); return;
     case KeysetReload::Kind::kKeptOwn:
       services_.Say(fileName + " changed; the editor's version of " + keyset->Name + " is kept and will be saved over it");
       return;

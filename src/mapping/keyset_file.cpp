@@ -4,10 +4,10 @@
 #include <array>
 #include <bitset>
 #include <cstdio>
-#include <fstream>
 #include <limits>
 #include <map>
 #include <memory>
+#include <new>
 #include <optional>
 #include <sstream>
 #include <vector>
@@ -125,17 +125,6 @@ std::unique_ptr<ControlMapping> ParseMappingLine(std::string_view line) {
   return mapping;
 }
 
-// The bytes of a file; nothing when it cannot be read (missing, a directory, no access).
-std::optional<std::string> ReadWholeFile(const fs::path& path) {
-  std::error_code ec;
-  if (fs::is_directory(path, ec)) return std::nullopt;
-  std::ifstream in(path, std::ios::binary);
-  if (!in.is_open()) return std::nullopt;
-  std::string bytes(std::istreambuf_iterator<char>(in), {});
-  if (in.bad()) return std::nullopt;
-  return bytes;
-}
-
 bool EndsWithKeysetExtension(const std::string& fileName) {
   if (fileName.size() <= kKeysetFileExtension.size()) return false;  // a name is needed too
   const auto tail = fileName.substr(fileName.size() - kKeysetFileExtension.size());
@@ -149,6 +138,14 @@ bool IsPlainFileName(const std::string& name) {
 }
 
 }  // namespace
+
+std::string RefusedFileLine(const std::string& fileName, SmallFile::Status status) {
+  switch (status) {
+    case SmallFile::Status::kNotRegular: return fileName + " not read: it is not a regular file";
+    case SmallFile::Status::kTooLarge: return fileName + " not read: larger than 1 MiB";
+    default: return fileName + " not read";
+  }
+}
 
 bool HexToByte(std::string_view text, uint8_t& byte) {
   if (text.empty()) return false;
@@ -243,8 +240,9 @@ std::vector<int> ReadKeysetText(std::istream& in, Keyset& keyset, KeysetSource s
   return unread;
 }
 
-KeysetFiles::KeysetFiles(Mapper& mapper, std::filesystem::path directory, MessageService& messages, FileSaver& saver)
-    : mapper_(mapper), directory_(std::move(directory)), messages_(messages), saver_(saver) {}
+KeysetFiles::KeysetFiles(Mapper& mapper, std::filesystem::path directory, MessageService& messages, FileSaver& saver,
+                         SmallFileReader& reader)
+    : mapper_(mapper), directory_(std::move(directory)), messages_(messages), saver_(saver), reader_(reader) {}
 
 std::filesystem::path KeysetFiles::PathOf(const Keyset& keyset) const {
   return directory_ / (keyset.Name + std::string(kKeysetFileExtension));
@@ -278,11 +276,16 @@ void KeysetFiles::LoadAllKeysets() {
 
 bool KeysetFiles::LoadKeysetFile(const std::string& fileName) {
   if (fileName.size() <= kKeysetFileExtension.size()) return false;
-  const auto bytes = ReadWholeFile(directory_ / fileName);
-  if (!bytes) {
+  const SmallFile file = reader_.Read(directory_ / fileName, kKeysetFileLimit);
+  if (file.status == SmallFile::Status::kNotRegular || file.status == SmallFile::Status::kTooLarge) {
+    if (report_) report_(RefusedFileLine(fileName, file.status));
+    return false;
+  }
+  if (file.status != SmallFile::Status::kRead) {
     messages_.ShowMessage(kReadFailedMessage, MessageIcon::kWarning);
     return false;
   }
+  const std::string* bytes = &file.bytes;
   Keyset* keyset = mapper_.FindOrCreate(fileName.substr(0, fileName.size() - kKeysetFileExtension.size()), true);
   if (keyset->Name == Mapper::kDefaultName) mapper_.SetDefaultKeyset(keyset);
   // A differently cased copy beside the Keyset's own file is stale.
@@ -295,6 +298,14 @@ bool KeysetFiles::LoadKeysetFile(const std::string& fileName) {
 }
 
 KeysetReload KeysetFiles::ReloadKeysetFile(const std::string& fileName) {
+  try {
+    return Reload(fileName);
+  } catch (const std::bad_alloc&) {
+    return {KeysetReload::Kind::kRefused, nullptr, false, false, fileName + " not read: not enough memory"};
+  }
+}
+
+KeysetReload KeysetFiles::Reload(const std::string& fileName) {
   KeysetReload result;
   if (!EndsWithKeysetExtension(fileName)) return result;
   const std::string name = UpperCased(fileName.substr(0, fileName.size() - kKeysetFileExtension.size()));
@@ -302,20 +313,23 @@ KeysetReload KeysetFiles::ReloadKeysetFile(const std::string& fileName) {
   std::error_code ec;
   if (fileName != ownName && fs::exists(directory_ / ownName, ec)) return result;  // a stale casing
   Keyset* keyset = mapper_.FindOrCreate(name, false);
-  const auto bytes = ReadWholeFile(directory_ / fileName);
-  if (!bytes) {
+  const SmallFile file = reader_.Read(directory_ / fileName, kKeysetFileLimit);
+  if (file.status == SmallFile::Status::kNotRegular || file.status == SmallFile::Status::kTooLarge)
+    return {KeysetReload::Kind::kRefused, keyset, false, false, RefusedFileLine(fileName, file.status)};
+  if (file.status != SmallFile::Status::kRead) {
     // Gone: the Keyset stays in memory, and is reported once.
     if (keyset && !fs::exists(directory_ / fileName, ec) && ForgetContent(ownName))
-      result = {KeysetReload::Kind::kRemoved, keyset};
+      result = {KeysetReload::Kind::kRemoved, keyset, false, false, {}};
     return result;
   }
+  const std::string* bytes = &file.bytes;
   if (IsKnownContent(ownName, *bytes)) return result;  // as last read or saved here
   if (keyset && conflict_ && HasUnsavedChanges(*keyset) && !conflict_(*keyset)) {
     // The editor's version stays, to be saved over the file; this content is not asked
     // about again.
     std::lock_guard lock(knownMutex_);
     knownContent_[ownName].file = std::hash<std::string_view>{}(*bytes);
-    return {KeysetReload::Kind::kKeptOwn, keyset};
+    return {KeysetReload::Kind::kKeptOwn, keyset, false, false, {}};
   }
 
   Keyset read(name);

@@ -29,6 +29,7 @@
 #include "mapping/keyset.h"
 #include "platform/file_saver.h"
 #include "platform/message_service.h"
+#include "platform/small_file_reader.h"
 #include "protocol/control_table.h"
 
 namespace orvo {
@@ -41,6 +42,11 @@ inline constexpr const char* kFindNextFailedMessage = "Couldn't find next file."
 inline constexpr std::string_view kMidiInPortKey = "MidiInPort";
 inline constexpr std::string_view kMidiOutPortKey = "MidiOutPort";
 inline constexpr std::string_view kDeviceModeKey = "DeviceMode";
+// No Keyset comes near this; a larger file is not read.
+inline constexpr std::size_t kKeysetFileLimit = std::size_t{1} << 20;
+
+// The line that says why `fileName` was not read (status other than read or missing).
+std::string RefusedFileLine(const std::string& fileName, SmallFile::Status status);
 
 // Hexadecimal text to one byte: false for empty text (the byte is left alone). Each
 // character is a digit of either case; one that is not a hex digit counts as 0 where
@@ -75,11 +81,13 @@ struct KeysetReload {
     kAdded,    // a new Keyset
     kRemoved,  // the file is gone; the Keyset stays in memory
     kKeptOwn,  // the file changed, but the unsaved changes in memory were chosen
+    kRefused,  // not read (not a regular file, too large, no memory): `refusal` says why
   };
   Kind kind = Kind::kNone;
   Keyset* keyset = nullptr;
   bool portsChanged = false;
   bool modeChanged = false;
+  std::string refusal;
 };
 
 // The Keyset files of one settings directory. Loading runs on the main thread at start,
@@ -91,7 +99,8 @@ class KeysetFiles {
   // the terminal, or the editor's monitor.
   using Report = std::function<void(const std::string& line)>;
 
-  KeysetFiles(Mapper& mapper, std::filesystem::path directory, MessageService& messages, FileSaver& saver);
+  KeysetFiles(Mapper& mapper, std::filesystem::path directory, MessageService& messages, FileSaver& saver,
+              SmallFileReader& reader);
   void SetReport(Report report) { report_ = std::move(report); }
   // Asked when a Keyset whose file changed holds unsaved changes: true takes the file's
   // version, false keeps the one in memory. Without it the file's version is taken.
@@ -103,9 +112,11 @@ class KeysetFiles {
   // Loads every *.orvo file (any letter case) and makes sure the DEFAULT Keyset exists.
   void LoadAllKeysets();
   // Loads one file of the directory into the Keyset named after it; false, with the read
-  // failure message shown, when it cannot be opened.
+  // failure message shown, when it cannot be opened, or with a reported line when it is
+  // no regular file or larger than kKeysetFileLimit.
   bool LoadKeysetFile(const std::string& fileName);
   // Reads a file of the directory that changed while the program runs (main thread).
+  // Never throws: a file that cannot be held in memory is refused.
   KeysetReload ReloadKeysetFile(const std::string& fileName);
   // Writes the Keyset's file; false, with the write failure message shown and the
   // previous file untouched, when that fails. A stale file of the same Keyset whose name
@@ -118,6 +129,7 @@ class KeysetFiles {
   std::filesystem::path PathOf(const Keyset& keyset) const;
 
  private:
+  KeysetReload Reload(const std::string& fileName);
   bool WriteKeysetFile(const Keyset& keyset);
   // Reads `bytes`, the content of `fileName`, into `keyset`; reports unreadable lines.
   void ReadInto(Keyset& keyset, const std::string& fileName, const std::string& bytes, KeysetSource source);
@@ -133,6 +145,7 @@ class KeysetFiles {
   const std::filesystem::path directory_;
   MessageService& messages_;
   FileSaver& saver_;
+  SmallFileReader& reader_;
   Report report_;
   Conflict conflict_;
   struct KnownContent {

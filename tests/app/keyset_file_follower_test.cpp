@@ -9,6 +9,7 @@
 #include "mapping/engine_context.h"
 #include "mapping/keyset_file.h"
 #include "os/fake/plain_file_saver.h"
+#include "os/fake/plain_small_file_reader.h"
 #include "os/fake/scripted_directory_watch.h"
 #include "support/midi_rig.h"
 
@@ -45,7 +46,8 @@ struct FollowerRig {
   EngineContext engine{4242};
   test::MidiRig midi;
   PlainFileSaver saver;
-  KeysetFiles files{engine.Mapper, dir.Path(), midi.messages, saver};
+  PlainSmallFileReader reader;
+  KeysetFiles files{engine.Mapper, dir.Path(), midi.messages, saver, reader};
   ScriptedDirectoryWatch* watch = nullptr;
   std::vector<std::string> said;
   std::vector<Keyset*> shown;

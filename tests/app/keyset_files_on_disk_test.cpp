@@ -20,6 +20,7 @@
 #include "os/fake/recording_messages.h"
 #include "os/linux/directory_watch.h"
 #include "os/linux/file_saver.h"
+#include "os/linux/small_file_reader.h"
 #include "support/case_names.h"
 
 namespace orvo {
@@ -65,8 +66,9 @@ TEST_P(KeysetCorpusTest, LoadThenSaveKeepsEveryByte) {
 
   RecordingMessages messages;
   LinuxFileSaver saver;
+  LinuxSmallFileReader reader;
   Mapper mapper;
-  KeysetFiles files(mapper, dir.Path(), messages, saver);
+  KeysetFiles files(mapper, dir.Path(), messages, saver, reader);
   std::vector<std::string> reports;
   files.SetReport([&](const std::string& line) { reports.push_back(line); });
   files.LoadAllKeysets();
@@ -179,11 +181,14 @@ TEST(DirectoryWatch, ReportsChangedFilesByName) {
   std::condition_variable arrived;
   std::vector<std::string> names;
   InotifyDirectoryWatch watch;
-  ASSERT_TRUE(watch.Start(dir.Path(), [&](const std::string& name) {
-    std::lock_guard lock(mutex);
-    names.push_back(name);
-    arrived.notify_all();
-  }));
+  ASSERT_TRUE(watch.Start(
+      dir.Path(),
+      [&](const std::string& name) {
+        std::lock_guard lock(mutex);
+        names.push_back(name);
+        arrived.notify_all();
+      },
+      {}));
   auto awaitName = [&](const std::string& name) {
     std::unique_lock lock(mutex);
     return arrived.wait_for(lock, std::chrono::seconds(1),
@@ -197,7 +202,7 @@ TEST(DirectoryWatch, ReportsChangedFilesByName) {
   fs::rename(dir.Path() / "SEQ.orvo", dir.Path() / "OLD.txt");
   EXPECT_TRUE(awaitName("OLD.txt"));
   watch.Stop();
-  EXPECT_FALSE(InotifyDirectoryWatch().Start(dir.Path() / "missing", [](const std::string&) {}));
+  EXPECT_FALSE(InotifyDirectoryWatch().Start(dir.Path() / "missing", [](const std::string&) {}, {}));
 }
 
 }  // namespace
