@@ -9,6 +9,8 @@
 #include <atomic>
 #include <chrono>
 #include <future>
+#include <mutex>
+#include <string>
 #include <thread>
 
 #include "os/fake/fake_bridge.h"
@@ -399,8 +401,16 @@ TEST(SerialLinkTest, QueuedFeedbackWaitsForTheLineAndTheLatestLampWins) {
   LinkRig rig;
   rig.link.QueueFeedback(kMute1On.data(), 3);  // no device: lost at once
   rig.ConnectWith("USB <-> Serial");
+  std::mutex toldMutex;
+  std::vector<std::string> told;
+  rig.link.SetTellDropped([&](const std::string& line) {
+    std::lock_guard lock(toldMutex);
+    told.push_back(line);
+  });
   const Bytes busy(4000, 0x00);  // about a second of the line
   ASSERT_TRUE(rig.link.WriteDevice(busy.data(), static_cast<uint32_t>(busy.size())));
+  const Bytes tooLong = Sysex(FeedbackQueue::kLongestMessage + 1);
+  rig.link.QueueFeedback(tooLong.data(), static_cast<uint32_t>(tooLong.size()));
   rig.link.QueueFeedback(kMute1On.data(), 3);
   rig.link.QueueFeedback(kRecordOn.data(), 3);
   for (int i = 0; i < 100; ++i) {
@@ -419,7 +429,17 @@ TEST(SerialLinkTest, QueuedFeedbackWaitsForTheLineAndTheLatestLampWins) {
   const auto totals = rig.link.FeedbackTotals();
   EXPECT_EQ(totals.queued, 2u);
   EXPECT_EQ(totals.replaced, 100u);
-  EXPECT_EQ(totals.dropped, 0u);
+  EXPECT_EQ(totals.dropped, 1u);
+  // The run of drops is told once, when the queue has run dry.
+  auto toldLines = [&] {
+    std::lock_guard lock(toldMutex);
+    return told;
+  };
+  for (auto until = std::chrono::steady_clock::now() + 10s; toldLines().empty();) {
+    ASSERT_LT(std::chrono::steady_clock::now(), until);
+    std::this_thread::sleep_for(10ms);
+  }
+  EXPECT_EQ(toldLines(), std::vector<std::string>{"Surface: 1 message from applications dropped, more than its queue holds"});
 }
 
 // Applications' long messages queued while the read thread echoes the Bank lamp and the

@@ -318,19 +318,6 @@ TEST(KeysetFiles, LoadsEveryKeysetFileOfAnyCase) {
   EXPECT_TRUE(f.messages.Texts().empty());
 }
 
-TEST(KeysetFiles, UnreadableFileShowsItsMessageAndTheOthersLoad) {
-  Files f;
-  f.dir.Write("GOOD.orvo", "1204:::0:0:0:good\n");
-  std::filesystem::create_directory(f.dir.Path() / "BROKEN.orvo");
-  std::filesystem::create_symlink(f.dir.Path() / "gone", f.dir.Path() / "DANGLING.orvo");
-  f.files.LoadAllKeysets();
-  EXPECT_EQ(f.messages.Texts(), (std::vector<std::string>(2, kReadFailedMessage)));
-  EXPECT_NE(f.mapper.Lookup("GOOD"), nullptr);
-  EXPECT_EQ(f.mapper.Lookup("BROKEN"), nullptr);
-  EXPECT_EQ(f.mapper.Lookup("DANGLING"), nullptr);
-  EXPECT_NE(f.mapper.DefaultKeyset(), nullptr);
-}
-
 TEST(KeysetFiles, LowerCaseDefaultBecomesDefaultAndIsSavedUpperCase) {
   Files f;
   f.dir.Write("default.orvo", "1224:::4:B1:0:Volume 1\r\n");
