@@ -35,6 +35,17 @@ void FeedbackWriter::Queue(const uint8_t* bytes, uint32_t count) {
   if (wake) wake_.notify_one();
 }
 
+void FeedbackWriter::CountDropped() {
+  bool wake = false;
+  {
+    std::lock_guard lock(mutex_);
+    ++counts_.dropped;
+    ++untoldFull_;
+    wake = queue_.Empty();
+  }
+  if (wake) wake_.notify_one();
+}
+
 void FeedbackWriter::SetTellDropped(std::function<void(const std::string&)> tell) {
   std::lock_guard lock(mutex_);
   tell_ = std::move(tell);

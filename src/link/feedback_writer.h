@@ -40,6 +40,9 @@ class FeedbackWriter {
 
   // Any thread; never waits for the line (only for the queue's short lock).
   void Queue(const uint8_t* bytes, uint32_t count);
+  // A message dropped before it reached the queue: counted and told as if the queue
+  // had been full.
+  void CountDropped();
   // Drops everything queued (the device went).
   void Clear();
   // Where a run of drops is told: called on the writer thread with one line; it must

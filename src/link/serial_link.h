@@ -77,6 +77,7 @@ class SerialLink : public DeviceWriter {
   // Queued for the feedback writer, which writes it as above at the line's pace; dropped
   // at once while no device is open, and dropped from the queue when the device goes.
   void QueueFeedback(const uint8_t* bytes, uint32_t count) override;
+  void DropFeedback() override { feedback_.CountDropped(); }
   // When the line will have sent everything written so far (or now, if it has).
   std::chrono::steady_clock::time_point LineFreeAt() const;
   FeedbackWriter::Counts FeedbackTotals() const { return feedback_.Totals(); }
