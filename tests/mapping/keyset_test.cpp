@@ -176,9 +176,13 @@ TEST(Keyset, ReadAgainSwapsAllMappingsAtOnceAndFreesTheOldTable) {
   EXPECT_EQ(mixed.load(), 0);
   EXPECT_EQ(keyset.LookupMapping(1204)->DataA.load(), 2000 % 256);
   EXPECT_EQ(keyset.DeviceMode.load(), 2000);
+  // With the reader gone, the next reload frees every table replaced.
+  Keyset again("SEQ");
+  fill(again, 2000 % 256);
+  keyset.TakeContentOf(again);
+  EXPECT_EQ(keyset.RetiredTables(), 0u);
 
-  // A reader inside keeps what it holds through any number of reloads; once it has left,
-  // the next reload frees every table replaced.
+  // A reader inside keeps what it holds through any number of reloads.
   {
     const Keyset::MappingReader held(keyset);
     for (int version = 1; version <= 5; ++version) {
