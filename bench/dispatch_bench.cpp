@@ -2,6 +2,8 @@
 // only count; and loading and saving a settings directory of 100 full Keyset files.
 #include <benchmark/benchmark.h>
 
+#include <fstream>
+
 #include <filesystem>
 #include <random>
 #include <span>
@@ -130,6 +132,33 @@ void BM_LoadAllKeysets(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * kKeysetFiles);
 }
 BENCHMARK(BM_LoadAllKeysets)->Unit(benchmark::kMillisecond);
+
+// The main thread's time for the worst file it reads while running: a Keyset file at the
+// size cap, every line a mapping (all but the first of each control kept as written and
+// reported), read again as changed.
+void BM_ReloadKeysetFileAtTheCap(benchmark::State& state) {
+  SettingsDir dir;
+  std::string text;
+  for (int round = 0; text.size() < kKeysetFileLimit - 200; ++round)
+    for (const ControlDescriptor& row : kControls) {
+      text += std::to_string(row.id) + ":32:3735552:4:B1:0:label " + std::to_string(round) + "\r\n";
+      if (text.size() >= kKeysetFileLimit - 200) break;
+    }
+  SilentMessages messages;
+  PlainFileSaver saver;
+  PlainSmallFileReader reader;
+  Mapper mapper;
+  KeysetFiles files(mapper, dir.path, messages, saver, reader);
+  files.SetReport([](const std::string&) {});
+  int round = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    std::ofstream(dir.path / "SEQ.orvo", std::ios::binary) << text << "DeviceMode:" << (++round % 2 + 1) << "\r\n";
+    state.ResumeTiming();
+    benchmark::DoNotOptimize(files.ReloadKeysetFile("SEQ.orvo").kind);
+  }
+}
+BENCHMARK(BM_ReloadKeysetFileAtTheCap)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace orvo
