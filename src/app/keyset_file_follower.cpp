@@ -9,11 +9,14 @@ namespace orvo {
 
 KeysetFileFollower::KeysetFileFollower(KeysetFollowerServices services, std::unique_ptr<DirectoryWatch> watch)
     : services_(std::move(services)), watch_(std::move(watch)) {
-  // Watch thread: only hands the name to the main thread.
+  // Watch thread: reads the changed file, then hands it to the main thread.
   std::weak_ptr<KeysetFileFollower*> weak = self_;
   auto changed = [this, weak](const std::string& fileName) {
-    services_.MainThread.Post([weak, fileName] {
-      if (auto self = weak.lock()) (*self)->TakeUp(fileName);
+    // Read and parsed here, so that the main thread only puts the result in force.
+    auto prepared = std::make_shared<PreparedReload>(services_.Files.PrepareReload(fileName));
+    if (prepared->step == PreparedReload::Step::kNothing) return;
+    services_.MainThread.Post([weak, prepared] {
+      if (auto self = weak.lock()) (*self)->TakeUp(*prepared);
     });
   };
   auto presence = [this, weak](bool present) {
@@ -35,7 +38,13 @@ void KeysetFileFollower::SayPresence(bool present) {
 }
 
 void KeysetFileFollower::TakeUp(const std::string& fileName) {
-  const KeysetReload reload = services_.Files.ReloadKeysetFile(fileName);
+  PreparedReload prepared = services_.Files.PrepareReload(fileName);
+  TakeUp(prepared);
+}
+
+void KeysetFileFollower::TakeUp(PreparedReload& prepared) {
+  const std::string& fileName = prepared.fileName;
+  const KeysetReload reload = services_.Files.ApplyReload(prepared);
   Keyset* keyset = reload.keyset;
   switch (reload.kind) {
     case KeysetReload::Kind::kNone: return;

@@ -20,6 +20,7 @@ struct EngineContext;
 class KeysetFiles;
 class MidiPorts;
 class Keyset;
+struct PreparedReload;
 
 struct KeysetFollowerServices {
   KeysetFiles& Files;
@@ -40,6 +41,8 @@ class KeysetFileFollower {
 
   // Main thread: reads `fileName` again and does what its change asks.
   void TakeUp(const std::string& fileName);
+  // Main thread: the same for a file read and parsed already.
+  void TakeUp(PreparedReload& prepared);
   // Main thread: says that the settings directory went or came back.
   void SayPresence(bool present);
 

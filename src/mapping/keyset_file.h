@@ -21,6 +21,7 @@
 #include <functional>
 #include <istream>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -90,6 +91,18 @@ struct KeysetReload {
   std::string refusal;
 };
 
+// A changed file of the directory, read and parsed off the main thread (see
+// KeysetFiles::PrepareReload), waiting to be put in force on the main thread.
+struct PreparedReload {
+  enum class Step { kNothing, kRefused, kGone, kRead };
+  Step step = Step::kNothing;
+  std::string fileName, name, ownName;  // as changed; the Keyset's name and own file name
+  std::string refusal;                  // kRefused: the line that says why
+  std::size_t fileHash = 0, formattedHash = 0;
+  std::unique_ptr<Keyset> read;  // kRead: what the file holds
+  std::string unreadLine;        // kRead: the lines not understood, or empty
+};
+
 // The Keyset files of one settings directory. Loading runs on the main thread at start,
 // reading a file that changed on the main thread while running; saving on the editor's
 // (GUI) thread.
@@ -118,6 +131,11 @@ class KeysetFiles {
   // Reads a file of the directory that changed while the program runs (main thread).
   // Never throws: a file that cannot be held in memory is refused.
   KeysetReload ReloadKeysetFile(const std::string& fileName);
+  // The same in two halves, so that the main thread never waits for a read or a parse:
+  // PrepareReload reads and parses on any thread, touching no Keyset; ApplyReload puts
+  // the result in force on the main thread. Neither throws.
+  PreparedReload PrepareReload(const std::string& fileName) const;
+  KeysetReload ApplyReload(PreparedReload& prepared);
   // Writes the Keyset's file; false, with the write failure message shown and the
   // previous file untouched, when that fails. A stale file of the same Keyset whose name
   // differs only in letter case is removed afterwards, so it is not loaded again.
@@ -129,14 +147,15 @@ class KeysetFiles {
   std::filesystem::path PathOf(const Keyset& keyset) const;
 
  private:
-  KeysetReload Reload(const std::string& fileName);
+  PreparedReload Prepare(const std::string& fileName) const;
+  KeysetReload Apply(PreparedReload& prepared);
   bool WriteKeysetFile(const Keyset& keyset);
   // Reads `bytes`, the content of `fileName`, into `keyset`; reports unreadable lines.
   void ReadInto(Keyset& keyset, const std::string& fileName, const std::string& bytes, KeysetSource source);
   // The content each Keyset's own file had when last read or saved here, and the text the
   // Keyset made then, as hashes.
   void RememberContent(const std::string& ownName, std::string_view bytes, const Keyset& keyset);
-  bool IsKnownContent(const std::string& ownName, std::string_view bytes) const;
+  bool IsKnownContent(const std::string& ownName, std::size_t fileHash) const;
   bool ForgetContent(const std::string& ownName);
   // Removes the files whose names differ from a saved Keyset's file in letter case only.
   void RemoveOtherCasings(const std::vector<std::string>& savedNames);

@@ -7,7 +7,8 @@
 // directory is reported. The directory itself removed or renamed away is told once, and
 // when a directory appears under its name again it is followed again, told once, and
 // every file in it is reported. Started and stopped on the main thread; the callbacks run
-// on the watch's own thread and must only post work to the main thread.
+// on the watch's own thread, which they may keep busy (reading the file) but never on
+// the main thread's behalf: what touches shared state is posted to the main thread.
 #include <filesystem>
 #include <functional>
 #include <string>
