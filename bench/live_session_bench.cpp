@@ -8,6 +8,8 @@
 //     and a 300 MB file appear in the settings directory: whether the driver lives and
 //     says what it refused, and how long until a rule changed on disk afterwards is in
 //     force.
+// ORVO_BENCH_DRIVER names another build of the driver to measure in its place (an older
+// one, side by side).
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -48,10 +50,15 @@ long ResidentKb(pid_t pid) {
   return -1;
 }
 
+const char* DriverBinary() {
+  const char* other = std::getenv("ORVO_BENCH_DRIVER");
+  return other && *other ? other : ORVO_BINARY;
+}
+
 struct Driver {
   explicit Driver(const test::TempDir& settings, std::vector<std::string> extra = {})
       : surface((runtime.Path() / "surface").string()),
-        process(ORVO_BINARY, Arguments(settings, std::move(extra)), {"XDG_RUNTIME_DIR=" + runtime.Path().string()}) {}
+        process(DriverBinary(), Arguments(settings, std::move(extra)), {"XDG_RUNTIME_DIR=" + runtime.Path().string()}) {}
   std::vector<std::string> Arguments(const test::TempDir& settings, std::vector<std::string> extra) {
     chmod(runtime.Path().c_str(), 0700);
     std::vector<std::string> args{"--headless", "--device", (runtime.Path() / "surface").string(), "--settings-dir",
