@@ -1,5 +1,7 @@
 #include "app/keyset_file_follower.h"
 
+#include <new>
+
 #include "mapping/engine_context.h"
 #include "mapping/keyset_file.h"
 #include "midi/midi_ports.h"
@@ -13,11 +15,15 @@ KeysetFileFollower::KeysetFileFollower(KeysetFollowerServices services, std::uni
   std::weak_ptr<KeysetFileFollower*> weak = self_;
   auto changed = [this, weak](const std::string& fileName) {
     // Read and parsed here, so that the main thread only puts the result in force.
-    auto prepared = std::make_shared<PreparedReload>(services_.Files.PrepareReload(fileName));
-    if (prepared->step == PreparedReload::Step::kNothing) return;
-    services_.MainThread.Post([weak, prepared] {
-      if (auto self = weak.lock()) (*self)->TakeUp(*prepared);
-    });
+    try {
+      auto prepared = std::make_shared<PreparedReload>(services_.Files.PrepareReload(fileName));
+      if (prepared->step == PreparedReload::Step::kNothing) return;
+      services_.MainThread.Post([weak, prepared] {
+        if (auto self = weak.lock()) (*self)->TakeUp(*prepared);
+      });
+    } catch (const std::bad_alloc&) {
+      // Not even the refusal fits in memory: the next change of the file is taken up.
+    }
   };
   auto presence = [this, weak](bool present) {
     services_.MainThread.Post([weak, present] {

@@ -283,6 +283,15 @@ void KeysetFiles::LoadAllKeysets() {
 }
 
 bool KeysetFiles::LoadKeysetFile(const std::string& fileName) {
+  try {
+    return Load(fileName);
+  } catch (const std::bad_alloc&) {
+    if (report_) report_(fileName + " not read: not enough memory");
+    return false;
+  }
+}
+
+bool KeysetFiles::Load(const std::string& fileName) {
   if (fileName.size() <= kKeysetFileExtension.size()) return false;
   const SmallFile file = reader_.Read(directory_ / fileName, kKeysetFileLimit);
   if (file.status == SmallFile::Status::kNotRegular || file.status == SmallFile::Status::kTooLarge) {

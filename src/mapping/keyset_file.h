@@ -147,6 +147,7 @@ class KeysetFiles {
   std::filesystem::path PathOf(const Keyset& keyset) const;
 
  private:
+  bool Load(const std::string& fileName);
   PreparedReload Prepare(const std::string& fileName) const;
   KeysetReload Apply(PreparedReload& prepared);
   bool WriteKeysetFile(const Keyset& keyset);
