@@ -9,7 +9,8 @@
 //     says what it refused, and how long until a rule changed on disk afterwards is in
 //     force.
 // ORVO_BENCH_DRIVER names another build of the driver to measure in its place (an older
-// one, side by side).
+// one, side by side); ORVO_BENCH_DUMP=1 prints what the surface received and the driver's
+// lines.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <sys/stat.h>
