@@ -2,6 +2,8 @@
 // only count; and loading and saving a settings directory of 100 full Keyset files.
 #include <benchmark/benchmark.h>
 
+#include <fstream>
+
 #include <filesystem>
 #include <random>
 #include <span>
@@ -13,6 +15,7 @@
 #include "mapping/keyset_file.h"
 #include "os/fake/counting_sinks.h"
 #include "os/fake/plain_file_saver.h"
+#include "os/fake/plain_small_file_reader.h"
 #include "protocol/message_decoder.h"
 
 namespace orvo {
@@ -100,7 +103,8 @@ void BM_SaveAllKeysets(benchmark::State& state) {
   MakeKeysets(mapper);
   SilentMessages messages;
   PlainFileSaver saver;
-  KeysetFiles files(mapper, dir.path, messages, saver);
+  PlainSmallFileReader reader;
+  KeysetFiles files(mapper, dir.path, messages, saver, reader);
   for (auto _ : state) files.SaveAllKeysets();
   state.SetItemsProcessed(state.iterations() * kKeysetFiles);
 }
@@ -113,19 +117,58 @@ void BM_LoadAllKeysets(benchmark::State& state) {
     MakeKeysets(mapper);
     SilentMessages messages;
     PlainFileSaver saver;
-    KeysetFiles(mapper, dir.path, messages, saver).SaveAllKeysets();
+    PlainSmallFileReader reader;
+    KeysetFiles(mapper, dir.path, messages, saver, reader).SaveAllKeysets();
   }
   SilentMessages messages;
   PlainFileSaver saver;
+  PlainSmallFileReader reader;
   for (auto _ : state) {
     Mapper mapper;
-    KeysetFiles files(mapper, dir.path, messages, saver);
+    KeysetFiles files(mapper, dir.path, messages, saver, reader);
     files.LoadAllKeysets();
     benchmark::DoNotOptimize(mapper.Count());
   }
   state.SetItemsProcessed(state.iterations() * kKeysetFiles);
 }
 BENCHMARK(BM_LoadAllKeysets)->Unit(benchmark::kMillisecond);
+
+// The worst file read while running: a Keyset file at the size cap, every line a mapping
+// (all but the first of each control kept as written and reported), read again as
+// changed. Argument 0: read, parsed and put in force at once; 1: only the main thread's
+// part (what the watch thread prepared is put in force).
+void BM_ReloadKeysetFileAtTheCap(benchmark::State& state) {
+  SettingsDir dir;
+  std::string text;
+  for (int round = 0; text.size() < kKeysetFileLimit - 200; ++round)
+    for (const ControlDescriptor& row : kControls) {
+      text += std::to_string(row.id) + ":32:3735552:4:B1:0:label " + std::to_string(round) + "\r\n";
+      if (text.size() >= kKeysetFileLimit - 200) break;
+    }
+  SilentMessages messages;
+  PlainFileSaver saver;
+  PlainSmallFileReader reader;
+  Mapper mapper;
+  KeysetFiles files(mapper, dir.path, messages, saver, reader);
+  files.SetReport([](const std::string&) {});
+  int round = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    std::ofstream(dir.path / "SEQ.orvo", std::ios::binary) << text << "DeviceMode:" << (++round % 2 + 1) << "\r\n";
+    if (state.range(0) == 0) {
+      state.ResumeTiming();
+      benchmark::DoNotOptimize(files.ReloadKeysetFile("SEQ.orvo").kind);
+    } else {
+      PreparedReload prepared = files.PrepareReload("SEQ.orvo");
+      state.ResumeTiming();
+      benchmark::DoNotOptimize(files.ApplyReload(prepared).kind);
+      state.PauseTiming();
+      prepared = PreparedReload();  // what the main thread no longer holds goes with the task
+      state.ResumeTiming();
+    }
+  }
+}
+BENCHMARK(BM_ReloadKeysetFileAtTheCap)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace orvo

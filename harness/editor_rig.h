@@ -14,6 +14,7 @@
 #include "mapping/engine_context.h"
 #include "mapping/keyset_file.h"
 #include "os/fake/plain_file_saver.h"
+#include "os/fake/plain_small_file_reader.h"
 #include "os/fake/recording_device.h"
 #include "os/fake/recording_messages.h"
 
@@ -54,7 +55,8 @@ struct EditorRig {
   RecordingDevice device;
   RecordingMessages messages;
   PlainFileSaver saver;
-  KeysetFiles files{engine.Mapper, dir.Path(), messages, saver};
+  PlainSmallFileReader reader;
+  KeysetFiles files{engine.Mapper, dir.Path(), messages, saver, reader};
   QString chosenApplication;  // what "&New Keyset"'s file dialog answers; empty: cancelled
   std::unique_ptr<EditorDialog> dialog;
 };

@@ -27,6 +27,7 @@
 #include "midi/midi_ports.h"
 #include "os/linux/directory_watch.h"
 #include "os/linux/file_saver.h"
+#include "os/linux/small_file_reader.h"
 #include "os/linux/hotplug.h"
 #include "os/linux/midi.h"
 #include "os/linux/serial.h"
@@ -82,7 +83,8 @@ bool Application::Start() {
   // The Keysets.
   engine_ = std::make_unique<EngineContext>(static_cast<uint32_t>(getpid()));
   saver_ = std::make_unique<LinuxFileSaver>();
-  files_ = std::make_unique<KeysetFiles>(engine_->Mapper, settingsDirectory_, *messages_, *saver_);
+  fileReader_ = std::make_unique<LinuxSmallFileReader>();
+  files_ = std::make_unique<KeysetFiles>(engine_->Mapper, settingsDirectory_, *messages_, *saver_, *fileReader_);
   files_->SetReport([](const std::string& line) { Say(line); });
   files_->LoadAllKeysets();
   // A signal while a box of the loading stood: end here, as if before the event loop.
@@ -95,6 +97,14 @@ bool Application::Start() {
 
   link_ = std::make_unique<SerialLink>(*bridge_, engine_->Protocol, unitConnection_, *this, *messages_);
   link_->SettleOffThread(*this);  // the tray and the editor stay live while a bridge settles
+  // A run of messages to the surface dropped, from the feedback writer's thread: told like
+  // the MIDI drops.
+  link_->SetTellDropped([this](const std::string& line) {
+    Post([this, line] {
+      terminal_ ? terminal_->Say(line) : Say(line);
+      if (editor_) editor_->SayInMonitor(line);
+    });
+  });
   if (!options_.headless) {
     EditorServices services{*engine_, *link_, *files_, *messages_};
     services.midi = midi_.get();

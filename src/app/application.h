@@ -26,6 +26,7 @@ class EditorSession;
 class FocusFinder;
 class GuiThreadCalls;
 class FileSaver;
+class SmallFileReader;
 class KeysetFiles;
 class KeysetFileFollower;
 class MessageDecoder;
@@ -93,6 +94,7 @@ class Application : public QObject, public LinkHooks, public MainThreadPoster {
   std::unique_ptr<TrayWindow> tray_;
   std::unique_ptr<EngineContext> engine_;
   std::unique_ptr<FileSaver> saver_;
+  std::unique_ptr<SmallFileReader> fileReader_;
   std::unique_ptr<KeysetFiles> files_;
   ManualResetEvent unitConnection_;
   std::unique_ptr<SimulatedSurfaceSession> simulation_;

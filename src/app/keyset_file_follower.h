@@ -3,7 +3,9 @@
 // changed by anyone but the driver itself (an editor, a copy, a checkout) is read again at
 // once; the Keyset's ports are reopened when they changed and its mode is put in force
 // when it is the active Keyset. A new file adds a Keyset; a removed file leaves its
-// Keyset in memory until the next start. Main thread, but for the watch's own callback.
+// Keyset in memory until the next start. A file that is no regular file or too large is
+// refused with one line; the settings directory going and coming back is said once each.
+// Main thread, but for the watch's own callbacks.
 #include <functional>
 #include <memory>
 #include <string>
@@ -18,6 +20,7 @@ struct EngineContext;
 class KeysetFiles;
 class MidiPorts;
 class Keyset;
+struct PreparedReload;
 
 struct KeysetFollowerServices {
   KeysetFiles& Files;
@@ -38,6 +41,10 @@ class KeysetFileFollower {
 
   // Main thread: reads `fileName` again and does what its change asks.
   void TakeUp(const std::string& fileName);
+  // Main thread: the same for a file read and parsed already.
+  void TakeUp(PreparedReload& prepared);
+  // Main thread: says that the settings directory went or came back.
+  void SayPresence(bool present);
 
  private:
   KeysetFollowerServices services_;

@@ -5,6 +5,7 @@
 #include "mapping/keyset.h"
 #include "mapping/keyset_file.h"
 #include "os/linux/file_saver.h"
+#include "os/linux/small_file_reader.h"
 #include "mapping/keyset_listing.h"
 #include "protocol/device_modes.h"
 
@@ -34,7 +35,8 @@ int ListKeysets(const Options& options) {
   QtMessageService messages(nullptr);  // to standard error
   Mapper mapper;
   LinuxFileSaver saver;  // never used: listing saves nothing
-  KeysetFiles files(mapper, directory, messages, saver);
+  LinuxSmallFileReader reader;
+  KeysetFiles files(mapper, directory, messages, saver, reader);
   files.SetReport([](const std::string& line) { std::fprintf(stderr, "orvo: %s\n", line.c_str()); });
   files.LoadAllKeysets();
   std::printf("Keyset files in %s\n\n", directory.c_str());

@@ -53,17 +53,19 @@ FeedbackQueue::Pushed FeedbackQueue::Push(const uint8_t* bytes, uint32_t count) 
     std::copy_n(bytes, 3, entry.bytes.begin());
     entry.count = 3;
     entry.lamp = static_cast<int8_t>(lamp);
+    entry.more = false;
     Append(queued);
     return Pushed::kQueued;
   }
   const uint32_t pieces = (count + kPieceSize - 1) / kPieceSize;
-  if (used_ + pieces + kLampMessageCount > kCapacity) return Pushed::kDropped;
+  if (count > kLongestMessage || used_ + pieces + kLampMessageCount > kCapacity) return Pushed::kDropped;
   for (uint32_t done = 0; done < count; done += kPieceSize) {
     const uint16_t at = Allocate();
     Entry& entry = entries_[at];
     entry.count = static_cast<uint8_t>(std::min(kPieceSize, count - done));
     std::copy_n(bytes + done, entry.count, entry.bytes.begin());
     entry.lamp = -1;
+    entry.more = done + entry.count < count;
     Append(at);
   }
   // Short messages of other addresses keep their place without holding lamps back; no
@@ -74,18 +76,21 @@ FeedbackQueue::Pushed FeedbackQueue::Push(const uint8_t* bytes, uint32_t count) 
   return Pushed::kQueued;
 }
 
-uint32_t FeedbackQueue::Pop(std::span<uint8_t, kPieceSize> out) {
-  if (head_ == kNone) return 0;
-  const uint16_t at = head_;
-  Entry& entry = entries_[at];
-  Unlink(at);
-  if (entry.lamp >= 0 && lampEntry_[static_cast<std::size_t>(entry.lamp)] == at)
-    lampEntry_[static_cast<std::size_t>(entry.lamp)] = kNone;
-  std::copy_n(entry.bytes.begin(), entry.count, out.begin());
-  const uint32_t count = entry.count;
-  entry.next = free_;
-  free_ = at;
-  --used_;
+uint32_t FeedbackQueue::Pop(std::span<uint8_t, kLongestMessage> out) {
+  uint32_t count = 0;
+  for (bool more = head_ != kNone; more;) {
+    const uint16_t at = head_;
+    Entry& entry = entries_[at];
+    Unlink(at);
+    if (entry.lamp >= 0 && lampEntry_[static_cast<std::size_t>(entry.lamp)] == at)
+      lampEntry_[static_cast<std::size_t>(entry.lamp)] = kNone;
+    std::copy_n(entry.bytes.begin(), entry.count, out.begin() + count);
+    count += entry.count;
+    more = entry.more;
+    entry.next = free_;
+    free_ = at;
+    --used_;
+  }
   return count;
 }
 

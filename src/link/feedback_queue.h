@@ -5,7 +5,8 @@
 // surface gets its latest value; what goes out is always in the order it came. A long
 // message (system exclusive, mode messages among them) is never passed: lamps queued
 // before it are not replaced by those after it. Nothing but lamp messages is ever
-// replaced. Not thread-safe: the owner locks.
+// replaced. A long message is kept in pieces but always comes out whole. Not thread-safe:
+// the owner locks.
 #include <array>
 #include <cstdint>
 #include <span>
@@ -19,6 +20,8 @@ class FeedbackQueue {
   // Longest piece kept as one entry; a longer message takes several, in order.
   static constexpr uint32_t kPieceSize = 16;
   static constexpr uint16_t kCapacity = 1024;
+  // The longest message the queue takes: what fits beside room for every lamp.
+  static constexpr uint32_t kLongestMessage = (kCapacity - kLampMessageCount) * kPieceSize;
 
   FeedbackQueue();
 
@@ -26,8 +29,9 @@ class FeedbackQueue {
   // Adds one message. kDropped when it does not fit whole: other messages leave room for
   // every lamp, so a lamp is dropped only when lamps behind long messages fill it too.
   Pushed Push(const uint8_t* bytes, uint32_t count);
-  // Copies the front entry into `out` and removes it; its length, 0 when empty.
-  uint32_t Pop(std::span<uint8_t, kPieceSize> out);
+  // Copies the front message, all its pieces, into `out` and removes it; its length, 0
+  // when empty.
+  uint32_t Pop(std::span<uint8_t, kLongestMessage> out);
   void Clear();
 
   bool Empty() const { return head_ == kNone; }
@@ -39,6 +43,7 @@ class FeedbackQueue {
     std::array<uint8_t, kPieceSize> bytes;
     uint8_t count;
     int8_t lamp;  // lamp slot, or -1
+    bool more;    // another piece of the same message follows
     uint16_t prev, next;
   };
   uint16_t Allocate();

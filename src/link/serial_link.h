@@ -9,8 +9,10 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 
 #include "link/device_link.h"
@@ -63,7 +65,9 @@ class SerialLink : public DeviceWriter {
   // still settling is closed too. At exit, main thread.
   void CloseDevice();
 
-  // DeviceWriter. Any thread; one message at a time, written whole or not at all: a
+  // DeviceWriter: the one path by which anything reaches the surface (the feedback
+  // writer's messages, the Bank and Shift echo, a mode message and its lamp burst, the
+  // editor's writes). Any thread; one message at a time, written whole or not at all: a
   // message the line takes none of within the write time-out is dropped; one it has
   // begun to take is finished before the next writer goes on, unless the line then
   // stalls for kStallLimit writes in a row, when the transmit side is purged so that no
@@ -73,9 +77,12 @@ class SerialLink : public DeviceWriter {
   // Queued for the feedback writer, which writes it as above at the line's pace; dropped
   // at once while no device is open, and dropped from the queue when the device goes.
   void QueueFeedback(const uint8_t* bytes, uint32_t count) override;
+  void DropFeedback() override { feedback_.CountDropped(); }
   // When the line will have sent everything written so far (or now, if it has).
   std::chrono::steady_clock::time_point LineFreeAt() const;
   FeedbackWriter::Counts FeedbackTotals() const { return feedback_.Totals(); }
+  // Where runs of dropped feedback are told (see FeedbackWriter). Before the first device.
+  void SetTellDropped(std::function<void(const std::string&)> tell) { feedback_.SetTellDropped(std::move(tell)); }
 
   DeviceLink& Link() { return link_; }
   Bridge& BridgeLibrary() { return bridge_; }

@@ -103,7 +103,8 @@ DispatchResult Dispatch::Handle(const ControlDescriptor* row, uint32_t message, 
     return DispatchResult::kTaken;
   }
 
-  const ControlMapping* mapping = keyset->LookupMapping(id);
+  const Keyset::MappingReader mappings(*keyset);  // the table stays while this pass uses it
+  const ControlMapping* mapping = mappings.Find(id);
   uint32_t sent = message;
   if (mapping) {
     report.outcome = DispatchOutcome::kMapped;

@@ -27,15 +27,35 @@ std::string UpperCased(std::string_view name) {
 void Keyset::TakeContentOf(Keyset& read) {
   {
     std::scoped_lock lock(tablesMutex_, read.tablesMutex_);
-    std::unique_ptr<MappingTable> table = std::exchange(read.tables_.back(), std::make_unique<MappingTable>());
-    read.current_.store(read.tables_.back().get(), std::memory_order_release);
-    current_.store(table.get(), std::memory_order_release);
-    tables_.push_back(std::move(table));
+    auto fresh = std::make_unique<MappingTable>();  // before anything changes: may throw
+    retired_.reserve(retired_.size() + 1);
+    std::unique_ptr<MappingTable> table = std::exchange(read.table_, std::move(fresh));
+    read.current_.store(read.table_.get(), std::memory_order_release);
+    retired_.push_back(std::exchange(table_, std::move(table)));
+    current_.store(table_.get(), std::memory_order_seq_cst);
+    FreeUnreadTables();
   }
   MidiInPort.Set(read.MidiInPort.Get());
   MidiOutPort.Set(read.MidiOutPort.Get());
   DeviceMode.store(read.DeviceMode.load());
   FileLines.TakeFrom(read.FileLines);
+}
+
+void Keyset::FreeUnreadTables() {
+  const uint32_t now = epoch_.load(std::memory_order_seq_cst);
+  if (readers_[now ^ 1].load(std::memory_order_seq_cst) != 0) return;  // some came in before the last flip
+  draining_.clear();
+  if (retired_.empty()) return;
+  // A reader that counts itself after the flip finds the table in force now.
+  draining_ = std::move(retired_);
+  retired_.clear();
+  epoch_.store(now ^ 1, std::memory_order_seq_cst);
+  if (readers_[now].load(std::memory_order_seq_cst) == 0) draining_.clear();
+}
+
+std::size_t Keyset::RetiredTables() const {
+  std::lock_guard lock(tablesMutex_);
+  return retired_.size() + draining_.size();
 }
 
 Keyset* Mapper::FindOrCreate(std::string_view name, bool create) {

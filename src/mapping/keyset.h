@@ -6,8 +6,10 @@
 // Threads: the editor (GUI thread) adds Keysets and mappings and edits their fields while
 // the focus finder, the read thread (dispatch) and the MIDI threads read them. Lookups
 // take no lock (see BucketTable); every field that changes after creation is an atomic or
-// a SharedText. Nothing is ever removed before the Mapper is destroyed at exit: a Keyset
-// read again from its file puts a new mapping table in force and keeps the old one.
+// a SharedText. Keysets live until the Mapper is destroyed at exit. A Keyset read again
+// from its file puts a new mapping table in force; the old one is freed once no reader
+// can still be using it (readers off the main thread hold a MappingReader).
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -83,7 +85,41 @@ class Keyset {
   KeptFileLines FileLines;  // what its file holds beyond the fields above
   LampMemory Lamps;         // what its application last wrote to the surface's lamps
 
-  // The mapping of `id`, or nullptr. Any thread, no lock.
+  // The mappings in force, held for as long as the reader lives: a table replaced
+  // meanwhile is not freed before it is gone, so a reader sees the old table or the new
+  // one, never a mix and never a freed one. Any thread; takes no lock, never allocates.
+  class MappingReader {
+   public:
+    explicit MappingReader(const Keyset& keyset) : keyset_(keyset) {
+      // Counted under the epoch it saw still in force after counting, so that a writer
+      // that flipped the epoch meanwhile never misses it.
+      for (;;) {
+        epoch_ = keyset_.epoch_.load(std::memory_order_seq_cst);
+        keyset_.readers_[epoch_].fetch_add(1, std::memory_order_seq_cst);
+        if (keyset_.epoch_.load(std::memory_order_seq_cst) == epoch_) break;
+        keyset_.readers_[epoch_].fetch_sub(1, std::memory_order_release);
+      }
+      table_ = keyset_.current_.load(std::memory_order_seq_cst);
+    }
+    ~MappingReader() { keyset_.readers_[epoch_].fetch_sub(1, std::memory_order_release); }
+    MappingReader(const MappingReader&) = delete;
+    MappingReader& operator=(const MappingReader&) = delete;
+
+    ControlMapping* Find(orvo::ControlId id) const { return table_->Find(id); }
+    template <class F>
+    void ForEach(F&& f) const {
+      table_->ForEach(std::forward<F>(f));
+    }
+
+   private:
+    const Keyset& keyset_;
+    uint32_t epoch_ = 0;
+    const BucketTable<orvo::ControlId, ControlMapping, ControlIdBucket>* table_ = nullptr;
+  };
+
+  // The mapping of `id`, or nullptr. The main thread (which reads files again, so the
+  // mapping stays valid until it returns to its loop), or a thread the Keyset is not read
+  // again on; other threads use a MappingReader.
   ControlMapping* LookupMapping(orvo::ControlId id) const { return Mappings().Find(id); }
   // Enters `mapping` under its ControlId unless the control has one already; returns the
   // mapping in force for the control.
@@ -101,23 +137,31 @@ class Keyset {
 
   // Puts the mappings, ports, mode and file lines of `read` (a Keyset just read from this
   // Keyset's file) in force in one step: a lookup finds either every old mapping or every
-  // new one. The old mappings stay alive until exit, so that a reader still holding one
-  // is safe. Main thread.
+  // new one. The old table is freed as soon as no MappingReader can hold it, at the
+  // latest at a later call once the readers inside now have left, so memory stays
+  // bounded however often a file changes. Main thread.
   void TakeContentOf(Keyset& read);
+  // Tables replaced and not yet freed (readers were inside when they were replaced).
+  std::size_t RetiredTables() const;
 
  private:
   using MappingTable = BucketTable<orvo::ControlId, ControlMapping, ControlIdBucket>;
   MappingTable& Mappings() const { return *current_.load(std::memory_order_acquire); }
 
-  std::mutex tablesMutex_;
-  std::vector<std::unique_ptr<MappingTable>> tables_ = MakeFirstTable();  // every table, the current last
-  std::atomic<MappingTable*> current_{tables_.back().get()};
+  mutable std::mutex tablesMutex_;
+  std::unique_ptr<MappingTable> table_ = std::make_unique<MappingTable>();  // the one in force
+  std::atomic<MappingTable*> current_{table_.get()};
+  // Frees what no reader can hold any more; flips the epoch when the one before has
+  // drained. tablesMutex_ held.
+  void FreeUnreadTables();
 
-  static std::vector<std::unique_ptr<MappingTable>> MakeFirstTable() {
-    std::vector<std::unique_ptr<MappingTable>> tables;
-    tables.push_back(std::make_unique<MappingTable>());
-    return tables;
-  }
+  // Readers count themselves under the epoch in force when they came in. A table
+  // replaced before a flip is held only by readers of the epoch before it: once their
+  // count is 0 it is freed.
+  std::vector<std::unique_ptr<MappingTable>> retired_;   // replaced since the last flip
+  std::vector<std::unique_ptr<MappingTable>> draining_;  // replaced before it
+  mutable std::atomic<uint32_t> epoch_{0};
+  mutable std::array<std::atomic<uint32_t>, 2> readers_{};
 };
 
 // FNV-1a: spreads application names over the buckets.

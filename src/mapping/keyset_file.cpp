@@ -4,10 +4,10 @@
 #include <array>
 #include <bitset>
 #include <cstdio>
-#include <fstream>
 #include <limits>
 #include <map>
 #include <memory>
+#include <new>
 #include <optional>
 #include <sstream>
 #include <vector>
@@ -125,17 +125,6 @@ std::unique_ptr<ControlMapping> ParseMappingLine(std::string_view line) {
   return mapping;
 }
 
-// The bytes of a file; nothing when it cannot be read (missing, a directory, no access).
-std::optional<std::string> ReadWholeFile(const fs::path& path) {
-  std::error_code ec;
-  if (fs::is_directory(path, ec)) return std::nullopt;
-  std::ifstream in(path, std::ios::binary);
-  if (!in.is_open()) return std::nullopt;
-  std::string bytes(std::istreambuf_iterator<char>(in), {});
-  if (in.bad()) return std::nullopt;
-  return bytes;
-}
-
 bool EndsWithKeysetExtension(const std::string& fileName) {
   if (fileName.size() <= kKeysetFileExtension.size()) return false;  // a name is needed too
   const auto tail = fileName.substr(fileName.size() - kKeysetFileExtension.size());
@@ -143,12 +132,28 @@ bool EndsWithKeysetExtension(const std::string& fileName) {
 }
 
 // A Keyset name that names a file of the directory itself.
+// The line that reports the numbers of the lines not understood; empty when none.
+std::string UnreadLine(const std::string& fileName, const std::vector<int>& unread) {
+  if (unread.empty()) return {};
+  std::string line = fileName + (unread.size() == 1 ? ": line" : ": lines");
+  for (std::size_t i = 0; i < unread.size(); ++i) line += (i ? ", " : " ") + std::to_string(unread[i]);
+  return line + " not understood, kept as written";
+}
+
 bool IsPlainFileName(const std::string& name) {
   if (name.empty() || name == "." || name == "..") return false;
   return name.find_first_of(std::string_view("/\\\0", 3)) == std::string::npos;
 }
 
 }  // namespace
+
+std::string RefusedFileLine(const std::string& fileName, SmallFile::Status status) {
+  switch (status) {
+    case SmallFile::Status::kNotRegular: return fileName + " not read: it is not a regular file";
+    case SmallFile::Status::kTooLarge: return fileName + " not read: larger than 1 MiB";
+    default: return fileName + " not read";
+  }
+}
 
 bool HexToByte(std::string_view text, uint8_t& byte) {
   if (text.empty()) return false;
@@ -243,8 +248,9 @@ std::vector<int> ReadKeysetText(std::istream& in, Keyset& keyset, KeysetSource s
   return unread;
 }
 
-KeysetFiles::KeysetFiles(Mapper& mapper, std::filesystem::path directory, MessageService& messages, FileSaver& saver)
-    : mapper_(mapper), directory_(std::move(directory)), messages_(messages), saver_(saver) {}
+KeysetFiles::KeysetFiles(Mapper& mapper, std::filesystem::path directory, MessageService& messages, FileSaver& saver,
+                         SmallFileReader& reader)
+    : mapper_(mapper), directory_(std::move(directory)), messages_(messages), saver_(saver), reader_(reader) {}
 
 std::filesystem::path KeysetFiles::PathOf(const Keyset& keyset) const {
   return directory_ / (keyset.Name + std::string(kKeysetFileExtension));
@@ -277,12 +283,26 @@ void KeysetFiles::LoadAllKeysets() {
 }
 
 bool KeysetFiles::LoadKeysetFile(const std::string& fileName) {
+  try {
+    return Load(fileName);
+  } catch (const std::bad_alloc&) {
+    if (report_) report_(fileName + " not read: not enough memory");
+    return false;
+  }
+}
+
+bool KeysetFiles::Load(const std::string& fileName) {
   if (fileName.size() <= kKeysetFileExtension.size()) return false;
-  const auto bytes = ReadWholeFile(directory_ / fileName);
-  if (!bytes) {
+  const SmallFile file = reader_.Read(directory_ / fileName, kKeysetFileLimit);
+  if (file.status == SmallFile::Status::kNotRegular || file.status == SmallFile::Status::kTooLarge) {
+    if (report_) report_(RefusedFileLine(fileName, file.status));
+    return false;
+  }
+  if (file.status != SmallFile::Status::kRead) {
     messages_.ShowMessage(kReadFailedMessage, MessageIcon::kWarning);
     return false;
   }
+  const std::string* bytes = &file.bytes;
   Keyset* keyset = mapper_.FindOrCreate(fileName.substr(0, fileName.size() - kKeysetFileExtension.size()), true);
   if (keyset->Name == Mapper::kDefaultName) mapper_.SetDefaultKeyset(keyset);
   // A differently cased copy beside the Keyset's own file is stale.
@@ -295,50 +315,103 @@ bool KeysetFiles::LoadKeysetFile(const std::string& fileName) {
 }
 
 KeysetReload KeysetFiles::ReloadKeysetFile(const std::string& fileName) {
-  KeysetReload result;
-  if (!EndsWithKeysetExtension(fileName)) return result;
-  const std::string name = UpperCased(fileName.substr(0, fileName.size() - kKeysetFileExtension.size()));
-  const std::string ownName = name + std::string(kKeysetFileExtension);
+  PreparedReload prepared = PrepareReload(fileName);
+  return ApplyReload(prepared);
+}
+
+PreparedReload KeysetFiles::PrepareReload(const std::string& fileName) const {
+  try {
+    return Prepare(fileName);
+  } catch (const std::bad_alloc&) {
+    PreparedReload refused;
+    refused.step = PreparedReload::Step::kRefused;
+    refused.fileName = fileName;
+    refused.refusal = fileName + " not read: not enough memory";
+    return refused;
+  }
+}
+
+KeysetReload KeysetFiles::ApplyReload(PreparedReload& prepared) {
+  try {
+    return Apply(prepared);
+  } catch (const std::bad_alloc&) {
+    return {KeysetReload::Kind::kRefused, nullptr, false, false, prepared.fileName + " not read: not enough memory"};
+  }
+}
+
+PreparedReload KeysetFiles::Prepare(const std::string& fileName) const {
+  using Step = PreparedReload::Step;
+  PreparedReload prepared;
+  prepared.fileName = fileName;
+  if (!EndsWithKeysetExtension(fileName)) return prepared;
+  prepared.name = UpperCased(fileName.substr(0, fileName.size() - kKeysetFileExtension.size()));
+  prepared.ownName = prepared.name + std::string(kKeysetFileExtension);
   std::error_code ec;
-  if (fileName != ownName && fs::exists(directory_ / ownName, ec)) return result;  // a stale casing
-  Keyset* keyset = mapper_.FindOrCreate(name, false);
-  const auto bytes = ReadWholeFile(directory_ / fileName);
-  if (!bytes) {
+  if (fileName != prepared.ownName && fs::exists(directory_ / prepared.ownName, ec)) return prepared;  // a stale casing
+  const SmallFile file = reader_.Read(directory_ / fileName, kKeysetFileLimit);
+  if (file.status == SmallFile::Status::kNotRegular || file.status == SmallFile::Status::kTooLarge) {
+    prepared.step = Step::kRefused;
+    prepared.refusal = RefusedFileLine(fileName, file.status);
+    return prepared;
+  }
+  if (file.status != SmallFile::Status::kRead) {
+    prepared.step = Step::kGone;
+    return prepared;
+  }
+  prepared.fileHash = std::hash<std::string_view>{}(file.bytes);
+  if (IsKnownContent(prepared.ownName, prepared.fileHash)) return prepared;  // as last read or saved here
+  prepared.read = std::make_unique<Keyset>(prepared.name);
+  std::istringstream in(file.bytes);
+  const std::vector<int> unread = ReadKeysetText(in, *prepared.read, KeysetSource::kOwnFile);
+  prepared.unreadLine = UnreadLine(fileName, unread);
+  prepared.formattedHash = std::hash<std::string>{}(FormatKeyset(*prepared.read));
+  prepared.step = Step::kRead;
+  return prepared;
+}
+
+KeysetReload KeysetFiles::Apply(PreparedReload& prepared) {
+  using Step = PreparedReload::Step;
+  KeysetReload result;
+  if (prepared.step == Step::kNothing) return result;
+  Keyset* keyset = mapper_.FindOrCreate(prepared.name, false);
+  if (prepared.step == Step::kRefused) return {KeysetReload::Kind::kRefused, keyset, false, false, prepared.refusal};
+  if (prepared.step == Step::kGone) {
     // Gone: the Keyset stays in memory, and is reported once.
-    if (keyset && !fs::exists(directory_ / fileName, ec) && ForgetContent(ownName))
-      result = {KeysetReload::Kind::kRemoved, keyset};
+    std::error_code ec;
+    if (keyset && !fs::exists(directory_ / prepared.fileName, ec) && ForgetContent(prepared.ownName))
+      result = {KeysetReload::Kind::kRemoved, keyset, false, false, {}};
     return result;
   }
-  if (IsKnownContent(ownName, *bytes)) return result;  // as last read or saved here
+  // Saved here while it was being read: the save's content is the one in force.
+  if (IsKnownContent(prepared.ownName, prepared.fileHash)) return result;
   if (keyset && conflict_ && HasUnsavedChanges(*keyset) && !conflict_(*keyset)) {
     // The editor's version stays, to be saved over the file; this content is not asked
     // about again.
     std::lock_guard lock(knownMutex_);
-    knownContent_[ownName].file = std::hash<std::string_view>{}(*bytes);
-    return {KeysetReload::Kind::kKeptOwn, keyset};
+    knownContent_[prepared.ownName].file = prepared.fileHash;
+    return {KeysetReload::Kind::kKeptOwn, keyset, false, false, {}};
   }
 
-  Keyset read(name);
-  ReadInto(read, fileName, *bytes, KeysetSource::kOwnFile);
+  if (!prepared.unreadLine.empty() && report_) report_(prepared.unreadLine);
+  Keyset& read = *prepared.read;
   result.kind = keyset ? KeysetReload::Kind::kChanged : KeysetReload::Kind::kAdded;
-  if (!keyset) keyset = mapper_.FindOrCreate(name, true);
+  if (!keyset) keyset = mapper_.FindOrCreate(prepared.name, true);
   if (keyset->Name == Mapper::kDefaultName) mapper_.SetDefaultKeyset(keyset);
   result.keyset = keyset;
   result.portsChanged = read.MidiInPort.Get() != keyset->MidiInPort.Get() ||
                         read.MidiOutPort.Get() != keyset->MidiOutPort.Get();
   result.modeChanged = read.DeviceMode.load() != keyset->DeviceMode.load();
   keyset->TakeContentOf(read);
-  RememberContent(ownName, *bytes, *keyset);
+  // The Keyset now formats as `read` did.
+  std::lock_guard lock(knownMutex_);
+  knownContent_[prepared.ownName] = {prepared.fileHash, prepared.formattedHash};
   return result;
 }
 
 void KeysetFiles::ReadInto(Keyset& keyset, const std::string& fileName, const std::string& bytes, KeysetSource source) {
   std::istringstream in(bytes);
-  const std::vector<int> unread = ReadKeysetText(in, keyset, source);
-  if (unread.empty() || !report_) return;
-  std::string line = fileName + (unread.size() == 1 ? ": line" : ": lines");
-  for (std::size_t i = 0; i < unread.size(); ++i) line += (i ? ", " : " ") + std::to_string(unread[i]);
-  report_(line + " not understood, kept as written");
+  const std::string line = UnreadLine(fileName, ReadKeysetText(in, keyset, source));
+  if (!line.empty() && report_) report_(line);
 }
 
 void KeysetFiles::RememberContent(const std::string& ownName, std::string_view bytes, const Keyset& keyset) {
@@ -347,10 +420,10 @@ void KeysetFiles::RememberContent(const std::string& ownName, std::string_view b
   knownContent_[ownName] = {std::hash<std::string_view>{}(bytes), formatted};
 }
 
-bool KeysetFiles::IsKnownContent(const std::string& ownName, std::string_view bytes) const {
+bool KeysetFiles::IsKnownContent(const std::string& ownName, std::size_t fileHash) const {
   std::lock_guard lock(knownMutex_);
   const auto known = knownContent_.find(ownName);
-  return known != knownContent_.end() && known->second.file == std::hash<std::string_view>{}(bytes);
+  return known != knownContent_.end() && known->second.file == fileHash;
 }
 
 bool KeysetFiles::HasUnsavedChanges(const Keyset& keyset) const {

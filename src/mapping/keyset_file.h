@@ -21,6 +21,7 @@
 #include <functional>
 #include <istream>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -29,6 +30,7 @@
 #include "mapping/keyset.h"
 #include "platform/file_saver.h"
 #include "platform/message_service.h"
+#include "platform/small_file_reader.h"
 #include "protocol/control_table.h"
 
 namespace orvo {
@@ -41,6 +43,11 @@ inline constexpr const char* kFindNextFailedMessage = "Couldn't find next file."
 inline constexpr std::string_view kMidiInPortKey = "MidiInPort";
 inline constexpr std::string_view kMidiOutPortKey = "MidiOutPort";
 inline constexpr std::string_view kDeviceModeKey = "DeviceMode";
+// No Keyset comes near this; a larger file is not read.
+inline constexpr std::size_t kKeysetFileLimit = std::size_t{1} << 20;
+
+// The line that says why `fileName` was not read (status other than read or missing).
+std::string RefusedFileLine(const std::string& fileName, SmallFile::Status status);
 
 // Hexadecimal text to one byte: false for empty text (the byte is left alone). Each
 // character is a digit of either case; one that is not a hex digit counts as 0 where
@@ -75,11 +82,25 @@ struct KeysetReload {
     kAdded,    // a new Keyset
     kRemoved,  // the file is gone; the Keyset stays in memory
     kKeptOwn,  // the file changed, but the unsaved changes in memory were chosen
+    kRefused,  // not read (not a regular file, too large, no memory): `refusal` says why
   };
   Kind kind = Kind::kNone;
   Keyset* keyset = nullptr;
   bool portsChanged = false;
   bool modeChanged = false;
+  std::string refusal;
+};
+
+// A changed file of the directory, read and parsed off the main thread (see
+// KeysetFiles::PrepareReload), waiting to be put in force on the main thread.
+struct PreparedReload {
+  enum class Step { kNothing, kRefused, kGone, kRead };
+  Step step = Step::kNothing;
+  std::string fileName, name, ownName;  // as changed; the Keyset's name and own file name
+  std::string refusal;                  // kRefused: the line that says why
+  std::size_t fileHash = 0, formattedHash = 0;
+  std::unique_ptr<Keyset> read;  // kRead: what the file holds
+  std::string unreadLine;        // kRead: the lines not understood, or empty
 };
 
 // The Keyset files of one settings directory. Loading runs on the main thread at start,
@@ -91,7 +112,8 @@ class KeysetFiles {
   // the terminal, or the editor's monitor.
   using Report = std::function<void(const std::string& line)>;
 
-  KeysetFiles(Mapper& mapper, std::filesystem::path directory, MessageService& messages, FileSaver& saver);
+  KeysetFiles(Mapper& mapper, std::filesystem::path directory, MessageService& messages, FileSaver& saver,
+              SmallFileReader& reader);
   void SetReport(Report report) { report_ = std::move(report); }
   // Asked when a Keyset whose file changed holds unsaved changes: true takes the file's
   // version, false keeps the one in memory. Without it the file's version is taken.
@@ -103,10 +125,17 @@ class KeysetFiles {
   // Loads every *.orvo file (any letter case) and makes sure the DEFAULT Keyset exists.
   void LoadAllKeysets();
   // Loads one file of the directory into the Keyset named after it; false, with the read
-  // failure message shown, when it cannot be opened.
+  // failure message shown, when it cannot be opened, or with a reported line when it is
+  // no regular file or larger than kKeysetFileLimit.
   bool LoadKeysetFile(const std::string& fileName);
   // Reads a file of the directory that changed while the program runs (main thread).
+  // Never throws: a file that cannot be held in memory is refused.
   KeysetReload ReloadKeysetFile(const std::string& fileName);
+  // The same in two halves, so that the main thread never waits for a read or a parse:
+  // PrepareReload reads and parses on any thread, touching no Keyset; ApplyReload puts
+  // the result in force on the main thread. Neither throws.
+  PreparedReload PrepareReload(const std::string& fileName) const;
+  KeysetReload ApplyReload(PreparedReload& prepared);
   // Writes the Keyset's file; false, with the write failure message shown and the
   // previous file untouched, when that fails. A stale file of the same Keyset whose name
   // differs only in letter case is removed afterwards, so it is not loaded again.
@@ -118,13 +147,16 @@ class KeysetFiles {
   std::filesystem::path PathOf(const Keyset& keyset) const;
 
  private:
+  bool Load(const std::string& fileName);
+  PreparedReload Prepare(const std::string& fileName) const;
+  KeysetReload Apply(PreparedReload& prepared);
   bool WriteKeysetFile(const Keyset& keyset);
   // Reads `bytes`, the content of `fileName`, into `keyset`; reports unreadable lines.
   void ReadInto(Keyset& keyset, const std::string& fileName, const std::string& bytes, KeysetSource source);
   // The content each Keyset's own file had when last read or saved here, and the text the
   // Keyset made then, as hashes.
   void RememberContent(const std::string& ownName, std::string_view bytes, const Keyset& keyset);
-  bool IsKnownContent(const std::string& ownName, std::string_view bytes) const;
+  bool IsKnownContent(const std::string& ownName, std::size_t fileHash) const;
   bool ForgetContent(const std::string& ownName);
   // Removes the files whose names differ from a saved Keyset's file in letter case only.
   void RemoveOtherCasings(const std::vector<std::string>& savedNames);
@@ -133,6 +165,7 @@ class KeysetFiles {
   const std::filesystem::path directory_;
   MessageService& messages_;
   FileSaver& saver_;
+  SmallFileReader& reader_;
   Report report_;
   Conflict conflict_;
   struct KnownContent {

@@ -74,7 +74,7 @@ void KeysetPortHandler<PortSide::kInput>::OnMidiMessage(std::uintptr_t handle, u
     if (services.Editor.IsRunning())
       services.Editor.PostLongMessage(&context.keyset, std::span<const uint8_t>(buffer->data, recorded),
                                       buffer->flags);
-    services.Surface.QueueFeedback(buffer->data, recorded);
+    context.toSurface.Take(buffer->data, recorded, services.Surface);
   }
   context.completions.Queue(context.keyset, handle, buffer);
 }

@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "mapping/keyset.h"
+#include "midi/long_message_assembly.h"
 #include "platform/main_thread_poster.h"
 #include "platform/message_service.h"
 #include "platform/midi_system.h"
@@ -65,7 +66,8 @@ enum class PortSide { kOutput, kInput };
 //           else is looked at.
 //   input:  short messages go to the surface as three bytes, and those that write a lamp
 //           are remembered in the Keyset's LampMemory; finished buffers go to the
-//           surface, then to the main thread.
+//           surface (a system-exclusive message whole, once its last buffer is in), then
+//           to the main thread.
 template <PortSide side>
 class KeysetPortHandler : public MidiHandler {
  public:
@@ -83,11 +85,14 @@ void KeysetPortHandler<PortSide::kInput>::OnMidiMessage(std::uintptr_t, uint32_t
 // Both port handlers of one Keyset and what they work with; lives as long as the port
 // manager.
 struct KeysetPortContext {
+  KeysetPortContext(MidiServices& portServices, InputCompletions& portCompletions, Keyset& portKeyset)
+      : services(portServices), completions(portCompletions), keyset(portKeyset) {}
   MidiServices& services;
   InputCompletions& completions;
   Keyset& keyset;
   KeysetPortHandler<PortSide::kOutput> output{*this};
   KeysetPortHandler<PortSide::kInput> input{*this};
+  LongMessageAssembly toSurface;  // the input handler's
 };
 
 // Takes one buffer from `pool`, never from its reserve, and queues it on the Keyset's

@@ -17,6 +17,9 @@ class DeviceWriter {
   // gives way to a newer one. Lost when no device is open. Any thread. A writer without
   // a queue writes at once.
   virtual void QueueFeedback(const uint8_t* bytes, uint32_t count) { WriteDevice(bytes, count); }
+  // A message for the surface was dropped before it could be queued (cut short, or too
+  // long): counted and told with the queue's own drops. Any thread.
+  virtual void DropFeedback() {}
 };
 
 }  // namespace orvo

@@ -2,6 +2,7 @@
 #include "app/keyset_file_follower.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 
@@ -9,6 +10,7 @@
 #include "mapping/engine_context.h"
 #include "mapping/keyset_file.h"
 #include "os/fake/plain_file_saver.h"
+#include "os/fake/plain_small_file_reader.h"
 #include "os/fake/scripted_directory_watch.h"
 #include "support/midi_rig.h"
 
@@ -45,7 +47,8 @@ struct FollowerRig {
   EngineContext engine{4242};
   test::MidiRig midi;
   PlainFileSaver saver;
-  KeysetFiles files{engine.Mapper, dir.Path(), midi.messages, saver};
+  PlainSmallFileReader reader;
+  KeysetFiles files{engine.Mapper, dir.Path(), midi.messages, saver, reader};
   ScriptedDirectoryWatch* watch = nullptr;
   std::vector<std::string> said;
   std::vector<Keyset*> shown;
@@ -75,6 +78,21 @@ TEST(KeysetFileFollower, TakesUpChangesAddsKeysetsAndSaysWhatHappened) {
   EXPECT_EQ(rig.said, (std::vector<std::string>{"Keyset SEQ read again from SEQ.orvo", "Keyset MIXER added from MIXER.orvo",
                                                 "MIXER.orvo was removed; the Keyset MIXER stays until the next start"}));
   EXPECT_EQ(rig.shown, (std::vector<Keyset*>{seq, rig.engine.Mapper.Lookup("MIXER")}));
+
+  // A FIFO under a Keyset's name is refused without waiting for a writer; the settings
+  // directory going and coming back is said.
+  rig.said.clear();
+  ASSERT_EQ(mkfifo((rig.dir.Path() / "PIPE.orvo").c_str(), 0644), 0);
+  rig.Change("PIPE.orvo", "");
+  rig.watch->ReportPresence(false);
+  rig.watch->ReportPresence(true);
+  rig.midi.mainThread.RunPending();
+  const std::string directory = rig.dir.Path().string();
+  EXPECT_EQ(rig.said, (std::vector<std::string>{
+                          "PIPE.orvo not read: it is not a regular file",
+                          "The settings directory " + directory +
+                              " was removed or renamed; Keyset files are followed again when it returns",
+                          "The settings directory " + directory + " is back; its Keyset files are followed again"}));
   rig.midi.ports.CloseAllMidiPorts(rig.engine.Mapper);
 }
 

@@ -1,6 +1,7 @@
 // Keyset files on disk with the program's own saver and watch: nothing of a file is lost
 // or changed by a load-save cycle, a save never leaves a half-written file, and changes
 // by others are reported.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -12,6 +13,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <filesystem>
+#include <functional>
 #include <random>
 #include <thread>
 
@@ -20,6 +22,7 @@
 #include "os/fake/recording_messages.h"
 #include "os/linux/directory_watch.h"
 #include "os/linux/file_saver.h"
+#include "os/linux/small_file_reader.h"
 #include "support/case_names.h"
 
 namespace orvo {
@@ -65,8 +68,9 @@ TEST_P(KeysetCorpusTest, LoadThenSaveKeepsEveryByte) {
 
   RecordingMessages messages;
   LinuxFileSaver saver;
+  LinuxSmallFileReader reader;
   Mapper mapper;
-  KeysetFiles files(mapper, dir.Path(), messages, saver);
+  KeysetFiles files(mapper, dir.Path(), messages, saver, reader);
   std::vector<std::string> reports;
   files.SetReport([&](const std::string& line) { reports.push_back(line); });
   files.LoadAllKeysets();
@@ -111,6 +115,69 @@ INSTANTIATE_TEST_SUITE_P(
                     {"default.orvo", "1000:::0:0:0:Mute\r\nMidiInPort:Old In\r\nMidiOutPort:Old Out\r\nDeviceMode:3\r\n"}},
                    {{"DEFAULT.orvo", "1204:32:3735552:0:0:0:Play\r\n1000:::0:0:0:Mute\r\nMidiInPort:Real In\r\nDeviceMode:1\r\n"}},
                    {}}),
+    test::NameFromWhat());
+
+// What may appear under a Keyset file's name, at start and while the program runs: only
+// a regular file up to the cap is read; anything else is refused without waiting (a FIFO
+// with no writer, a device that never ends) and said in one line naming the file.
+struct FileTypeCase {
+  const char* what;
+  std::function<void(const fs::path& file)> make;  // makes SEQ.orvo
+  const char* refusal;                              // the line, or nullptr when read
+  bool readFailedBox = false;                       // the load shows the read failure message
+};
+
+class KeysetFileTypes : public testing::TestWithParam<FileTypeCase> {};
+
+TEST_P(KeysetFileTypes, OnlySmallRegularFilesAreRead) {
+  const FileTypeCase& c = GetParam();
+  test::TempDir dir;
+  dir.Write("GOOD.orvo", "1204:::0:0:0:good\r\n");
+  c.make(dir.Path() / "SEQ.orvo");
+  RecordingMessages messages;
+  LinuxFileSaver saver;
+  LinuxSmallFileReader reader;
+  Mapper mapper;
+  KeysetFiles files(mapper, dir.Path(), messages, saver, reader);
+  std::vector<std::string> reports;
+  files.SetReport([&](const std::string& line) { reports.push_back(line); });
+  files.LoadAllKeysets();
+
+  EXPECT_NE(mapper.Lookup("GOOD"), nullptr);
+  EXPECT_EQ(mapper.Lookup("SEQ") != nullptr, c.refusal == nullptr && !c.readFailedBox);
+  EXPECT_EQ(reports, c.refusal ? std::vector<std::string>{c.refusal} : std::vector<std::string>{});
+  EXPECT_EQ(messages.Texts().size(), c.readFailedBox ? 1u : 0u);
+  if (c.refusal) {
+    const KeysetReload reload = files.ReloadKeysetFile("SEQ.orvo");
+    EXPECT_EQ(reload.kind, KeysetReload::Kind::kRefused);
+    EXPECT_EQ(reload.refusal, c.refusal);
+  }
+}
+
+std::string FileOfSize(std::size_t size) {
+  const std::string head = "1204:::0:0:0:";
+  return head + std::string(size - head.size() - 2, 'x') + "\r\n";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, KeysetFileTypes,
+    testing::Values(
+        FileTypeCase{"regular file at the cap",
+                     [](const fs::path& f) { test::TempDir::WriteFile(f, FileOfSize(kKeysetFileLimit)); }, nullptr},
+        FileTypeCase{"regular file past the cap",
+                     [](const fs::path& f) { test::TempDir::WriteFile(f, FileOfSize(kKeysetFileLimit + 1)); },
+                     "SEQ.orvo not read: larger than 1 MiB"},
+        FileTypeCase{"link to a regular file", [](const fs::path& f) {
+                       test::TempDir::WriteFile(f.parent_path() / "seq.txt", "DeviceMode:1\r\n");
+                       fs::create_symlink("seq.txt", f);
+                     }, nullptr},
+        FileTypeCase{"FIFO without a writer", [](const fs::path& f) { ASSERT_EQ(mkfifo(f.c_str(), 0644), 0); },
+                     "SEQ.orvo not read: it is not a regular file"},
+        FileTypeCase{"link to an endless device", [](const fs::path& f) { fs::create_symlink("/dev/zero", f); },
+                     "SEQ.orvo not read: it is not a regular file"},
+        FileTypeCase{"directory", [](const fs::path& f) { fs::create_directory(f); },
+                     "SEQ.orvo not read: it is not a regular file"},
+        FileTypeCase{"dangling link", [](const fs::path& f) { fs::create_symlink("gone", f); }, nullptr, true}),
     test::NameFromWhat());
 
 TEST(KeysetCorpus, PlantedTemporaryLinkStaysAndItsTargetIsUntouched) {
@@ -172,32 +239,67 @@ TEST(FileSaver, KilledSaveNeverLeavesAPartialFile) {
   }
 }
 
-// Written by hand, copied in, moved away: each reported by name, promptly.
-TEST(DirectoryWatch, ReportsChangedFilesByName) {
+// Written by hand, copied in, moved away: each reported by name once its writer is done
+// (a file still open is not); the directory removed and made again: said once each way,
+// and what it holds then is reported.
+TEST(DirectoryWatch, ReportsFinishedFilesAndFollowsTheDirectoryBack) {
   test::TempDir dir;
+  const fs::path settings = dir.Path() / "settings";
+  fs::create_directory(settings);
   std::mutex mutex;
   std::condition_variable arrived;
   std::vector<std::string> names;
+  std::vector<bool> presence;
   InotifyDirectoryWatch watch;
-  ASSERT_TRUE(watch.Start(dir.Path(), [&](const std::string& name) {
-    std::lock_guard lock(mutex);
-    names.push_back(name);
-    arrived.notify_all();
-  }));
+  ASSERT_TRUE(watch.Start(
+      settings,
+      [&](const std::string& name) {
+        std::lock_guard lock(mutex);
+        names.push_back(name);
+        arrived.notify_all();
+      },
+      [&](bool present) {
+        std::lock_guard lock(mutex);
+        presence.push_back(present);
+        arrived.notify_all();
+      }));
+  auto seen = [&](const std::string& name) { return std::find(names.begin(), names.end(), name) != names.end(); };
   auto awaitName = [&](const std::string& name) {
     std::unique_lock lock(mutex);
-    return arrived.wait_for(lock, std::chrono::seconds(1),
-                            [&] { return std::find(names.begin(), names.end(), name) != names.end(); });
+    return arrived.wait_for(lock, std::chrono::seconds(2), [&] { return seen(name); });
   };
-  dir.Write("SEQ.orvo", "DeviceMode:2\r\n");
-  EXPECT_TRUE(awaitName("SEQ.orvo"));
+  auto awaitPresence = [&](std::vector<bool> wanted) {
+    std::unique_lock lock(mutex);
+    return arrived.wait_for(lock, std::chrono::seconds(2), [&] { return presence == wanted; });
+  };
+
+  const int open = ::open((settings / "OPEN.orvo").c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
+  ASSERT_GE(open, 0);
+  ASSERT_EQ(::write(open, "Devi", 4), 4);
+  ASSERT_EQ(mkfifo((settings / "PIPE.orvo").c_str(), 0644), 0);
+  EXPECT_TRUE(awaitName("PIPE.orvo"));  // no writer to wait for
+  {
+    std::lock_guard lock(mutex);
+    EXPECT_FALSE(seen("OPEN.orvo"));  // created before the FIFO, and still being written
+  }
+  ::close(open);
+  EXPECT_TRUE(awaitName("OPEN.orvo"));
   LinuxFileSaver saver;
-  ASSERT_TRUE(saver.ReplaceFile(dir.Path() / "MIXER.orvo", "DeviceMode:1\r\n"));
+  ASSERT_TRUE(saver.ReplaceFile(settings / "MIXER.orvo", "DeviceMode:1\r\n"));
   EXPECT_TRUE(awaitName("MIXER.orvo"));
-  fs::rename(dir.Path() / "SEQ.orvo", dir.Path() / "OLD.txt");
+  fs::rename(settings / "MIXER.orvo", settings / "OLD.txt");
   EXPECT_TRUE(awaitName("OLD.txt"));
+
+  fs::remove_all(settings);
+  EXPECT_TRUE(awaitPresence({false}));
+  fs::create_directory(settings);
+  test::TempDir::WriteFile(settings / "BACK.orvo", "DeviceMode:1\r\n");
+  EXPECT_TRUE(awaitPresence({false, true}));
+  EXPECT_TRUE(awaitName("BACK.orvo"));
+  fs::rename(settings, dir.Path() / "elsewhere");
+  EXPECT_TRUE(awaitPresence({false, true, false}));
   watch.Stop();
-  EXPECT_FALSE(InotifyDirectoryWatch().Start(dir.Path() / "missing", [](const std::string&) {}));
+  EXPECT_FALSE(InotifyDirectoryWatch().Start(dir.Path() / "missing", [](const std::string&) {}, {}));
 }
 
 }  // namespace

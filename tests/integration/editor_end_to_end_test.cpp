@@ -25,6 +25,7 @@
 #include "mapping/focus_finder.h"
 #include "mapping/keyset_file.h"
 #include "os/fake/plain_file_saver.h"
+#include "os/fake/plain_small_file_reader.h"
 #include "os/fake/recording_device.h"
 #include "os/fake/recording_messages.h"
 #include "os/x11/focus.h"
@@ -207,7 +208,8 @@ TEST(EditorOnTheDisplay, AKeysetSwitchByTheFocusFinderUpdatesTheStatusLineAndThe
   test::RecordingDevice device;
   RecordingMessages messages;
   PlainFileSaver saver;
-  KeysetFiles files{engine.Mapper, settings.Path(), messages, saver};
+  PlainSmallFileReader reader;
+  KeysetFiles files{engine.Mapper, settings.Path(), messages, saver, reader};
   files.LoadAllKeysets();
   Keyset& notepad = *engine.Mapper.FindOrCreate("NOTEPAD", true);
   notepad.SetMapping(std::make_unique<ControlMapping>(*LookupControlById(1204)))->Label.Set("Play here");

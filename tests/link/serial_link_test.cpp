@@ -4,9 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <future>
+#include <mutex>
+#include <string>
 #include <thread>
 
 #include "os/fake/fake_bridge.h"
@@ -342,8 +346,8 @@ TEST_P(FeedbackQueueTest, LetsOut) {
   for (const Bytes& message : GetParam().pushed)
     ASSERT_NE(queue.Push(message.data(), static_cast<uint32_t>(message.size())), FeedbackQueue::Pushed::kDropped);
   std::vector<Bytes> out;
-  std::array<uint8_t, FeedbackQueue::kPieceSize> piece;
-  while (const uint32_t count = queue.Pop(piece)) out.emplace_back(piece.begin(), piece.begin() + count);
+  std::array<uint8_t, FeedbackQueue::kLongestMessage> message;
+  while (const uint32_t count = queue.Pop(message)) out.emplace_back(message.begin(), message.begin() + count);
   EXPECT_EQ(out, GetParam().out);
   EXPECT_EQ(queue.Entries(), 0);
 }
@@ -368,10 +372,8 @@ INSTANTIATE_TEST_SUITE_P(
                      {kVolume1, kMute1Off}},
         FeedbackCase{"no lamp passes a mode message", {kMute1On, kHostMode, kMute1Off, kMute1On},
                      {kMute1On, kHostMode, kMute1On}},
-        FeedbackCase{"a long message goes in pieces, in order",
-                     {kSysex40},
-                     {Bytes(kSysex40.begin(), kSysex40.begin() + 16), Bytes(16, 0x11),
-                      Bytes(kSysex40.begin() + 32, kSysex40.end())}},
+        FeedbackCase{"a long message comes out whole", {kMute1On, kSysex40, kMute1Off},
+                     {kMute1On, kSysex40, kMute1Off}},
         FeedbackCase{"no lamp passes the last piece of a long message", {kRecordOn, Bytes{0x11, 0x12, 0xF7}, kRecordOn},
                      {kRecordOn, Bytes{0x11, 0x12, 0xF7}, kRecordOn}}),
     test::NameFromWhat());
@@ -399,8 +401,16 @@ TEST(SerialLinkTest, QueuedFeedbackWaitsForTheLineAndTheLatestLampWins) {
   LinkRig rig;
   rig.link.QueueFeedback(kMute1On.data(), 3);  // no device: lost at once
   rig.ConnectWith("USB <-> Serial");
+  std::mutex toldMutex;
+  std::vector<std::string> told;
+  rig.link.SetTellDropped([&](const std::string& line) {
+    std::lock_guard lock(toldMutex);
+    told.push_back(line);
+  });
   const Bytes busy(4000, 0x00);  // about a second of the line
   ASSERT_TRUE(rig.link.WriteDevice(busy.data(), static_cast<uint32_t>(busy.size())));
+  const Bytes tooLong = Sysex(FeedbackQueue::kLongestMessage + 1);
+  rig.link.QueueFeedback(tooLong.data(), static_cast<uint32_t>(tooLong.size()));
   rig.link.QueueFeedback(kMute1On.data(), 3);
   rig.link.QueueFeedback(kRecordOn.data(), 3);
   for (int i = 0; i < 100; ++i) {
@@ -419,7 +429,58 @@ TEST(SerialLinkTest, QueuedFeedbackWaitsForTheLineAndTheLatestLampWins) {
   const auto totals = rig.link.FeedbackTotals();
   EXPECT_EQ(totals.queued, 2u);
   EXPECT_EQ(totals.replaced, 100u);
-  EXPECT_EQ(totals.dropped, 0u);
+  EXPECT_EQ(totals.dropped, 1u);
+  // The run of drops is told once, when the queue has run dry.
+  auto toldLines = [&] {
+    std::lock_guard lock(toldMutex);
+    return told;
+  };
+  for (auto until = std::chrono::steady_clock::now() + 10s; toldLines().empty();) {
+    ASSERT_LT(std::chrono::steady_clock::now(), until);
+    std::this_thread::sleep_for(10ms);
+  }
+  EXPECT_EQ(toldLines(), std::vector<std::string>{"Surface: 1 message from applications dropped, more than its queue holds"});
+}
+
+// Applications' long messages queued while the read thread echoes the Bank lamp and the
+// focus finder writes a mode switch's lamp burst: every message reaches the surface whole,
+// with nothing of another writer inside it.
+TEST(SerialLinkTest, WholeMessagesUnderConcurrentWriters) {
+  LinkRig rig;
+  rig.ConnectWith("USB <-> Serial");
+  std::atomic<bool> done{false};
+  std::thread echo([&] {
+    const uint8_t bankLamp[3] = {0xBE, 0x40, 0x7F};
+    for (; !done; std::this_thread::sleep_for(5ms)) rig.link.WriteDevice(bankLamp, 3);
+  });
+  std::thread burst([&] {
+    for (; !done; std::this_thread::sleep_for(200ms))
+      rig.link.WriteDevice(DarkLampBuffer().data(), static_cast<uint32_t>(DarkLampBuffer().size()));
+  });
+  const Bytes sysex = Sysex(200);
+  constexpr int kMessages = 5;
+  for (int i = 0; i < kMessages; ++i) rig.link.QueueFeedback(sysex.data(), static_cast<uint32_t>(sysex.size()));
+  auto starts = [&] {
+    const Bytes written = rig.bridge.Written();
+    std::vector<std::size_t> at;
+    for (std::size_t i = 0; i < written.size(); ++i)
+      if (written[i] == 0xF0) at.push_back(i);
+    return std::pair{written, at};
+  };
+  for (auto until = std::chrono::steady_clock::now() + 10s; starts().second.size() < kMessages;) {
+    ASSERT_LT(std::chrono::steady_clock::now(), until);
+    std::this_thread::sleep_for(10ms);
+  }
+  done = true;
+  echo.join();
+  burst.join();
+  const auto [written, at] = starts();
+  for (const std::size_t start : at) {
+    ASSERT_LE(start + sysex.size(), written.size());
+    EXPECT_TRUE(std::equal(sysex.begin(), sysex.end(), written.begin() + static_cast<std::ptrdiff_t>(start)))
+        << "message at " << start;
+  }
+  EXPECT_EQ(rig.link.FeedbackTotals().unwritten, 0u);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include "harness/temp_dir.h"
 #include "os/fake/plain_file_saver.h"
+#include "os/fake/plain_small_file_reader.h"
 #include "os/fake/recording_messages.h"
 #include "support/case_names.h"
 
@@ -270,8 +271,9 @@ struct Files {
   test::TempDir dir;
   RecordingMessages messages;
   PlainFileSaver saver;
+  PlainSmallFileReader reader;
   Mapper mapper;
-  KeysetFiles files{mapper, dir.Path(), messages, saver};
+  KeysetFiles files{mapper, dir.Path(), messages, saver, reader};
 };
 
 TEST(KeysetFiles, EmptyDirectoryGivesOnlyTheDefault) {
@@ -290,8 +292,9 @@ TEST(KeysetFiles, EmptyDirectoryGivesOnlyTheDefault) {
 TEST(KeysetFiles, MissingDirectoryGivesOnlyTheDefault) {
   RecordingMessages messages;
   PlainFileSaver saver;
+  PlainSmallFileReader reader;
   Mapper mapper;
-  KeysetFiles files(mapper, "/nonexistent/orvo/settings", messages, saver);
+  KeysetFiles files(mapper, "/nonexistent/orvo/settings", messages, saver, reader);
   files.LoadAllKeysets();
   EXPECT_EQ(mapper.Count(), 1u);
   EXPECT_NE(mapper.DefaultKeyset(), nullptr);
@@ -313,19 +316,6 @@ TEST(KeysetFiles, LoadsEveryKeysetFileOfAnyCase) {
   EXPECT_EQ(f.mapper.Lookup("MIXER")->LookupMapping(1000)->Label.Get(), "m");
   EXPECT_EQ(f.mapper.DefaultKeyset(), f.mapper.Lookup("DEFAULT"));
   EXPECT_TRUE(f.messages.Texts().empty());
-}
-
-TEST(KeysetFiles, UnreadableFileShowsItsMessageAndTheOthersLoad) {
-  Files f;
-  f.dir.Write("GOOD.orvo", "1204:::0:0:0:good\n");
-  std::filesystem::create_directory(f.dir.Path() / "BROKEN.orvo");
-  std::filesystem::create_symlink(f.dir.Path() / "gone", f.dir.Path() / "DANGLING.orvo");
-  f.files.LoadAllKeysets();
-  EXPECT_EQ(f.messages.Texts(), (std::vector<std::string>(2, kReadFailedMessage)));
-  EXPECT_NE(f.mapper.Lookup("GOOD"), nullptr);
-  EXPECT_EQ(f.mapper.Lookup("BROKEN"), nullptr);
-  EXPECT_EQ(f.mapper.Lookup("DANGLING"), nullptr);
-  EXPECT_NE(f.mapper.DefaultKeyset(), nullptr);
 }
 
 TEST(KeysetFiles, LowerCaseDefaultBecomesDefaultAndIsSavedUpperCase) {
@@ -365,7 +355,7 @@ TEST(KeysetFiles, SaveAllWritesEveryKeysetAndLeavesNoStrayFile) {
 
   // Loaded again, the same Keysets in the same state.
   Mapper again;
-  KeysetFiles reload(again, f.dir.Path(), f.messages, f.saver);
+  KeysetFiles reload(again, f.dir.Path(), f.messages, f.saver, f.reader);
   reload.LoadAllKeysets();
   EXPECT_EQ(again.Count(), 3u);
   EXPECT_EQ(again.Lookup("MIXER")->MidiOutPort.Get(), "mix:out");
@@ -393,8 +383,9 @@ TEST(KeysetFiles, FailedSaveKeepsThePreviousFile) {
 TEST(KeysetFiles, SaveFailsForAMissingDirectoryOrANameThatIsNoFileName) {
   RecordingMessages messages;
   PlainFileSaver saver;
+  PlainSmallFileReader reader;
   Mapper mapper;
-  KeysetFiles files(mapper, "/nonexistent/orvo/settings", messages, saver);
+  KeysetFiles files(mapper, "/nonexistent/orvo/settings", messages, saver, reader);
   EXPECT_FALSE(files.SaveKeyset(*mapper.FindOrCreate("app", true)));
 
   Files f;
@@ -421,7 +412,6 @@ TEST(KeysetFiles, ChangedFilesAreTakenUpAndOwnSavesAreNot) {
   f.dir.Write("SEQ.orvo", "1204:32:3735552:0:0:0:Play\r\nDeviceMode:2\r\n");
   f.files.LoadAllKeysets();
   Keyset* seq = f.mapper.Lookup("SEQ");
-  const ControlMapping* before = seq->LookupMapping(1204);
   ASSERT_TRUE(f.files.SaveAllKeysets());
 
   const std::vector<ReloadStep> steps = {
@@ -465,11 +455,11 @@ TEST(KeysetFiles, ChangedFilesAreTakenUpAndOwnSavesAreNot) {
   EXPECT_EQ(asked, (std::vector<std::string>{"SEQ", "SEQ"}));
   EXPECT_FALSE(f.files.HasUnsavedChanges(*seq));
 
-  // The last content of SEQ.orvo in force as a whole; a mapping held from before stays valid.
+  // The last content of SEQ.orvo in force as a whole, and no replaced table kept.
   EXPECT_EQ(seq->Count(), 0u);
   EXPECT_EQ(seq->MidiInPort.Get(), "A");
   EXPECT_EQ(seq->DeviceMode.load(), kModeKelo);
-  EXPECT_EQ(before->Label.Get(), "Play");
+  EXPECT_EQ(seq->RetiredTables(), 0u);
   ASSERT_NE(f.mapper.Lookup("MIXER"), nullptr);
   EXPECT_EQ(f.mapper.Lookup("MIXER")->LookupMapping(1000)->Label.Get(), "m");
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <map>
 #include <string>
@@ -139,29 +140,33 @@ TEST(Mapper, ReadersStaySafeWhileTheEditorInserts) {
   EXPECT_EQ(mapper.Count(), 51u);
 }
 
-// A Keyset read again from its file: a reader finds every mapping of one version or every
-// mapping of the other, never a mix, and a mapping it holds stays valid.
-TEST(Keyset, ReadAgainSwapsAllMappingsAtOnce) {
+// A Keyset read again from its file while a reader on another thread walks it: the
+// reader finds every mapping of one version or every mapping of the other, never a mix,
+// and never a freed table (the sanitizer build says so); replaced tables are freed, so
+// memory stays bounded however often the file changes.
+TEST(Keyset, ReadAgainSwapsAllMappingsAtOnceAndFreesTheOldTable) {
   Keyset keyset("SEQ");
   auto fill = [](Keyset& into, uint8_t version) {
     for (ControlId id : {ControlId{1000}, ControlId{1204}, ControlId{1224}})
       into.SetMapping(std::make_unique<ControlMapping>(*LookupControlById(id)))->DataA = version;
   };
   fill(keyset, 0);
-  const ControlMapping* held = keyset.LookupMapping(1204);
   std::atomic<bool> done{false};
-  std::atomic<long> mixed{0};
+  std::atomic<long> mixed{0}, passes{0};
   std::thread reader([&] {
-    while (!done.load()) {
+    for (; !done.load(); ++passes) {
       uint8_t versions[3];
       std::size_t n = 0;
-      keyset.ForEachMapping([&](ControlId, const ControlMapping& m) { versions[n < 3 ? n++ : 2] = m.DataA.load(); });
+      const Keyset::MappingReader mappings(keyset);
+      mappings.ForEach([&](ControlId, const ControlMapping& m) { versions[n < 3 ? n++ : 2] = m.DataA.load(); });
       if (n != 3 || versions[0] != versions[1] || versions[1] != versions[2]) ++mixed;
+      if (!mappings.Find(1204)) ++mixed;
     }
   });
-  for (uint8_t version = 1; version <= 200; ++version) {
+  while (passes.load() == 0) std::this_thread::yield();
+  for (int version = 1; version <= 2000; ++version) {
     Keyset read("SEQ");
-    fill(read, version);
+    fill(read, static_cast<uint8_t>(version));
     read.DeviceMode = version;
     keyset.TakeContentOf(read);
     EXPECT_EQ(read.Count(), 0u);
@@ -169,9 +174,28 @@ TEST(Keyset, ReadAgainSwapsAllMappingsAtOnce) {
   done = true;
   reader.join();
   EXPECT_EQ(mixed.load(), 0);
-  EXPECT_EQ(keyset.LookupMapping(1204)->DataA.load(), 200);
-  EXPECT_EQ(keyset.DeviceMode.load(), 200);
-  EXPECT_EQ(held->DataA.load(), 0);
+  EXPECT_EQ(keyset.LookupMapping(1204)->DataA.load(), 2000 % 256);
+  EXPECT_EQ(keyset.DeviceMode.load(), 2000);
+  // With the reader gone, the next reload frees every table replaced.
+  Keyset again("SEQ");
+  fill(again, 2000 % 256);
+  keyset.TakeContentOf(again);
+  EXPECT_EQ(keyset.RetiredTables(), 0u);
+
+  // A reader inside keeps what it holds through any number of reloads.
+  {
+    const Keyset::MappingReader held(keyset);
+    for (int version = 1; version <= 5; ++version) {
+      Keyset read("SEQ");
+      fill(read, static_cast<uint8_t>(version));
+      keyset.TakeContentOf(read);
+    }
+    EXPECT_EQ(held.Find(1204)->DataA.load(), 2000 % 256);
+    EXPECT_EQ(keyset.RetiredTables(), 5u);
+  }
+  Keyset last("SEQ");
+  keyset.TakeContentOf(last);
+  EXPECT_EQ(keyset.RetiredTables(), 0u);
 }
 
 }  // namespace

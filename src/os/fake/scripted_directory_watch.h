@@ -8,15 +8,22 @@ namespace orvo {
 
 class ScriptedDirectoryWatch : public DirectoryWatch {
  public:
-  bool Start(const std::filesystem::path& directory, Changed changed) override {
+  bool Start(const std::filesystem::path& directory, Changed changed, Presence presence) override {
     std::lock_guard lock(mutex_);
     directory_ = directory;
     changed_ = std::move(changed);
+    presence_ = std::move(presence);
     return true;
   }
   void Stop() override {
     std::lock_guard lock(mutex_);
     changed_ = nullptr;
+    presence_ = nullptr;
+  }
+  // Reports the directory gone or back, as the watch thread would.
+  void ReportPresence(bool present) {
+    std::lock_guard lock(mutex_);
+    if (presence_) presence_(present);
   }
   // Reports `fileName` as changed, as the watch thread would.
   void Report(const std::string& fileName) {
@@ -32,6 +39,7 @@ class ScriptedDirectoryWatch : public DirectoryWatch {
   mutable std::mutex mutex_;
   std::filesystem::path directory_;
   Changed changed_;
+  Presence presence_;
 };
 
 }  // namespace orvo
