@@ -39,6 +39,12 @@ class FocusedRouteKeys : public KeyInjector {
     }
   }
 
+  // Why the keys are not typed now: the Wayland compositor has gone. Any thread.
+  std::string Off() const {
+    if (!wayland_ || focus_.Route() == FocusRoute::kX11 || wayland_->Connected()) return {};
+    return wayland_->Why();
+  }
+
  private:
   const SessionForeground& focus_;
   std::unique_ptr<XTestInjector> x11_;
@@ -62,17 +68,17 @@ DesktopRoutes X11Routes() {
     routes.keys = std::move(injector);
   } else {
     routes.startLine = "keystrokes are not typed: " + injector->Why();
-    routes.keysOff = "keystrokes are off: " + injector->Why();
+    routes.keysOff = [off = "keystrokes are off: " + injector->Why()] { return off; };
     routes.keys = std::make_unique<NoKeys>();
   }
   routes.foreground = std::move(foreground);
   return routes;
 }
 
-DesktopRoutes WaylandRoutes() {
+DesktopRoutes WaylandRoutes(std::function<void(const std::string&)> say) {
   DesktopRoutes routes;
   const std::string display = std::getenv("WAYLAND_DISPLAY");
-  auto waylandFocus = std::make_unique<WaylandForeground>();
+  auto waylandFocus = std::make_unique<WaylandForeground>(nullptr, nullptr, std::move(say));
   auto waylandKeys = std::make_unique<VirtualKeyboardInjector>();
   const bool wayland = waylandFocus->Available() && waylandKeys->Available();
   const bool processes = waylandFocus->KnowsProcesses();
@@ -101,11 +107,15 @@ DesktopRoutes WaylandRoutes() {
   }
   line += x11Focus ? "; X11 programs through XWayland on display " + std::string(std::getenv("DISPLAY"))
                    : "; no X11 display: X11 programs are not followed";
-  if (!wayland && !x11Focus) routes.keysOff = "keystrokes are off: neither Wayland nor X11 windows can be typed into";
   routes.startLine = line;
   auto session = std::make_unique<SessionForeground>(std::move(x11Focus), std::move(waylandFocus));
   routes.session = session.get();
-  routes.keys = std::make_unique<FocusedRouteKeys>(*session, std::move(x11Keys), std::move(waylandKeys));
+  auto keys = std::make_unique<FocusedRouteKeys>(*session, std::move(x11Keys), std::move(waylandKeys));
+  if (!wayland && !routes.session->HasX11())
+    routes.keysOff = [] { return std::string("keystrokes are off: neither Wayland nor X11 windows can be typed into"); };
+  else
+    routes.keysOff = [keys = keys.get()] { return keys->Off(); };
+  routes.keys = std::move(keys);
   routes.foreground = std::move(session);
   return routes;
 }
@@ -121,6 +131,8 @@ void DesktopRoutes::EditorWindow(unsigned long window, const std::string& title,
     x11->EditorWindows().Remove(window);
 }
 
-DesktopRoutes ChooseDesktopRoutes() { return Set("WAYLAND_DISPLAY") ? WaylandRoutes() : X11Routes(); }
+DesktopRoutes ChooseDesktopRoutes(std::function<void(const std::string&)> say) {
+  return Set("WAYLAND_DISPLAY") ? WaylandRoutes(std::move(say)) : X11Routes();
+}
 
 }  // namespace orvo

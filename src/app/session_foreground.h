@@ -29,6 +29,7 @@ class SessionForeground : public ForegroundQuery {
   // Told by the compositor; every change only where no X11 side has to be asked as well.
   bool ReportChanges(std::function<void()> changed) override;
 
+  bool HasX11() const { return x11_ != nullptr; }
   // The side that found the focus at the last Foreground(). Any thread.
   FocusRoute Route() const { return route_.load(std::memory_order_acquire); }
   // An editor window shown (again, with its title) or hidden. GUI thread.

@@ -4,11 +4,14 @@
 // The focus moves through sway's IPC; what the surface and each client get is checked
 // from the outside.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
 #include <thread>
 
 #include "harness/driver_process.h"
@@ -45,9 +48,11 @@ constexpr const char* kDefaultKeyset = "1204:65:1966085:0:0:0:Play\r\nDeviceMode
 class WaylandSessionTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    display_ = Env("ORVO_TEST_WAYLAND_DISPLAY");
-    runtime_ = Env("ORVO_TEST_WAYLAND_RUNTIME_DIR");
-    sway_ = Env("ORVO_TEST_SWAYSOCK");
+    if (display_.empty()) {  // the session's sway, unless the test started its own
+      display_ = Env("ORVO_TEST_WAYLAND_DISPLAY");
+      runtime_ = Env("ORVO_TEST_WAYLAND_RUNTIME_DIR");
+      sway_ = Env("ORVO_TEST_SWAYSOCK");
+    }
     if (display_.empty() || runtime_.empty() || sway_.empty())
       GTEST_SKIP() << "no headless sway session (scripts/services.sh starts one where sway is installed)";
     Sway("workspace 1");
@@ -177,6 +182,90 @@ TEST_F(XWaylandSessionTest, TheKeysetAndTheKeysFollowTheFocusBetweenX11AndWaylan
       {"back to the Wayland window", other.get(), "DEFAULT", {kNothing, test::kCtrlShiftATyped, kNothing}},
   };
   RunSteps({x11.get(), other.get(), sequencer.get()}, steps);
+}
+
+// A compositor of the test's own, stopped and started again on the same display name
+// under the running driver: it says once that the compositor went, types nothing (and
+// says why) while it is away, then follows the focus and types into the new windows.
+class CompositorReturnTest : public WaylandSessionTest {
+ protected:
+  void SetUp() override {
+    if (Env("ORVO_TEST_WAYLAND_RUNTIME_DIR").empty()) GTEST_SKIP() << "no headless sway session";
+    struct stat compositor {};  // run as the session's sway runs: its user
+    ASSERT_EQ(stat(Env("ORVO_TEST_WAYLAND_RUNTIME_DIR").c_str(), &compositor), 0);
+    user_ = std::to_string(compositor.st_uid);
+    ASSERT_EQ(chown(ownRuntime.Path().c_str(), compositor.st_uid, compositor.st_gid), 0);
+    ownRuntime.Write("config", "output HEADLESS-1 resolution 1024x768\ndefault_border none\n");
+    ASSERT_TRUE(StartSway());
+    WaylandSessionTest::SetUp();
+  }
+  void TearDown() override { StopSway(); }
+
+  bool StartSway() {
+    const std::string dir = ownRuntime.Path().string();
+    std::filesystem::remove(dir + "/sway.log");
+    const std::string line = "env -i PATH=\"$PATH\" XDG_RUNTIME_DIR=" + dir +
+                             " WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman setpriv --reuid=" +
+                             user_ + " --regid=" + user_ + " --clear-groups sway -V -c " + dir + "/config >" + dir +
+                             "/sway.log 2>&1 & echo $! >" + dir + "/sway.pid";
+    if (std::system(line.c_str()) != 0) return false;
+    for (int i = 0; i < 100; ++i, std::this_thread::sleep_for(100ms)) {
+      const std::string log = ownRuntime.Read("sway.log");
+      const std::string mark = "Running compositor on wayland display '";
+      const auto at = log.find(mark);
+      std::string socket;
+      for (const auto& entry : std::filesystem::directory_iterator(dir))
+        if (entry.path().filename().string().rfind("sway-ipc.", 0) == 0) socket = entry.path().string();
+      if (at == std::string::npos || socket.empty()) continue;
+      display_ = log.substr(at + mark.size(), log.find('\'', at + mark.size()) - at - mark.size());
+      runtime_ = dir;
+      sway_ = socket;
+      swayPid_ = std::stoi(ownRuntime.Read("sway.pid"));
+      return true;
+    }
+    return false;
+  }
+  void StopSway() {
+    if (swayPid_ <= 0) return;
+    kill(swayPid_, SIGTERM);
+    for (int i = 0; i < 100 && kill(swayPid_, 0) == 0; ++i) std::this_thread::sleep_for(50ms);
+    swayPid_ = 0;
+  }
+
+  test::TempDir ownRuntime;
+  std::string user_;
+  int swayPid_ = 0;
+};
+
+TEST_F(CompositorReturnTest, TheDriverFollowsACompositorThatComesBackOnTheSameName) {
+  const std::string name = display_;
+  std::size_t mark = driver->Mark();
+  StopSway();
+  ASSERT_TRUE(driver->WaitForText("went away", kPatience, mark)) << driver->Transcript();
+  other.reset();
+  sequencer.reset();
+  surface->Send(kPlayDown);
+  surface->Send(kPlayUp);
+  ASSERT_TRUE(driver->WaitForText("not typed (the Wayland compositor on ", kPatience, mark)) << driver->Transcript();
+
+  mark = driver->Mark();
+  ASSERT_TRUE(StartSway());
+  ASSERT_EQ(display_, name) << "the new compositor took another name";
+  ASSERT_TRUE(driver->WaitForText("is back", kPatience, mark)) << driver->Transcript();
+  other = StartClient("othertool");
+  sequencer = StartClient("SEQUENCER");
+  // The new windows took the focus in turn: the sequencer's Keyset, its lamps sent.
+  ASSERT_TRUE(driver->WaitForText("Keyset SEQUENCER (", kPatience, mark)) << driver->Transcript();
+  std::this_thread::sleep_for(300ms);
+  const std::vector<Step> steps = {
+      {"after the return: another application, DEFAULT and its keys", other.get(), "DEFAULT",
+       {kNothing, test::kCtrlShiftATyped}},
+      {"the sequencer: Space into it alone", sequencer.get(), "SEQUENCER", {test::kSpaceTyped, kNothing}},
+  };
+  RunSteps({sequencer.get(), other.get()}, steps);
+  std::size_t said = 0;
+  for (const auto& line : driver->Lines()) said += line.text.find("went away: ") != std::string::npos;
+  EXPECT_EQ(said, 1u) << "the going is said once\n" << driver->Transcript();
 }
 
 // The driver learns of each focus change from the compositor at once, instead of finding
