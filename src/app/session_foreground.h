@@ -11,15 +11,16 @@
 namespace orvo {
 
 class EditorWindowSet;
-class WaylandForeground;
 class X11Foreground;
 
 enum class FocusRoute { kNone, kX11, kWayland };
 
 class SessionForeground : public ForegroundQuery {
  public:
-  // Either side may be null or unavailable.
-  SessionForeground(std::unique_ptr<X11Foreground> x11, std::unique_ptr<WaylandForeground> wayland);
+  // Either side may be null or unavailable; `waylandEditorWindows` is the Wayland side's
+  // set of editor windows (null with it).
+  SessionForeground(std::unique_ptr<X11Foreground> x11, std::unique_ptr<ForegroundQuery> wayland,
+                    EditorWindowSet* waylandEditorWindows);
   ~SessionForeground() override;
 
   bool Available() override;
@@ -37,7 +38,8 @@ class SessionForeground : public ForegroundQuery {
 
  private:
   std::unique_ptr<X11Foreground> x11_;
-  std::unique_ptr<WaylandForeground> wayland_;
+  std::unique_ptr<ForegroundQuery> wayland_;
+  EditorWindowSet* waylandEditorWindows_ = nullptr;
   std::atomic<FocusRoute> route_{FocusRoute::kNone};
 };
 

@@ -1,8 +1,8 @@
-// The driver in a Wayland session: a headless sway (started by the test services), two
-// Wayland test clients playing the applications (and an X11 one under XWayland, where sway
-// runs it), the driver headless on a pty surface.
-// The focus moves through sway's IPC; what the surface and each client get is checked
-// from the outside.
+// The driver in a Wayland session: a headless sway, KWin or GNOME Shell (started by the
+// test services), two Wayland test clients playing the applications (and an X11 one under
+// XWayland, where sway runs it), the driver headless on a pty surface.
+// The focus moves through sway's IPC, a KWin script, or the tests' GNOME Shell extension;
+// what the surface and each client get is checked from the outside.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -45,17 +45,37 @@ std::string Env(const char* name) {
 constexpr const char* kSequencerKeyset = "1204:32:3735552:0:0:0:Play\r\nDeviceMode:2\r\n";
 constexpr const char* kDefaultKeyset = "1204:65:1966085:0:0:0:Play\r\nDeviceMode:2\r\n";
 
+enum class Desktop { kSway, kKwin, kGnome };
+
+std::string DesktopName(const ::testing::TestParamInfo<Desktop>& info) {
+  return info.param == Desktop::kSway ? "Sway" : info.param == Desktop::kKwin ? "KWin" : "GnomeShell";
+}
+void PrintTo(Desktop desktop, std::ostream* out) { *out << DesktopName({desktop, 0}); }
+
 class WaylandSessionTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (display_.empty()) {  // the session's sway, unless the test started its own
-      display_ = Env("ORVO_TEST_WAYLAND_DISPLAY");
-      runtime_ = Env("ORVO_TEST_WAYLAND_RUNTIME_DIR");
-      sway_ = Env("ORVO_TEST_SWAYSOCK");
+    if (desktop_ == Desktop::kKwin || desktop_ == Desktop::kGnome) {
+      const std::string prefix = desktop_ == Desktop::kKwin ? "ORVO_TEST_KWIN_" : "ORVO_TEST_GNOME_";
+      display_ = Env((prefix + "DISPLAY").c_str());
+      runtime_ = Env((prefix + "RUNTIME_DIR").c_str());
+      bus_ = Env((prefix + "BUS").c_str());
+      if (display_.empty() || runtime_.empty() || bus_.empty())
+        GTEST_SKIP() << "no headless " << (desktop_ == Desktop::kKwin ? "KWin" : "GNOME Shell")
+                     << " session: scripts/test.sh starts one for the plain build's run only (ORVO_TEST_DESKTOPS=1)";
+      if (desktop_ == Desktop::kGnome)  // out of the overview, where no window has the focus
+        Gdbus("-d org.gnome.Shell -o /org/gnome/Shell -m org.freedesktop.DBus.Properties.Set org.gnome.Shell "
+              "OverviewActive '<false>'");
+    } else {
+      if (display_.empty()) {  // the session's sway, unless the test started its own
+        display_ = Env("ORVO_TEST_WAYLAND_DISPLAY");
+        runtime_ = Env("ORVO_TEST_WAYLAND_RUNTIME_DIR");
+        sway_ = Env("ORVO_TEST_SWAYSOCK");
+      }
+      if (display_.empty() || runtime_.empty() || sway_.empty())
+        GTEST_SKIP() << "no headless sway session (scripts/services.sh starts one where sway is installed)";
+      Sway("workspace 1");
     }
-    if (display_.empty() || runtime_.empty() || sway_.empty())
-      GTEST_SKIP() << "no headless sway session (scripts/services.sh starts one where sway is installed)";
-    Sway("workspace 1");
     chmod(runtimeDir.Path().c_str(), 0700);
     settingsDir.Write("SEQUENCER.orvo", kSequencerKeyset);
     settingsDir.Write("DEFAULT.orvo", kDefaultKeyset);
@@ -72,7 +92,7 @@ class WaylandSessionTest : public ::testing::Test {
         // by its socket's path; no X11 display but XWayland's, where there is one.
         std::vector<std::string>{"XDG_RUNTIME_DIR=" + runtimeDir.Path().string(),
                                  "WAYLAND_DISPLAY=" + runtime_ + "/" + display_, "SWAYSOCK=" + sway_,
-                                 "DISPLAY=" + x11Display_});
+                                 "DISPLAY=" + x11Display_, "DBUS_SESSION_BUS_ADDRESS=" + bus_});
     ASSERT_TRUE(driver->WaitForText("Surface connected", kConnectPatience)) << driver->Transcript();
     ASSERT_TRUE(driver->WaitForText("Keyset SEQUENCER (", kPatience)) << driver->Transcript();
   }
@@ -92,10 +112,40 @@ class WaylandSessionTest : public ::testing::Test {
     ASSERT_EQ(std::system(line.c_str()), 0) << line;
   }
   void Focus(FocusClientProcess* client) {
-    if (client)
-      Sway("[pid=" + std::to_string(client->Pid()) + "] focus");
-    else
-      Sway("workspace 2");  // empty: no window has the focus
+    const int pid = client ? client->Pid() : 0;
+    switch (desktop_) {
+      case Desktop::kSway:
+        if (client)
+          Sway("[pid=" + std::to_string(pid) + "] focus");
+        else
+          Sway("workspace 2");  // empty: no window has the focus
+        break;
+      case Desktop::kKwin:
+        // A script of the test's own: the window of the process activated, or every
+        // window minimised, which leaves none active.
+        KwinScript(client ? "workspace.clientList().forEach(function (c) { if (c.pid == " + std::to_string(pid) +
+                                ") { c.minimized = false; workspace.activeClient = c; } });"
+                          : "workspace.clientList().forEach(function (c) { if (c.normalWindow) c.minimized = true; });");
+        break;
+      case Desktop::kGnome:
+        Gdbus("-d org.orvo.test.FocusControl -o /org/orvo/test/FocusControl -m org.orvo.test.FocusControl.Activate " +
+              std::to_string(pid));
+        break;
+    }
+  }
+  void Gdbus(const std::string& arguments) {
+    const std::string line = "DBUS_SESSION_BUS_ADDRESS='" + bus_ + "' gdbus call --session " + arguments + " >/dev/null";
+    ASSERT_EQ(std::system(line.c_str()), 0) << line;
+  }
+  // Loads, runs and unloads a KWin script (from a file KWin's user can read).
+  void KwinScript(const std::string& text) {
+    const std::string path = "/tmp/orvo-test-focus-" + std::to_string(getpid()) + ".js";
+    test::TempDir::WriteFile(path, text);
+    chmod(path.c_str(), 0644);
+    Gdbus("-d org.kde.KWin -o /Scripting -m org.kde.kwin.Scripting.loadScript " + path + " orvo-test-focus");
+    Gdbus("-d org.kde.KWin -o /Scripting -m org.kde.kwin.Scripting.start");
+    Gdbus("-d org.kde.KWin -o /Scripting -m org.kde.kwin.Scripting.unloadScript orvo-test-focus");
+    std::filesystem::remove(path);
   }
 
   // Each step moves the focus (null: to no window), then presses PLAY: the Keyset put in
@@ -129,7 +179,8 @@ class WaylandSessionTest : public ::testing::Test {
     }
   }
 
-  std::string display_, runtime_, sway_, x11Display_;
+  Desktop desktop_ = Desktop::kSway;
+  std::string display_, runtime_, sway_, x11Display_, bus_;
   test::TempDir settingsDir;
   test::TempDir runtimeDir;
   std::unique_ptr<sim::SimSurface> surface;
@@ -137,7 +188,13 @@ class WaylandSessionTest : public ::testing::Test {
   std::unique_ptr<DriverProcess> driver;
 };
 
-TEST_F(WaylandSessionTest, TheFocusedWindowChoosesTheKeysetAndAloneGetsItsKeys) {
+// The same cases on each desktop: sway (the wlroots route), KWin, GNOME Shell.
+class DesktopSessionTest : public WaylandSessionTest, public ::testing::WithParamInterface<Desktop> {
+ protected:
+  DesktopSessionTest() { desktop_ = GetParam(); }
+};
+
+TEST_P(DesktopSessionTest, TheFocusedWindowChoosesTheKeysetAndAloneGetsItsKeys) {
   const std::vector<Step> steps = {
       {"the sequencer in front: Space into it alone", sequencer.get(), nullptr, {test::kSpaceTyped, kNothing}},
       {"another application: DEFAULT, Ctrl+Shift+A with its modifiers, all released", other.get(), "DEFAULT",
@@ -270,7 +327,7 @@ TEST_F(CompositorReturnTest, TheDriverFollowsACompositorThatComesBackOnTheSameNa
 
 // The driver learns of each focus change from the compositor at once, instead of finding
 // it at its next look every 500 ms as on X11.
-TEST_F(WaylandSessionTest, AFocusChangeSwitchesTheKeysetWithoutWaitingForAPoll) {
+TEST_P(DesktopSessionTest, AFocusChangeSwitchesTheKeysetWithoutWaitingForAPoll) {
   std::vector<double> delays;
   for (int i = 0; i < 30; ++i) {
     const bool toSequencer = i % 2 == 1;
@@ -289,6 +346,9 @@ TEST_F(WaylandSessionTest, AFocusChangeSwitchesTheKeysetWithoutWaitingForAPoll) 
               delays.size());
   EXPECT_LT(p90, 250.0) << "as slow as the 500 ms poll";
 }
+
+INSTANTIATE_TEST_SUITE_P(Desktops, DesktopSessionTest,
+                         ::testing::Values(Desktop::kSway, Desktop::kKwin, Desktop::kGnome), DesktopName);
 
 }  // namespace
 }  // namespace orvo
