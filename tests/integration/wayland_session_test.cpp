@@ -94,7 +94,7 @@ class WaylandSessionTest : public ::testing::Test {
                                  "WAYLAND_DISPLAY=" + runtime_ + "/" + display_, "SWAYSOCK=" + sway_,
                                  "DISPLAY=" + x11Display_, "DBUS_SESSION_BUS_ADDRESS=" + bus_});
     ASSERT_TRUE(driver->WaitForText("Surface connected", kConnectPatience)) << driver->Transcript();
-    ASSERT_TRUE(driver->WaitForText("Keyset SEQUENCER (", kPatience)) << driver->Transcript();
+    ASSERT_TRUE(driver->WaitForText("Keyset " + firstKeyset_ + " (", kPatience)) << driver->Transcript();
   }
 
   std::unique_ptr<FocusClientProcess> StartClient(const std::string& name) {
@@ -180,6 +180,7 @@ class WaylandSessionTest : public ::testing::Test {
   }
 
   Desktop desktop_ = Desktop::kSway;
+  std::string firstKeyset_ = "SEQUENCER";  // in force once the driver has started
   std::string display_, runtime_, sway_, x11Display_, bus_;
   test::TempDir settingsDir;
   test::TempDir runtimeDir;
@@ -323,6 +324,36 @@ TEST_F(CompositorReturnTest, TheDriverFollowsACompositorThatComesBackOnTheSameNa
   std::size_t said = 0;
   for (const auto& line : driver->Lines()) said += line.text.find("went away: ") != std::string::npos;
   EXPECT_EQ(said, 1u) << "the going is said once\n" << driver->Transcript();
+}
+
+// GNOME without our extension: the focused window is not known, so the DEFAULT Keyset
+// serves every window and its keys go into the focused one; the start line says how to
+// enable the extension, and once it is enabled the focus is followed again.
+class GnomeWithoutExtensionTest : public WaylandSessionTest {
+ protected:
+  static constexpr const char* kExtensionCall =
+      "-d org.gnome.Shell -o /org/gnome/Shell -m org.gnome.Shell.Extensions.";
+  void SetUp() override {
+    desktop_ = Desktop::kGnome;
+    firstKeyset_ = "DEFAULT";
+    bus_ = Env("ORVO_TEST_GNOME_BUS");
+    if (bus_.empty()) GTEST_SKIP() << "no headless GNOME Shell session (the plain build's run only)";
+    Gdbus(std::string(kExtensionCall) + "DisableExtension focused-window@orvo.org");
+    WaylandSessionTest::SetUp();
+  }
+  void TearDown() override {
+    if (!bus_.empty()) Gdbus(std::string(kExtensionCall) + "EnableExtension focused-window@orvo.org");
+  }
+};
+
+TEST_F(GnomeWithoutExtensionTest, DefaultServesTheFocusedWindowUntilTheExtensionIsEnabled) {
+  EXPECT_TRUE(driver->WaitForText("gnome-extensions enable focused-window@orvo.org", kPatience)) << driver->Transcript();
+  RunSteps({sequencer.get(), other.get()},
+           {{"the sequencer in front: DEFAULT's keys into it", sequencer.get(), nullptr, {test::kCtrlShiftATyped, kNothing}},
+            {"the other in front: into it", other.get(), nullptr, {kNothing, test::kCtrlShiftATyped}}});
+  Gdbus(std::string(kExtensionCall) + "EnableExtension focused-window@orvo.org");
+  RunSteps({sequencer.get(), other.get()},
+           {{"the extension enabled: the sequencer's Keyset", sequencer.get(), "SEQUENCER", {test::kSpaceTyped, kNothing}}});
 }
 
 // The driver learns of each focus change from the compositor at once, instead of finding
