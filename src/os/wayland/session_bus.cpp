@@ -67,6 +67,13 @@ DBusMessage* SessionBus::Call(DBusMessage* call, std::string* error, int timeout
   if (!reply && error) *error = failure.message ? failure.message : "no answer";
   if (!reply && error && failure.name) *error = std::string(failure.name) + ": " + *error;
   dbus_error_free(&failure);
+  // Waiting for the answer may have read other messages too, which the watch thread, not
+  // woken for data already read, would leave queued: hand them out here (libdbus runs one
+  // dispatch at a time).
+  if (watch_) {
+    while (dbus_connection_dispatch(connection_) == DBUS_DISPATCH_DATA_REMAINS) {
+    }
+  }
   return reply;
 }
 

@@ -30,7 +30,8 @@ class SessionBus {
   // Whether some client owns `name` on the bus.
   bool HasOwner(const char* name);
   // Sends `call` (taken over) and waits for the answer; null on an error, `error` (when
-  // given) then says it. The caller unrefs the answer. Not while a handler runs elsewhere.
+  // given) then says it. The caller unrefs the answer. While the bus is watched, what
+  // came in with the answer is handed to the handler on the calling thread.
   DBusMessage* Call(DBusMessage* call, std::string* error = nullptr, int timeoutMs = 3000);
   // Sends `message` (taken over) without waiting. Any thread.
   bool Send(DBusMessage* message);
