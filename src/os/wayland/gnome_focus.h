@@ -29,6 +29,7 @@ class GnomeShellForeground : public ReportedForeground {
 
   SessionBus bus_;
   std::atomic<bool> enabled_{false};
+  std::string shell_;  // GNOME Shell's unique name on the bus; the watch thread's once watching
 };
 
 }  // namespace orvo

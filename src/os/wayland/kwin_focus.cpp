@@ -69,6 +69,16 @@ KwinForeground::KwinForeground() {
   close(fd);
   scriptPath_ = path;
   std::ofstream(path) << ScriptText(bus_.UniqueName());
+  // Only KWin's reports count: another client on the bus could call us too.
+  DBusMessage* ask = dbus_message_new_method_call("org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                                  "org.freedesktop.DBus", "GetNameOwner");
+  const char* kwin = kKwin;
+  dbus_message_append_args(ask, DBUS_TYPE_STRING, &kwin, DBUS_TYPE_INVALID);
+  if (DBusMessage* owner = bus_.Call(ask)) {
+    const char* name = nullptr;
+    if (dbus_message_get_args(owner, nullptr, DBUS_TYPE_STRING, &name, DBUS_TYPE_INVALID)) kwinName_ = name;
+    dbus_message_unref(owner);
+  }
   // A script of an earlier run that did not end cleanly goes first.
   Unload(bus_);
   bus_.Watch([this](DBusMessage* message) { Handle(message); });
@@ -105,19 +115,20 @@ KwinForeground::~KwinForeground() {
 // The watch thread: the script's call, answered at once.
 void KwinForeground::Handle(DBusMessage* message) {
   if (!dbus_message_is_method_call(message, kInterface, "Focused")) return;
+  const char* sender = dbus_message_get_sender(message);
+  if (!sender || kwinName_ != sender) return;
   int32_t pid = 0;
   const char* windowClass = "";
   const char* title = "";
   DBusError error;
   dbus_error_init(&error);
   // The pid comes as an integer or, from a script's number, as a double.
-  double pidNumber = 0;
-  if (dbus_message_get_args(message, &error, DBUS_TYPE_INT32, &pid, DBUS_TYPE_STRING, &windowClass, DBUS_TYPE_STRING,
-                            &title, DBUS_TYPE_INVALID)) {
-  } else if (dbus_error_free(&error), dbus_message_get_args(message, nullptr, DBUS_TYPE_DOUBLE, &pidNumber,
-                                                            DBUS_TYPE_STRING, &windowClass, DBUS_TYPE_STRING,
-                                                            &title, DBUS_TYPE_INVALID)) {
-    pid = static_cast<int32_t>(pidNumber);
+  if (!dbus_message_get_args(message, &error, DBUS_TYPE_INT32, &pid, DBUS_TYPE_STRING, &windowClass, DBUS_TYPE_STRING,
+                             &title, DBUS_TYPE_INVALID)) {
+    double number = 0;
+    if (dbus_message_get_args(message, nullptr, DBUS_TYPE_DOUBLE, &number, DBUS_TYPE_STRING, &windowClass,
+                              DBUS_TYPE_STRING, &title, DBUS_TYPE_INVALID))
+      pid = static_cast<int32_t>(number);
   }
   dbus_error_free(&error);
   if (!dbus_message_get_no_reply(message)) {

@@ -22,6 +22,7 @@ class KwinForeground : public ReportedForeground {
   void Handle(DBusMessage* message);  // the bus's watch thread
 
   SessionBus bus_;
+  std::string kwinName_;  // KWin's unique name on the bus: whose calls are believed
   std::string scriptPath_;
   bool loaded_ = false;
   std::string why_;
