@@ -208,7 +208,9 @@ DesktopRoutes WaylandRoutes(std::function<void(const std::string&)> say) {
   routes.session = session.get();
   auto keys = std::make_unique<FocusedRouteKeys>(*session, std::move(x11Keys), std::move(side.keys), side.keysOff);
   if (!waylandKeys && !routes.session->HasX11())
-    routes.keysOff = [] { return std::string("keystrokes are off: neither Wayland nor X11 windows can be typed into"); };
+    routes.keysOff = [off = side.keysOff] {
+      return "keystrokes are off: " + (off ? off() : std::string("neither Wayland nor X11 windows can be typed into"));
+    };
   else
     routes.keysOff = [keys = keys.get()] { return keys->Off(); };
   routes.keys = std::move(keys);

@@ -85,7 +85,7 @@ class WaylandSessionTest : public ::testing::Test {
     other = StartClient("othertool");
     sequencer = StartClient("SEQUENCER");
     driver = std::make_unique<DriverProcess>(
-        ORVO_BINARY,
+        binary_,
         std::vector<std::string>{"--headless", "--device", surface->LinkPath(), "--settings-dir",
                                  settingsDir.Path().string()},
         // The one-instance lock in a runtime directory of the test's own; the compositor
@@ -181,6 +181,7 @@ class WaylandSessionTest : public ::testing::Test {
 
   Desktop desktop_ = Desktop::kSway;
   std::string firstKeyset_ = "SEQUENCER";  // in force once the driver has started
+  std::string binary_ = ORVO_BINARY;
   std::string display_, runtime_, sway_, x11Display_, bus_;
   test::TempDir settingsDir;
   test::TempDir runtimeDir;
@@ -354,6 +355,34 @@ TEST_F(GnomeWithoutExtensionTest, DefaultServesTheFocusedWindowUntilTheExtension
   Gdbus(std::string(kExtensionCall) + "EnableExtension focused-window@orvo.org");
   RunSteps({sequencer.get(), other.get()},
            {{"the extension enabled: the sequencer's Keyset", sequencer.get(), "SEQUENCER", {test::kSpaceTyped, kNothing}}});
+}
+
+// KDE Plasma with the driver run from where no desktop file grants it fake input (a copy
+// of the program elsewhere): the start line gives the command that grants it, the focus
+// is followed, and nothing is typed, each press saying why.
+class KdeWithoutGrantTest : public WaylandSessionTest {
+ protected:
+  void SetUp() override {
+    desktop_ = Desktop::kKwin;
+    const auto copy = binaryDir.Path() / "orvo";
+    std::filesystem::copy_file(ORVO_BINARY, copy);
+    binary_ = copy.string();
+    WaylandSessionTest::SetUp();
+  }
+  test::TempDir binaryDir;
+};
+
+TEST_F(KdeWithoutGrantTest, TheStartLineSaysHowToGrantKeysAndTheFocusIsFollowed) {
+  EXPECT_TRUE(driver->WaitForText("Exec=" + binary_ + "\\nX-KDE-Wayland-Interfaces=org_kde_kwin_fake_input,"
+                                  "org_kde_plasma_window_management\\n' > ~/.local/share/applications/orvo-local.desktop",
+                                  kPatience))
+      << driver->Transcript();
+  RunSteps({sequencer.get(), other.get()},
+           {{"the sequencer in front: no keys", sequencer.get(), nullptr, {kNothing, kNothing}},
+            {"another application: DEFAULT, no keys", other.get(), "DEFAULT", {kNothing, kNothing}},
+            {"the sequencer again: its Keyset", sequencer.get(), "SEQUENCER", {kNothing, kNothing}}});
+  EXPECT_TRUE(driver->WaitForText("not typed (keystrokes are off: KWin has not granted this program fake input)", kPatience))
+      << driver->Transcript();
 }
 
 // The driver learns of each focus change from the compositor at once, instead of finding
