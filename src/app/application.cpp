@@ -206,7 +206,7 @@ bool Application::StartPlatform() {
   if (!midi->Problem().empty()) Say(midi->Problem());
   midi_ = std::move(midi);
 
-  routes_ = ChooseDesktopRoutes();
+  routes_ = ChooseDesktopRoutes([](const std::string& line) { Say(line); });
   if (!routes_.startLine.empty()) Say(routes_.startLine);
   return true;
 }

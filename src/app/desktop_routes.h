@@ -3,6 +3,7 @@
 // the X server; in a Wayland session through the compositor's protocols where it offers
 // them, with X11 programs (through XWayland) kept on the X11 route. Says in one line which
 // route is in use, and where a window cannot be reached, what does not work there.
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -17,7 +18,9 @@ class X11Foreground;
 struct DesktopRoutes {
   std::unique_ptr<ForegroundQuery> foreground;
   std::unique_ptr<KeyInjector> keys;
-  std::string keysOff;  // why keystrokes are not typed at all; empty: they are
+  // Why keystrokes are not typed now (at all, or into the focused window while its route
+  // is gone); empty: they are. Any thread.
+  std::function<std::string()> keysOff;
   std::string startLine;
   // The editor's windows as they come and go, for the focus rules. GUI thread.
   void EditorWindow(unsigned long window, const std::string& title, bool shown);
@@ -26,7 +29,8 @@ struct DesktopRoutes {
   SessionForeground* session = nullptr;  // the foreground, in a Wayland session
 };
 
-// From $WAYLAND_DISPLAY and $DISPLAY.
-DesktopRoutes ChooseDesktopRoutes();
+// From $WAYLAND_DISPLAY and $DISPLAY. `say` tells what changes later (a compositor going
+// and coming back), from the routes' own threads.
+DesktopRoutes ChooseDesktopRoutes(std::function<void(const std::string&)> say);
 
 }  // namespace orvo

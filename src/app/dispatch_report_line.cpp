@@ -20,7 +20,8 @@ std::string KeystrokeText(uint32_t keyFlags) {
 std::string KeyPart(const DispatchReport& report, const ReportContext& context) {
   if (!report.typed) return {};
   const std::string key = KeystrokeText(report.keyFlags);
-  if (!context.keysOff.empty()) return key + " not typed (" + context.keysOff + ")";
+  const std::string off = context.keysOff ? context.keysOff() : std::string();
+  if (!off.empty()) return key + " not typed (" + off + ")";
   std::string program = context.programName ? context.programName(report.processId) : std::string();
   if (program.empty()) program = "the focused window";
   return "typed " + key + " into " + program;

@@ -14,7 +14,7 @@ namespace orvo {
 
 struct ReportContext {
   std::filesystem::path settingsDirectory;  // where the Keyset files live
-  std::string keysOff;                      // why keystrokes are not typed; empty: they are
+  std::function<std::string()> keysOff;     // why keystrokes are not typed now; empty: they are
   // The focused program's name for a process id; empty when unknown.
   std::function<std::string(uint32_t)> programName;
 };

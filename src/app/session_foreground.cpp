@@ -1,15 +1,17 @@
 #include "app/session_foreground.h"
 
 #include "os/linux/process_name.h"
-#include "os/wayland/focus.h"
+#include "platform/editor_window_set.h"
 #include "os/x11/focus.h"
 
 namespace orvo {
 
-SessionForeground::SessionForeground(std::unique_ptr<X11Foreground> x11, std::unique_ptr<WaylandForeground> wayland)
-    : x11_(std::move(x11)), wayland_(std::move(wayland)) {
+SessionForeground::SessionForeground(std::unique_ptr<X11Foreground> x11, std::unique_ptr<ForegroundQuery> wayland,
+                                     EditorWindowSet* waylandEditorWindows)
+    : x11_(std::move(x11)), wayland_(std::move(wayland)), waylandEditorWindows_(waylandEditorWindows) {
   if (x11_ && !x11_->Available()) x11_.reset();
   if (wayland_ && !wayland_->Available()) wayland_.reset();
+  if (!wayland_) waylandEditorWindows_ = nullptr;
 }
 
 SessionForeground::~SessionForeground() = default;
@@ -41,7 +43,7 @@ bool SessionForeground::ReportChanges(std::function<void()> changed) {
 }
 
 void SessionForeground::EditorWindow(unsigned long window, const std::string& title, bool shown) {
-  for (EditorWindowSet* set : {x11_ ? &x11_->EditorWindows() : nullptr, wayland_ ? &wayland_->EditorWindows() : nullptr}) {
+  for (EditorWindowSet* set : {x11_ ? &x11_->EditorWindows() : nullptr, waylandEditorWindows_}) {
     if (!set) continue;
     if (shown)
       set->Add(window, title);

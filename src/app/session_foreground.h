@@ -11,15 +11,16 @@
 namespace orvo {
 
 class EditorWindowSet;
-class WaylandForeground;
 class X11Foreground;
 
 enum class FocusRoute { kNone, kX11, kWayland };
 
 class SessionForeground : public ForegroundQuery {
  public:
-  // Either side may be null or unavailable.
-  SessionForeground(std::unique_ptr<X11Foreground> x11, std::unique_ptr<WaylandForeground> wayland);
+  // Either side may be null or unavailable; `waylandEditorWindows` is the Wayland side's
+  // set of editor windows (null with it).
+  SessionForeground(std::unique_ptr<X11Foreground> x11, std::unique_ptr<ForegroundQuery> wayland,
+                    EditorWindowSet* waylandEditorWindows);
   ~SessionForeground() override;
 
   bool Available() override;
@@ -29,6 +30,7 @@ class SessionForeground : public ForegroundQuery {
   // Told by the compositor; every change only where no X11 side has to be asked as well.
   bool ReportChanges(std::function<void()> changed) override;
 
+  bool HasX11() const { return x11_ != nullptr; }
   // The side that found the focus at the last Foreground(). Any thread.
   FocusRoute Route() const { return route_.load(std::memory_order_acquire); }
   // An editor window shown (again, with its title) or hidden. GUI thread.
@@ -36,7 +38,8 @@ class SessionForeground : public ForegroundQuery {
 
  private:
   std::unique_ptr<X11Foreground> x11_;
-  std::unique_ptr<WaylandForeground> wayland_;
+  std::unique_ptr<ForegroundQuery> wayland_;
+  EditorWindowSet* waylandEditorWindows_ = nullptr;
   std::atomic<FocusRoute> route_{FocusRoute::kNone};
 };
 

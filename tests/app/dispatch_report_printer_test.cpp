@@ -24,7 +24,7 @@ TEST(DispatchReportPrinter, ADragPrintsAFewLinesEndingWithItsLastValue) {
   Keyset keyset("DEFAULT");
   Lines lines;
   {
-    DispatchReportPrinter printer({"/settings", "", {}}, [&](const std::string& line) {
+    DispatchReportPrinter printer({"/settings", {}, {}}, [&](const std::string& line) {
       std::lock_guard lock(lines.mutex);
       lines.said.push_back(line);
     });

@@ -9,8 +9,8 @@
 
 namespace orvo {
 
-FdWatchThread::FdWatchThread(int fd, std::function<void()> onReadable)
-    : fd_(fd), onReadable_(std::move(onReadable)) {
+FdWatchThread::FdWatchThread(int fd, std::function<void()> onReadable, std::function<void()> onEnded)
+    : fd_(fd), onReadable_(std::move(onReadable)), onEnded_(std::move(onEnded)) {
   wakeFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
   if (wakeFd_ >= 0) thread_ = std::thread([this] { Loop(); });
 }
@@ -31,8 +31,12 @@ void FdWatchThread::Loop() {
       return;
     }
     if (fds[0].revents) return;  // stop
-    if (fds[1].revents & (POLLERR | POLLHUP | POLLNVAL)) return;
+    // A peer that hangs up leaves its last data readable with the hang-up: read it first.
     if (fds[1].revents & POLLIN) onReadable_();
+    if (fds[1].revents & (POLLERR | POLLHUP | POLLNVAL)) {
+      if (onEnded_) onEnded_();
+      return;
+    }
   }
 }
 

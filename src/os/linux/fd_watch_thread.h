@@ -10,8 +10,9 @@ class FdWatchThread {
  public:
   // `onReadable` runs on the watch thread each time `fd` is readable and must consume
   // what is ready. `fd` stays the caller's; it must outlive this object. An error or
-  // hang-up on `fd` ends the watch.
-  FdWatchThread(int fd, std::function<void()> onReadable);
+  // hang-up on `fd` ends the watch (what was readable with it is handled first), and then
+  // `onEnded` runs once, on the watch thread; not when the watch is stopped.
+  FdWatchThread(int fd, std::function<void()> onReadable, std::function<void()> onEnded = {});
   ~FdWatchThread();  // wakes and joins the thread
   FdWatchThread(const FdWatchThread&) = delete;
   FdWatchThread& operator=(const FdWatchThread&) = delete;
@@ -24,6 +25,7 @@ class FdWatchThread {
   int fd_;
   int wakeFd_ = -1;
   std::function<void()> onReadable_;
+  std::function<void()> onEnded_;
   std::thread thread_;
 };
 

@@ -2,7 +2,9 @@
 // The focused window on wlroots compositors: the toplevel that foreign-toplevel events
 // mark activated, followed as the events come (no polling). Its process from sway's IPC
 // where the session has one ($SWAYSOCK); elsewhere the window is known only by its
-// app_id, which then names its Keyset as an executable name would.
+// app_id, which then names its Keyset as an executable name would. When the compositor
+// goes away, no window has the focus, that is said once, and the driver connects again
+// when a compositor comes back on the same display name.
 #include <cstdint>
 #include <functional>
 #include <list>
@@ -10,6 +12,7 @@
 #include <mutex>
 #include <string>
 
+#include "os/wayland/reconnect_timer.h"
 #include "os/wayland/sway_ipc.h"
 #include "os/wayland/wayland_connection.h"
 #include "platform/editor_window_set.h"
@@ -23,15 +26,17 @@ namespace orvo {
 class WaylandForeground : public ForegroundQuery {
  public:
   // Opens its own connection to `displayName` ($WAYLAND_DISPLAY when null) and, where
-  // `swaySocket` (or $SWAYSOCK when null) names one, sway's IPC.
-  explicit WaylandForeground(const char* displayName = nullptr, const char* swaySocket = nullptr);
+  // `swaySocket` (or $SWAYSOCK when null) names one, sway's IPC. `say` tells the
+  // compositor's going and coming back (on a thread of this object's own).
+  explicit WaylandForeground(const char* displayName = nullptr, const char* swaySocket = nullptr,
+                             std::function<void(const std::string&)> say = {});
   ~WaylandForeground() override;
 
   // Any thread.
   bool Available() override;
   std::string Why() override;
   // Whether the windows' processes are known (sway's IPC), not only their app_ids.
-  bool KnowsProcesses() const { return ipc_ != nullptr; }
+  bool KnowsProcesses() const { return knowsProcesses_; }
   // The focus finder thread.
   ForegroundWindow Foreground() override;
   std::string ProcessBaseName(uint32_t processId) override;
@@ -39,18 +44,20 @@ class WaylandForeground : public ForegroundQuery {
 
   EditorWindowSet& EditorWindows() { return editorWindows_; }
 
-  // For the event handlers, which run on the watch thread.
+  // One connection to the compositor with what it told; a new one when it comes back.
+  struct Session;
+  // For the event handlers, which run on the session's watch thread.
   struct Toplevel {
-    WaylandForeground* owner;
+    Session* session;
     zwlr_foreign_toplevel_handle_v1* handle;
     std::string appId, title;  // as last done
     bool activated = false;
     std::string pendingAppId, pendingTitle;
     bool pendingActivated = false;
   };
-  void Added(zwlr_foreign_toplevel_handle_v1* handle);
-  void Done(Toplevel& toplevel);
-  void Closed(Toplevel& toplevel);
+  void Added(Session& session, zwlr_foreign_toplevel_handle_v1* handle);
+  void Done(Session& session, Toplevel& toplevel);
+  void Closed(Session& session, Toplevel& toplevel);
 
  private:
   struct Focus {
@@ -58,23 +65,26 @@ class WaylandForeground : public ForegroundQuery {
     uint32_t processId = 0;
     std::string appId, title;
   };
-  void Refocus();  // watch thread
-  void Changed();  // watch thread
+  std::unique_ptr<Session> Connect(std::string* why);  // the constructor, then the timer's thread
+  bool Reconnect();                                    // the timer's thread
+  void Lost();                                         // watch thread
+  void Refocus(Session& session);                      // watch thread
+  void Changed();                                      // watch thread
 
-  WaylandConnection connection_;
+  std::string displayName_, swaySocket_;
+  std::function<void(const std::string&)> say_;
   std::string why_;
-  zwlr_foreign_toplevel_manager_v1* manager_ = nullptr;
-  std::unique_ptr<SwayIpc> ipc_;
+  bool knowsProcesses_ = false;
   const uint32_t ownProcessId_;
   const std::string ownName_;
-  std::list<Toplevel> toplevels_;  // watch thread only; stable addresses for the listeners
-  Toplevel* focused_ = nullptr;     // watch thread only
+  std::unique_ptr<Session> session_;  // the constructor, the timer's thread, the destructor
 
   std::mutex mutex_;  // the focus, between the watch thread and the focus finder
   Focus focus_;
   std::mutex listenerMutex_;  // held while the listener runs, so that it can be taken away
   std::function<void()> changed_;
   EditorWindowSet editorWindows_;
+  ReconnectTimer reconnect_;
 };
 
 }  // namespace orvo

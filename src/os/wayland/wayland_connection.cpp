@@ -65,7 +65,7 @@ void WaylandConnection::Watch(std::function<void()> onLost) {
   if (!display_ || watch_) return;
   onLost_ = std::move(onLost);
   Flush();
-  watch_ = std::make_unique<FdWatchThread>(wl_display_get_fd(display_), [this] { Dispatch(); });
+  watch_ = std::make_unique<FdWatchThread>(wl_display_get_fd(display_), [this] { Dispatch(); }, [this] { Lost(); });
 }
 
 // The watch thread, woken by poll: the data is there, so dispatching does not block.
@@ -77,6 +77,11 @@ void WaylandConnection::Dispatch() {
   // A protocol error leaves the socket readable; shutting it down ends the watch, which
   // stops on the hang-up instead of waking for it again and again.
   shutdown(wl_display_get_fd(display_), SHUT_RDWR);
+  Lost();
+}
+
+// The watch thread, once the connection has failed or the compositor hung up.
+void WaylandConnection::Lost() {
   if (onLost_) std::exchange(onLost_, {})();
 }
 

@@ -56,6 +56,7 @@ class WaylandConnection {
 
  private:
   void Dispatch();  // the watch thread
+  void Lost();      // the watch thread
 
   wl_display* display_ = nullptr;
   wl_registry* registry_ = nullptr;
