@@ -8,11 +8,12 @@ orvo_say() { printf '== %s\n' "$*"; }
 # orvo_install_packages [LIST...]: installs the packages of these lists (default
 # scripts/debian-packages.txt) that are not installed yet, in one apt-get run.
 orvo_install_packages() {
-  local lists=("$@") wanted missing=()
+  local lists=("$@") wanted installed missing=()
   [ ${#lists[@]} -gt 0 ] || lists=("$ORVO_ROOT/scripts/debian-packages.txt")
   wanted=$(cat "${lists[@]}" | grep -v -E '^\s*(#|$)')
+  installed=" $(dpkg-query -W -f='${Package}:${db:Status-Status} ' $wanted 2>/dev/null || true) "
   for pkg in $wanted; do
-    dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")
+    [[ $installed == *" $pkg:installed "* ]] || missing+=("$pkg")
   done
   [ ${#missing[@]} -eq 0 ] && return 0
   orvo_say "installing ${missing[*]}"

@@ -63,12 +63,11 @@ orvo_say "tests: jack on PipeWire took $(orvo_duration $((SECONDS - start)))"
 if [ "${ORVO_TEST_QUICK:-0}" != 1 ]; then
   orvo_say "package: make it, check it, install it, run it, purge it"
   start=$SECONDS
-  package_log=build/package-check.log
-  mkdir -p build
-  if deb=$(scripts/package.sh | tee "$package_log" | tail -1) && [ -f "$deb" ]; then
-    scripts/check_package.sh "$deb" 2>&1 | tee -a "$package_log" || failed+=(package)
+  mkdir -p build/package
+  package_log=build/package/package.log
+  if scripts/package.sh 2>&1 | tee "$package_log" && deb=$(tail -1 "$package_log") && [ -f "$deb" ]; then
+    scripts/check_package.sh "$deb" || failed+=(package)
   else
-    cat "$package_log"
     failed+=(package)
   fi
   orvo_say "package: took $(orvo_duration $((SECONDS - start)))"
