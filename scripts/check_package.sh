@@ -50,10 +50,14 @@ grep -v -E '^(N: |running with root)' "$work/lintian" || echo "(lintian: nothing
 
 # Installed as a user installs it.
 orvo_say "package: apt-get install, run, purge"
-apt_quiet install "$deb" || { cat "$work/apt.log"; fail "apt-get install"; exit 1; }
+if ! apt_quiet install "$deb"; then
+  cat "$work/apt.log"
+  orvo_say "package: FAILED: apt-get install ${problems[*]}"
+  exit 1
+fi
 installed=1
 /usr/bin/orvo --version
-[ "$(/usr/bin/orvo --version)" = "Orvo Version 1.0" ] || fail "orvo --version"
+[ "$(/usr/bin/orvo --version)" = "Orvo Version $(dpkg-deb -f "$deb" Version)" ] || fail "orvo --version"
 for option in $(/usr/bin/orvo --help | grep -o -E -- '--[a-z-]+' | sort -u); do
   zcat /usr/share/man/man1/orvo.1.gz | sed 's/\\-/-/g' | grep -q -- "$option" || fail "the manual page lacks $option"
 done
