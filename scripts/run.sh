@@ -8,7 +8,7 @@ set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 cd "$ORVO_ROOT"
 orvo_install_packages
-orvo_build build/run -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVO_BUILD_TESTS=OFF -DORVO_BUILD_BENCH=OFF >/dev/null
+orvo_build build/run -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVO_BUILD_TESTS=OFF -DORVO_BUILD_BENCH=OFF
 
 pids=()
 cleanup() {

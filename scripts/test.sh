@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the plain build, the
-# AddressSanitizer+UBSan build, the ThreadSanitizer build, the fuzzers for a bounded time.
+# AddressSanitizer+UBSan build, the ThreadSanitizer build, the fuzzers for a bounded time;
+# and makes the Debian package, checks it, installs it, runs it and purges it.
 #   ORVO_FUZZ_SECONDS   seconds per fuzz target (default 60; 0 skips fuzzing)
-#   ORVO_TEST_QUICK=1   the plain build only
+#   ORVO_TEST_QUICK=1   the plain build only (no sanitizers, fuzzers or package)
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/services.sh"
 cd "$ORVO_ROOT"
 
-orvo_install_packages
+orvo_install_packages scripts/debian-packages.txt scripts/debian-packages-checks.txt
 # Set before the start, so that a start that fails half-way stops what did start.
 trap orvo_stop_services EXIT
 # KWin and GNOME Shell for the plain build's run only: the sanitizer runs skip their cases.
@@ -30,10 +31,11 @@ run_ctest() {  # run_ctest NAME DIR [ctest options...]
   local name=$1 dir=$2
   shift 2
   orvo_say "tests: $name"
-  local status=0
+  local status=0 start=$SECONDS
   (cd "$dir" && ctest --output-on-failure --timeout 300 "$@") 2>&1 | tee "$dir/ctest.log" || status=$?
   [ "$status" -eq 0 ] || failed+=("$name")
   count_ctest "$dir/ctest.log"
+  orvo_say "tests: $name took $(orvo_duration $((SECONDS - start)))"
 }
 
 orvo_say "layers"
@@ -49,6 +51,7 @@ orvo_stop_desktops
 # test that meets such a loss runs once more.
 orvo_say "tests: jack on PipeWire"
 pipewire_status=0
+start=$SECONDS
 if orvo_start_pipewire; then
   (cd build/test && PIPEWIRE_RUNTIME_DIR="$ORVO_PIPEWIRE_RUNTIME" pw-jack \
     ctest --output-on-failure --timeout 300 -L jack --repeat until-pass:2) 2>&1 | tee build/test/ctest-pipewire.log || pipewire_status=$?
@@ -57,8 +60,20 @@ else
   pipewire_status=1
 fi
 [ "$pipewire_status" -eq 0 ] || failed+=("jack on PipeWire")
+orvo_say "tests: jack on PipeWire took $(orvo_duration $((SECONDS - start)))"
 
 if [ "${ORVO_TEST_QUICK:-0}" != 1 ]; then
+  orvo_say "package: make it, check it, install it, run it, purge it"
+  start=$SECONDS
+  mkdir -p build/package
+  package_log=build/package/package.log
+  if scripts/package.sh 2>&1 | tee "$package_log" && deb=$(tail -1 "$package_log") && [ -f "$deb" ]; then
+    scripts/check_package.sh "$deb" || failed+=(package)
+  else
+    failed+=(package)
+  fi
+  orvo_say "package: took $(orvo_duration $((SECONDS - start)))"
+
   orvo_say "build: address and undefined-behaviour sanitizers"
   orvo_build build/asan -DCMAKE_BUILD_TYPE=Debug -DORVO_SANITIZE=address -DORVO_BUILD_BENCH=OFF
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
@@ -69,10 +84,12 @@ if [ "${ORVO_TEST_QUICK:-0}" != 1 ]; then
   # Some kernels place memory where the sanitizer cannot work; without randomisation it can.
   orvo_say "tests: tsan"
   tsan_status=0
+  start=$SECONDS
   TSAN_OPTIONS="halt_on_error=1 suppressions=$ORVO_ROOT/scripts/tsan.supp" setarch "$(uname -m)" -R \
     bash -c 'cd build/tsan && ctest --output-on-failure --timeout 300' 2>&1 | tee build/tsan/ctest.log || tsan_status=$?
   [ "$tsan_status" -eq 0 ] || failed+=(tsan)
   count_ctest build/tsan/ctest.log
+  orvo_say "tests: tsan took $(orvo_duration $((SECONDS - start)))"
 
   if [ "$fuzz_seconds" -gt 0 ]; then
     orvo_say "build: fuzzers"
