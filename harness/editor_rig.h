@@ -31,7 +31,7 @@ struct EditorRig {
   EditorDialog& Open() {
     if (!dialog) {
       EditorServices services{engine, device, files, messages};
-      services.chooseApplication = [this](QWidget*) { return chosenApplication; };
+      services.chooseApplication = [this](QWidget*) { return NewKeysetChoice{chosenApplication, copyDefault}; };
       dialog = std::make_unique<EditorDialog>(std::move(services));
       dialog->resize(dialog->sizeHint());
     }
@@ -55,7 +55,8 @@ struct EditorRig {
   RecordingMessages messages;
   PlainFileSaver saver;
   KeysetFiles files{engine.Mapper, dir.Path(), messages, saver};
-  QString chosenApplication;  // what "&New Keyset"'s file dialog answers; empty: cancelled
+  QString chosenApplication;  // what "&New Keyset"'s dialog answers; empty: cancelled
+  bool copyDefault = false;   // and whether it asks for a copy of DEFAULT
   std::unique_ptr<EditorDialog> dialog;
 };
 

@@ -4,9 +4,23 @@
 
 namespace orvo {
 
+namespace {
+
+// The MIDI side's trouble, as a sentence of its own; empty when there is none.
+QString MidiTrouble(const SurfaceStatus& status) {
+  if (!status.midiProblem.empty())
+    return QString("   No MIDI system: %1.").arg(QString::fromLocal8Bit(status.midiProblem.c_str()));
+  if (status.absentPorts.empty()) return {};
+  QString ports = QString::fromLocal8Bit(status.absentPorts.c_str());
+  ports[0] = ports[0].toUpper();
+  return QString("   %1.").arg(ports);
+}
+
+}  // namespace
+
 QString StatusLineText(const SurfaceStatus& status) {
-  if (!status.connected) return "Surface not connected.";
-  QString text = QString("Surface connected, %1 mode.").arg(ModeDisplayName(status.deviceMode));
+  if (!status.connected) return "Surface not connected." + MidiTrouble(status);
+  QString text = QString("Surface connected, %1 mode.").arg(ModeDisplayName(status.deviceMode)) + MidiTrouble(status);
   if (!status.keyset.empty()) {
     text += QString("   Keyset in force: %1").arg(QString::fromStdString(status.keyset));
     if (!status.executable.empty()) text += QString(" (%1)").arg(QString::fromStdString(status.executable));

@@ -61,7 +61,9 @@ std::string FormatListingLine(const ControlMapping& mapping) {
 
 std::vector<std::string> KeysetListing(const Keyset& keyset) {
   std::vector<std::string> lines;
-  keyset.ForEachMapping([&](ControlId, const ControlMapping& mapping) { lines.push_back(FormatListingLine(mapping)); });
+  keyset.ForEachMapping([&](ControlId, const ControlMapping& mapping) {
+    if (MapsSomething(mapping)) lines.push_back(FormatListingLine(mapping));
+  });
   std::stable_sort(lines.begin(), lines.end(), LessIgnoringCase);
   return lines;
 }

@@ -15,7 +15,8 @@ struct ControlMapping;
 std::string FormatListingLine(const ControlMapping& mapping);
 // The MIDI part alone: "Native", "Custom 1: midi msg = (B0, Native, Native)", ...
 std::string FormatMidiRule(MapType mapType, uint8_t dataA, uint8_t dataB);
-// Every mapping's line, sorted without regard to letter case.
+// The line of every mapping that does something (a keystroke, a label or a MIDI rule),
+// sorted without regard to letter case.
 std::vector<std::string> KeysetListing(const Keyset& keyset);
 
 }  // namespace orvo
