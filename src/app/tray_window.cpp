@@ -12,16 +12,16 @@
 #include <QVBoxLayout>
 
 #include "app/tray_icons.h"
+#include "editor/status_line.h"
 
 namespace orvo {
 TrayState TrayStateOf(ConnectionState state, const std::string& midiProblem, const std::string& absentPorts) {
   if (state != ConnectionState::kConnected) {
     QString tip = "Orvo Disconnected\nsurface not connected";
-    if (!midiProblem.empty()) tip += "\nno MIDI system: " + QString::fromLocal8Bit(midiProblem.c_str());
+    if (!midiProblem.empty()) tip += "\n" + NoMidiSystemText(midiProblem);
     return {TrayLook::kDisconnected, tip};
   }
-  if (!midiProblem.empty())
-    return {TrayLook::kMidiTrouble, "Orvo\nno MIDI system: " + QString::fromLocal8Bit(midiProblem.c_str())};
+  if (!midiProblem.empty()) return {TrayLook::kMidiTrouble, "Orvo\n" + NoMidiSystemText(midiProblem)};
   if (!absentPorts.empty()) return {TrayLook::kMidiTrouble, "Orvo\n" + QString::fromLocal8Bit(absentPorts.c_str())};
   return {TrayLook::kConnected, "Orvo"};
 }

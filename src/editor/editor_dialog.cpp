@@ -32,8 +32,8 @@ constexpr QRectF kApplyRect{369, 174, 50, 14};
 double ScaleForScreen(const QWidget* widget) {
   const QScreen* screen = widget->screen();
   if (!screen) return kDefaultSurfaceScale;
-  // The frame, title bar, menu bar and status line.
-  const QSizeF room = QSizeF(screen->availableSize()) - QSizeF(16, 110);
+  // The frame, title bar, menu bar, the line under the picture and the status line.
+  const QSizeF room = QSizeF(screen->availableSize()) - QSizeF(16, 150);
   const double fit = std::min(room.width() / kSurfaceCanvasSize.width(), room.height() / kSurfaceCanvasSize.height());
   return std::clamp(fit, 1.2, kDefaultSurfaceScale);
 }
@@ -59,10 +59,14 @@ EditorDialog::EditorDialog(EditorServices services, QWidget* parent)
   summary_->setContentsMargins(8, 4, 8, 2);
   summary_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   summary_->setWordWrap(true);
+  summary_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   layout->addWidget(summary_);
   status_ = new QLabel(this);
   status_->setContentsMargins(8, 3, 8, 3);
   status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  // A long reason (no MIDI system, say) wraps rather than widening the window off screen.
+  status_->setWordWrap(true);
+  status_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   layout->addWidget(status_);
 
   BuildMenus();

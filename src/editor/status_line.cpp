@@ -8,8 +8,11 @@ namespace {
 
 // The MIDI side's trouble, as a sentence of its own; empty when there is none.
 QString MidiTrouble(const SurfaceStatus& status) {
-  if (!status.midiProblem.empty())
-    return QString("   No MIDI system: %1.").arg(QString::fromLocal8Bit(status.midiProblem.c_str()));
+  if (!status.midiProblem.empty()) {
+    QString text = NoMidiSystemText(status.midiProblem);
+    text[0] = text[0].toUpper();
+    return "   " + text + (text.endsWith('.') ? "" : ".");
+  }
   if (status.absentPorts.empty()) return {};
   QString ports = QString::fromLocal8Bit(status.absentPorts.c_str());
   ports[0] = ports[0].toUpper();
@@ -17,6 +20,13 @@ QString MidiTrouble(const SurfaceStatus& status) {
 }
 
 }  // namespace
+
+QString NoMidiSystemText(const std::string& problem) {
+  QString why = QString::fromLocal8Bit(problem.c_str());
+  static const QString kPrefix = "No MIDI system is available: ";
+  if (why.startsWith(kPrefix, Qt::CaseInsensitive)) why.remove(0, kPrefix.size());
+  return "no MIDI system: " + why;
+}
 
 QString StatusLineText(const SurfaceStatus& status) {
   if (!status.connected) return "Surface not connected." + MidiTrouble(status);

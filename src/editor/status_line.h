@@ -24,5 +24,7 @@ struct SurfaceStatus {
 };
 
 QString StatusLineText(const SurfaceStatus& status);
+// "no MIDI system: WHY", said once when the reason itself begins with it.
+QString NoMidiSystemText(const std::string& problem);
 
 }  // namespace orvo

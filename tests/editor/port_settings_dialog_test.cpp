@@ -124,7 +124,9 @@ TEST_F(PortSettingsDialogTest, OpensOnTheShownKeysetWithPortsThisProgramCanOpen)
   EXPECT_TRUE(dialog->CloseButton()->isDefault());
   QStringList captions;
   for (const QLabel* label : dialog->findChildren<QLabel*>()) captions << label->text();
-  EXPECT_EQ(captions, (QStringList{"Receive from", "Send to"}));
+  // The captions, each list with the line that says which way its messages flow, and the
+  // place of the MIDI system's trouble (empty: there is none).
+  EXPECT_EQ(captions, (QStringList{"Receive from", kReceiveFlowLine, "Send to", kSendFlowLine, ""}));
   EXPECT_EQ(dialog->SelectButton()->text(), "Select");
   EXPECT_EQ(dialog->CloseButton()->text(), "Close");
   EXPECT_TRUE(CallNames().empty()) << "opening touches no port";
