@@ -67,14 +67,20 @@ MidiMapPanel::MidiMapPanel(EditorTarget& target, MessageService& messages, QWidg
   rule_->addButton(custom1_);
   rule_->addButton(custom2_);
 
-  // The rows read like the message's three bytes, left to right.
+  // The rows read like the message's three bytes, left to right, in hexadecimal as the
+  // files keep them.
   auto* grid = new QGridLayout(this);
-  grid->setContentsMargins(12, 12, 12, 12);
-  grid->setHorizontalSpacing(14);
-  grid->setVerticalSpacing(10);
-  grid->addWidget(ColumnHeading(QStringLiteral("Status (hex)"), this), 0, 1);
-  grid->addWidget(ColumnHeading(QStringLiteral("Data 1 (hex)"), this), 0, 2);
-  grid->addWidget(ColumnHeading(QStringLiteral("Data 2 (hex)"), this), 0, 3);
+  grid->setContentsMargins(10, 8, 10, 8);
+  grid->setHorizontalSpacing(10);
+  grid->setVerticalSpacing(6);
+  grid->addWidget(ColumnHeading(QStringLiteral("Status"), this), 0, 1);
+  grid->addWidget(ColumnHeading(QStringLiteral("Data 1"), this), 0, 2);
+  grid->addWidget(ColumnHeading(QStringLiteral("Data 2"), this), 0, 3);
+  QLabel* hex = ColumnHeading(QStringLiteral("(hex)"), this);
+  hex->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  hex->setToolTip(QStringLiteral("The boxes hold hexadecimal bytes, as the Keyset files store them: B0 4A is "
+                                 "controller 74 on channel 1"));
+  grid->addWidget(hex, 0, 4);
   grid->addWidget(native_, 1, 0);
   grid->addWidget(custom1_, 2, 0);
   grid->addWidget(custom1Status_, 2, 1);
@@ -84,6 +90,9 @@ MidiMapPanel::MidiMapPanel(EditorTarget& target, MessageService& messages, QWidg
   grid->addWidget(custom2Status_, 3, 1);
   grid->addWidget(custom2Value_, 3, 2);
   grid->addWidget(custom2Data_, 3, 3);
+  for (HexByteEdit* box : {custom1Status_, custom1Data_, custom2Status_, custom2Data_})
+    box->setToolTip(QStringLiteral("A byte in hexadecimal (00-FF); empty keeps the surface's own"));
+
   // The same message in a musician's terms, in decimal: type, channel 1-16, number 0-127.
   for (MidiKind kind : kMidiKinds) kind_->addItem(QString::fromLatin1(MidiKindName(kind)), static_cast<int>(kind));
   kind_->setToolTip(QStringLiteral("The message to send; \"As it is\" keeps the surface's own type and channel"));
@@ -92,25 +101,31 @@ MidiMapPanel::MidiMapPanel(EditorTarget& target, MessageService& messages, QWidg
   channel_->setToolTip(QStringLiteral("MIDI channel, 1-16"));
   number_->setRange(-1, 127);
   number_->setSpecialValueText(QStringLiteral("as it is"));
+  number_->setPrefix(QStringLiteral("no. "));
   number_->setToolTip(QStringLiteral("Controller, note or program number, 0-127 (decimal)"));
   learn_->setCheckable(true);
+  learn_->setAutoDefault(false);
   learn_->setToolTip(QStringLiteral("Takes the next message that arrives from the application's port "
                                     "(or the surface) as the message to send"));
-  auto* words = new QHBoxLayout;
-  words->setSpacing(6);
-  words->addWidget(new QLabel(QStringLiteral("Send as:"), this));
-  words->addWidget(kind_, 1);
-  words->addWidget(channel_);
-  words->addWidget(number_);
-  words->addWidget(noteName_);
-  words->addWidget(learn_);
-  grid->addLayout(words, 4, 0, 1, 5);
+  auto* kindRow = new QHBoxLayout;
+  kindRow->setSpacing(6);
+  kindRow->addWidget(new QLabel(QStringLiteral("Send as:"), this));
+  kindRow->addWidget(kind_, 1);
+  kindRow->addWidget(learn_);
+  auto* numberRow = new QHBoxLayout;
+  numberRow->setSpacing(6);
+  numberRow->addWidget(channel_);
+  numberRow->addWidget(number_);
+  numberRow->addWidget(noteName_);
+  numberRow->addStretch(1);
+  grid->addLayout(kindRow, 4, 0, 1, 5);
+  grid->addLayout(numberRow, 5, 0, 1, 5);
   // What the rule sends, under the rows, as the bytes are typed.
   preview_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   preview_->setWordWrap(true);
-  grid->addWidget(preview_, 5, 0, 1, 5);
+  grid->addWidget(preview_, 6, 0, 1, 5);
   grid->setColumnStretch(4, 1);
-  grid->setRowStretch(6, 1);
+  grid->setRowStretch(7, 1);
 
   const auto wordsChanged = [this] {
     if (!syncing_) WriteBoxesFromWords();
