@@ -8,7 +8,8 @@
 namespace orvo {
 
 MonitorEdit::MonitorEdit(QWidget* parent) : QPlainTextEdit(parent) {
-  setLineWrapMode(QPlainTextEdit::NoWrap);
+  // A line with its direction and decoding is long for the panel: it wraps rather than hides.
+  setLineWrapMode(QPlainTextEdit::WidgetWidth);
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   setUndoRedoEnabled(false);
   QFont mono("Monospace");

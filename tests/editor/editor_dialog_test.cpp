@@ -624,6 +624,8 @@ struct NewKeysetCase {
   int appsItemsAfter;        // DEFAULT and SYNTH to start with
   int32_t modeAfter;
   const char* message;       // "" for none
+  bool copyDefault = false;  // asked to start from a copy of DEFAULT
+  bool playAfter = false;    // the Keyset on show maps PLAY (DEFAULT does, SYNTH does not)
 };
 
 class EditorNewKeyset : public ::testing::TestWithParam<NewKeysetCase> {};
@@ -632,10 +634,14 @@ TEST_P(EditorNewKeyset, AddsShowsOrRefuses) {
   const NewKeysetCase& c = GetParam();
   EditorRig rig({"SYNTH"});
   rig.chosenApplication = c.chosen;
+  rig.copyDefault = c.copyDefault;
+  rig.engine.Mapper.DefaultKeyset()->SetMapping(std::make_unique<ControlMapping>(*rig.Row(1204)))->Label.Set("Play");
   EditorDialog& dialog = rig.Open();
   dialog.Command(EditorCommand::kNewKeyset)->trigger();
   ASSERT_NE(dialog.ShownKeyset(), nullptr);
   EXPECT_EQ(dialog.ShownKeyset()->Name, c.shownAfter);
+  const ControlMapping* play = dialog.ShownKeyset()->LookupMapping(1204);
+  EXPECT_EQ(play && play->Label.Get() == "Play", c.playAfter);
   EXPECT_EQ(dialog.AppsMenu()->actions().size(), c.appsItemsAfter);
   EXPECT_EQ(dialog.ShownKeyset()->DeviceMode.load(), c.modeAfter);
   EXPECT_EQ(rig.messages.Texts(), std::string(c.message).empty() ? std::vector<std::string>{}
@@ -646,12 +652,15 @@ TEST_P(EditorNewKeyset, AddsShowsOrRefuses) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, EditorNewKeyset,
-    ::testing::Values(NewKeysetCase{"cancelled", "", "DEFAULT", 2, kModeHost, ""},
+    ::testing::Values(NewKeysetCase{"cancelled", "", "DEFAULT", 2, kModeHost, "", false, true},
                       NewKeysetCase{"a new application", "/usr/bin/seq24", "SEQ24", 3, kModeHost, ""},
+                      NewKeysetCase{"a copy of default", "/usr/bin/seq24", "SEQ24", 3, kModeHost, "", true, true},
                       NewKeysetCase{"protools gets kelo", "/opt/ProTools.exe", "PROTOOLS", 3, kModeKelo, ""},
                       NewKeysetCase{"an existing keyset gets no second item", "/usr/bin/synth", "SYNTH", 2, kModeHost, ""},
+                      NewKeysetCase{"an existing keyset is not overwritten by a copy", "/usr/bin/synth", "SYNTH", 2,
+                                    kModeHost, "", true, false},
                       NewKeysetCase{"default refused", "/tmp/default.exe", "DEFAULT", 2, kModeHost,
-                                    "Can not create a map for an app with name:default"}),
+                                    "Can not create a map for an app with name:default", false, true}),
     test::NameFromWhat{});
 
 TEST(EditorDialog, ANewKeysetForALinkIsNamedAfterTheProgramItLeadsTo) {
