@@ -19,6 +19,7 @@
 #include "app/simulated_surface_window.h"
 #include "app/terminal_notifier.h"
 #include "app/tray_window.h"
+#include "editor/status_line.h"
 #include "link/read_loop.h"
 #include "link/serial_link.h"
 #include "mapping/dispatch.h"
@@ -242,7 +243,7 @@ void Application::RefreshMidiState() {
   const std::string absent = problem.empty() ? AbsentPortsText(AbsentPorts(engine_->Mapper, *midi_)) : std::string();
   if (tray_) tray_->ShowMidiState(problem, absent);
   if (editor_) editor_->ShowMidiState(problem, absent);
-  const std::string trouble = !problem.empty() ? "no MIDI system: " + problem : absent;
+  const std::string trouble = !problem.empty() ? NoMidiSystemText(problem).toStdString() : absent;
   if (trouble != midiTrouble_) {
     Say(trouble.empty() ? std::string("MIDI flows again: every Keyset's ports are there") : trouble);
     midiTrouble_ = trouble;

@@ -3,7 +3,7 @@
 #include <QStringList>
 
 #include "mapping/dispatch.h"
-#include "protocol/midi_words.h"
+#include "mapping/keyset_listing.h"
 
 namespace orvo {
 namespace {
@@ -20,19 +20,10 @@ QString Bytes(uint32_t withLowValue, uint32_t withHighValue) {
   return bytes.join(' ');
 }
 
-// A data byte of the message sent: fixed, or the control's value where the two differ.
-DataByte ByteAt(uint32_t withLowValue, uint32_t withHighValue, int shift) {
-  const auto low = static_cast<uint8_t>((withLowValue >> shift) & 0xFF);
-  return low == static_cast<uint8_t>((withHighValue >> shift) & 0xFF) ? DataByte(low) : std::nullopt;
-}
-
 }  // namespace
 
 QString RewriteWords(const ControlDescriptor& row, MapType mapType, uint8_t dataA, uint8_t dataB) {
-  const uint32_t low = RewriteMessage(row.wireCode & 0xFFFF, mapType, dataA, dataB);
-  const uint32_t high = RewriteMessage((row.wireCode & 0xFFFF) | 0x7Fu << 16, mapType, dataA, dataB);
-  return QString::fromStdString(
-      DescribeMidi(static_cast<uint8_t>(low), ByteAt(low, high, 8), ByteAt(low, high, 16)));
+  return QString::fromStdString(DescribeRule(row, mapType, dataA, dataB));
 }
 
 QString RewritePreview(const ControlDescriptor& row, MapType mapType, uint8_t dataA, uint8_t dataB) {

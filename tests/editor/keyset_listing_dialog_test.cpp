@@ -47,7 +47,7 @@ TEST(KeysetListingDialog, ListsEveryMappingSortedUnderTheKeysetsName) {
   EXPECT_EQ(dialog.windowTitle(), "SEQUENCER: Keyset");
   const QStringList lines = Lines(dialog);
   ASSERT_EQ(lines.size(), 1) << "mappings that do nothing are not listed";
-  EXPECT_EQ(lines[0], "Fader 1(1224):  A(0x41), Ctrl+(0x1), Custom 1: midi msg = (B0, 7, Native), Vol");
+  EXPECT_EQ(lines[0], "Fader 1(1224):  A(0x41), Ctrl+(0x1), Custom 1: midi msg = (B0, 7, Native), Vol   = CC 7, ch 1");
   QStringList shared;
   for (const std::string& line : KeysetListing(keyset)) shared << QString::fromStdString(line);
   EXPECT_EQ(lines, shared);
