@@ -54,13 +54,15 @@ EditorDialog::EditorDialog(EditorServices services, QWidget* parent)
   layout->addWidget(picture_);
   picture_->installEventFilter(this);
   connect(picture_, &SurfacePicture::controlClicked, this, [this](ControlId id) { PickControl(id); });
-  // What the selected control does, under the picture.
-  summary_ = new QLabel(this);
+  // What the selected control does, under the picture. Its holder has no layout and a
+  // fixed height, so that a new text (each selection) never lays the window out again.
+  summaryHolder_ = new QWidget(this);
+  summary_ = new QLabel(summaryHolder_);
   summary_->setContentsMargins(8, 4, 8, 2);
-  summary_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  summary_->setWordWrap(true);
-  summary_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-  layout->addWidget(summary_);
+  summaryHolder_->setFixedHeight(summary_->sizeHint().height());
+  summaryHolder_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+  summaryHolder_->installEventFilter(this);
+  layout->addWidget(summaryHolder_);
   status_ = new QLabel(this);
   status_->setContentsMargins(8, 3, 8, 3);
   status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -213,6 +215,7 @@ void EditorDialog::PlacePanel() {
 
 bool EditorDialog::eventFilter(QObject* watched, QEvent* event) {
   if (watched == picture_ && event->type() == QEvent::Resize) PlacePanel();
+  if (watched == summaryHolder_ && event->type() == QEvent::Resize) summary_->setGeometry(summaryHolder_->rect());
   return QDialog::eventFilter(watched, event);
 }
 

@@ -161,6 +161,9 @@ class EditorDialog : public QDialog, public EditorTarget {
   // The marks of the mapped controls on the picture, from the Keyset on show.
   void RefreshMarks();
   void ShowSummary(const QString& lead = {});
+  // ShowSummary once the event in hand is handled: a touch must not keep the read thread
+  // waiting for a line of text.
+  void ShowSummaryLater();
   void RefreshUnsaved();
   // Something was stored into the selected control's mapping: the picture, the line under
   // it, the table and the title show it at once.
@@ -193,6 +196,8 @@ class EditorDialog : public QDialog, public EditorTarget {
   QLabel* hint_ = nullptr;
   QLabel* status_ = nullptr;
   QLabel* summary_ = nullptr;
+  QWidget* summaryHolder_ = nullptr;
+  bool summaryDue_ = false;
   bool unsaved_ = false;
   std::string midiProblem_;
   std::string absentPorts_;

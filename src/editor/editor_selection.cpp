@@ -107,7 +107,7 @@ void EditorDialog::ShowControl(ControlId id, bool /*create*/) {
   keyMap_->ShowKeyText(shown.KeyCode.load(), shown.KeyFlags.load());
   midiMap_->ShowMidiMap(shown);
   keyMap_->FocusKeyCapture();
-  ShowSummary();
+  ShowSummaryLater();
 }
 
 }  // namespace orvo

@@ -66,6 +66,7 @@ void EditorDialog::RefreshStatus() {
 QString EditorDialog::StatusText() const { return status_->text(); }
 
 void EditorDialog::ShowMidiState(const std::string& problem, const std::string& absentPorts) {
+  if (problem == midiProblem_ && absentPorts == absentPorts_) return;  // told again on every poll
   midiProblem_ = problem;
   absentPorts_ = absentPorts;
   RefreshStatus();
@@ -98,6 +99,15 @@ void EditorDialog::ShowSummary(const QString& lead) {
                           .arg(name, keyset));
   else
     summary_->setText((lead.isEmpty() ? QStringLiteral("%1 in %2: ").arg(name, keyset) : lead + name + ": ") + does);
+}
+
+void EditorDialog::ShowSummaryLater() {
+  if (summaryDue_) return;
+  summaryDue_ = true;
+  QTimer::singleShot(0, this, [this] {
+    summaryDue_ = false;
+    ShowSummary();
+  });
 }
 
 QString EditorDialog::Summary() const { return summary_->text(); }

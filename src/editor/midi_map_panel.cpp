@@ -10,6 +10,8 @@
 #include <QSignalBlocker>
 #include <QSpinBox>
 
+#include <utility>
+
 #include "editor/editor_messages.h"
 #include "editor/editor_target.h"
 #include "editor/hex_byte_edit.h"
@@ -134,14 +136,18 @@ MidiMapPanel::MidiMapPanel(EditorTarget& target, MessageService& messages, QWidg
   connect(channel_, &QSpinBox::valueChanged, this, wordsChanged);
   connect(number_, &QSpinBox::valueChanged, this, wordsChanged);
 
+  // While the panel itself sets the boxes and buttons, it brings the rest in step once at
+  // the end: a selection must not cost the preview and the fields once per box.
   connect(rule_, &QButtonGroup::buttonToggled, this, [this] {
     EnableChosenRow();
-    if (!syncing_) ShowWordsOfBoxes();
+    if (syncing_) return;
+    ShowWordsOfBoxes();
     UpdatePreview();
   });
   for (HexByteEdit* box : {custom1Status_, custom1Data_, custom2Status_, custom2Data_})
     connect(box, &QLineEdit::textChanged, this, [this] {
-      if (!syncing_) ShowWordsOfBoxes();
+      if (syncing_) return;
+      ShowWordsOfBoxes();
       UpdatePreview();
     });
   native_->setChecked(true);
@@ -182,10 +188,12 @@ void MidiMapPanel::ShowMidiMap(const ControlMapping& mapping) {
 
   // Boxes the rule leaves unwritten are emptied, so that "Apply" never picks up the
   // bytes of the control shown before.
+  syncing_ = true;
   for (HexByteEdit* box : {custom1Status_, custom1Data_, custom2Status_, custom2Data_}) box->clear();
   if (shown.dataABox) shown.dataABox->setText(ShownByte(mapping.DataA.load(std::memory_order_relaxed)));
   if (shown.dataBBox) shown.dataBBox->setText(ShownByte(mapping.DataB.load(std::memory_order_relaxed)));
   shown.button->setChecked(true);
+  syncing_ = false;
   EnableChosenRow();
   ShowWordsOfBoxes();
   UpdatePreview();
@@ -238,7 +246,7 @@ HexByteEdit* MidiMapPanel::NumberBoxInUse() const { return custom2_->isChecked()
 // The boxes of the row in use, read as a musician would: an empty status box keeps the
 // surface's type and channel, an empty number box its number.
 void MidiMapPanel::ShowWordsOfBoxes() {
-  syncing_ = true;
+  const bool wasSyncing = std::exchange(syncing_, true);
   uint8_t status = 0;
   const bool hasStatus = !native_->isChecked() && HoldsByte(*StatusBoxInUse()) &&
                          HexToByte(StatusBoxInUse()->text().toStdString(), status);
@@ -252,7 +260,7 @@ void MidiMapPanel::ShowWordsOfBoxes() {
                          HexToByte(NumberBoxInUse()->text().toStdString(), number);
   number_->setValue(hasNumber ? number & 0x7F : -1);
   noteName_->setText(hasNumber && TakesNote(kind) ? QString::fromStdString(NoteName(number & 0x7F)) : QString());
-  syncing_ = false;
+  syncing_ = wasSyncing;
 }
 
 // A field the user set: the boxes of the row in use follow, and a rule that was

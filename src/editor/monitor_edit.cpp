@@ -9,7 +9,7 @@ namespace orvo {
 
 MonitorEdit::MonitorEdit(QWidget* parent) : QPlainTextEdit(parent) {
   // A line with its direction and decoding is long for the panel: it wraps rather than hides.
-  setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  setLineWrapMode(QPlainTextEdit::NoWrap);
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   setUndoRedoEnabled(false);
   QFont mono("Monospace");
