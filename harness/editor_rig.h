@@ -32,7 +32,7 @@ struct EditorRig {
   EditorDialog& Open() {
     if (!dialog) {
       EditorServices services{engine, device, files, messages};
-      services.chooseApplication = [this](QWidget*) { return chosenApplication; };
+      services.chooseApplication = [this](QWidget*) { return NewKeysetChoice{chosenApplication, copyDefault}; };
       dialog = std::make_unique<EditorDialog>(std::move(services));
       dialog->resize(dialog->sizeHint());
     }
@@ -57,7 +57,8 @@ struct EditorRig {
   PlainFileSaver saver;
   PlainSmallFileReader reader;
   KeysetFiles files{engine.Mapper, dir.Path(), messages, saver, reader};
-  QString chosenApplication;  // what "&New Keyset"'s file dialog answers; empty: cancelled
+  QString chosenApplication;  // what "&New Keyset"'s dialog answers; empty: cancelled
+  bool copyDefault = false;   // and whether it asks for a copy of DEFAULT
   std::unique_ptr<EditorDialog> dialog;
 };
 

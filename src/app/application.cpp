@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <unistd.h>
 
 #include <cstdio>
@@ -18,6 +19,7 @@
 #include "app/simulated_surface_window.h"
 #include "app/terminal_notifier.h"
 #include "app/tray_window.h"
+#include "editor/status_line.h"
 #include "link/read_loop.h"
 #include "link/serial_link.h"
 #include "mapping/dispatch.h"
@@ -25,12 +27,14 @@
 #include "mapping/focus_finder.h"
 #include "mapping/keyset_file.h"
 #include "midi/midi_ports.h"
+#include "midi/port_presence.h"
 #include "os/linux/directory_watch.h"
 #include "os/linux/file_saver.h"
 #include "os/linux/small_file_reader.h"
 #include "os/linux/hotplug.h"
 #include "os/linux/midi.h"
 #include "os/linux/serial.h"
+#include "os/x11/window_list.h"
 #include "protocol/message_decoder.h"
 #include "protocol/sysex_pool.h"
 
@@ -38,6 +42,9 @@ namespace orvo {
 namespace {
 
 constexpr const char* kOrganisation = "Quorrel Electronics";
+
+// How often the MIDI system's state and the Keysets' ports are looked at again.
+constexpr int kMidiStatePollMs = 250;
 
 void Say(const std::string& line) {
   std::fprintf(stderr, "orvo: %s\n", line.c_str());
@@ -108,9 +115,14 @@ bool Application::Start() {
   if (!options_.headless) {
     EditorServices services{*engine_, *link_, *files_, *messages_};
     services.midi = midi_.get();
-    services.midiProblem = midiProblem_;
     services.about = [this](QWidget* owner) {
       if (tray_) tray_->ShowAbout(owner);
+    };
+    services.runningPrograms = [] {
+      std::vector<RunningProgram> programs;
+      for (const ListedWindow& window : ListProgramWindows())
+        programs.push_back({QString::fromStdString(window.title), QString::fromLocal8Bit(window.executable.c_str())});
+      return programs;
     };
     services.programName = [this](uint32_t processId) {
       return routes_.foreground ? routes_.foreground->ProcessBaseName(processId) : std::string();
@@ -163,6 +175,12 @@ bool Application::Start() {
                                 },
                                 {}};
   if (editor_) follow.Changed = [this](Keyset* keyset) { editor_->ShowKeyset(keyset); };
+  // The MIDI system may start (or stop) after us, and applications come and go with
+  // their ports: looked at again and again, so that the state clears by itself.
+  auto* midiWatch = new QTimer(this);
+  connect(midiWatch, &QTimer::timeout, this, [this] { RefreshMidiState(); });
+  midiWatch->start(kMidiStatePollMs);
+  RefreshMidiState();
   follower_ = std::make_unique<KeysetFileFollower>(std::move(follow), std::make_unique<InotifyDirectoryWatch>());
   if (options_.editor && !quitRequested_) StartEditor();
   return !quitRequested_;
@@ -202,8 +220,7 @@ bool Application::StartPlatform() {
   // The server gone or back, from the MIDI system's thread: told the same way.
   midiOptions.tellState = midiOptions.tellDropped;
   auto midi = LinuxMidiSystem::Create(midiOptions, nullptr);
-  midiProblem_ = midi->Problem();
-  if (!midi->Problem().empty()) Say(midi->Problem());
+  linuxMidi_ = midi.get();
   midi_ = std::move(midi);
 
   routes_ = ChooseDesktopRoutes([](const std::string& line) { Say(line); });
@@ -229,6 +246,20 @@ void Application::StartDispatchReports() {
     });
   });
   dispatch_->SetObserver(reports_.get());
+}
+
+void Application::RefreshMidiState() {
+  if (shutDown_ || !midi_ || !engine_) return;
+  // Read afresh each time: the MIDI system says why it is not in use for as long as it is not.
+  const std::string problem = linuxMidi_ ? std::string(linuxMidi_->Problem()) : std::string();
+  const std::string absent = problem.empty() ? AbsentPortsText(AbsentPorts(engine_->Mapper, *midi_)) : std::string();
+  if (tray_) tray_->ShowMidiState(problem, absent);
+  if (editor_) editor_->ShowMidiState(problem, absent);
+  const std::string trouble = !problem.empty() ? NoMidiSystemText(problem).toStdString() : absent;
+  if (trouble != midiTrouble_) {
+    Say(trouble.empty() ? std::string("MIDI flows again: every Keyset's ports are there") : trouble);
+    midiTrouble_ = trouble;
+  }
 }
 
 void Application::StartDeviceNotifications() {

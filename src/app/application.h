@@ -29,6 +29,7 @@ class FileSaver;
 class SmallFileReader;
 class KeysetFiles;
 class KeysetFileFollower;
+class LinuxMidiSystem;
 class MessageDecoder;
 class ReadLoop;
 class QtMessageService;
@@ -85,6 +86,9 @@ class Application : public QObject, public LinkHooks, public MainThreadPoster {
   void StopReadThread();
   void StartEditor();
   void StartDispatchReports();
+  // The tray, the editor and the terminal told why MIDI does not flow, if it does not:
+  // no MIDI system, or a Keyset's port that is not there. Main thread, on a timer.
+  void RefreshMidiState();
 
   const Options options_;
   std::filesystem::path settingsDirectory_;
@@ -101,7 +105,8 @@ class Application : public QObject, public LinkHooks, public MainThreadPoster {
   std::unique_ptr<TtyBridge> bridge_;
   std::unique_ptr<MidiSystem> midi_;
   DesktopRoutes routes_;  // the focus and the keystrokes
-  std::string midiProblem_;  // why no MIDI system is used; empty when one is
+  LinuxMidiSystem* linuxMidi_ = nullptr;  // midi_ itself: asked afresh why no MIDI goes anywhere
+  std::string midiTrouble_;  // what RefreshMidiState said last, for the terminal
   std::unique_ptr<SysExPool> pool_;
   std::unique_ptr<SerialLink> link_;
   std::unique_ptr<EditorSession> editor_;  // after the link it writes lamps to; before dispatch

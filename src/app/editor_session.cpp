@@ -48,6 +48,7 @@ void EditorSession::Start() {
   connect(dialog, &QObject::destroyed, this, [this] { running_.store(false); });
   running_.store(true);
   dialog->ShowConnection(connected_);
+  dialog->ShowMidiState(midiProblem_, absentPorts_);
   PlaceEditorAndCompanion(*dialog, companion_.data());
   dialog->show();
   dialog->raise();
@@ -65,6 +66,12 @@ void EditorSession::End() {
 void EditorSession::ShowConnection(bool connected) {
   connected_ = connected;
   if (dialog_) dialog_->ShowConnection(connected);
+}
+
+void EditorSession::ShowMidiState(const std::string& problem, const std::string& absentPorts) {
+  midiProblem_ = problem;
+  absentPorts_ = absentPorts;
+  if (dialog_) dialog_->ShowMidiState(problem, absentPorts);
 }
 
 // Its window is gone, but Qt still takes the dialog for shown: "&Start Editor" would only

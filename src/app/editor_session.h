@@ -34,6 +34,8 @@ class EditorSession : public QObject, public EditorNotifier {
   EditorDialog* Dialog() const { return dialog_.data(); }
   // Whether the surface is connected, for the editor's title and its clicks. GUI thread.
   void ShowConnection(bool connected);
+  // Why MIDI does not flow, for the editor's status line and "MIDI Ports". GUI thread.
+  void ShowMidiState(const std::string& problem, const std::string& absentPorts);
   // A window destroyed from outside (the window manager): when it was the editor's, the
   // editor is ended as if closed, so that "&Start Editor" opens a new one. GUI thread.
   void WindowDestroyed(unsigned long window);
@@ -74,6 +76,8 @@ class EditorSession : public QObject, public EditorNotifier {
   QPointer<QWidget> companion_;
   std::atomic<bool> running_{false};
   bool connected_ = false;  // GUI thread
+  std::string midiProblem_;  // GUI thread
+  std::string absentPorts_;
   DestroyedWindowFilter destroyedWindows_;
 };
 

@@ -15,6 +15,8 @@ namespace {
 
 // Smaller than the editor's picture, so that the window fits beside others.
 constexpr double kPictureScale = 1.4;
+// Narrower, the captions of the picture cannot be read; a short screen takes it this small.
+constexpr double kSmallestPictureScale = 1.2;
 constexpr int kLogLines = 200;
 
 uint32_t CodeOf(uint8_t status, uint8_t number) { return status | uint32_t{number} << 8; }
@@ -41,14 +43,16 @@ SimulatedSurfaceWindow::SimulatedSurfaceWindow(sim::SimSurface& surface, QWidget
                                          kPictureScale, this);
   auto* hint = new QLabel(
       "Click a button (a right-click holds it down), drag a fader, turn a pot or the wheel with the mouse wheel "
-      "or a drag.",
+      "or a drag. To map a control: click the Orvo icon in the tray (or choose \"Start Editor\" in its menu), "
+      "touch the control here, press the key it should type or choose its MIDI, then Apply.",
       this);
   hint->setWordWrap(true);
   log_ = new QPlainTextEdit(this);
   log_->setReadOnly(true);
   log_->setMaximumBlockCount(kLogLines);
   log_->setPlaceholderText("What the driver does with each press, and what the host sends besides lamps and modes");
-  log_->setFixedHeight(log_->fontMetrics().lineSpacing() * 4 + 12);
+  log_->setFixedHeight(log_->fontMetrics().lineSpacing() * 3 + 12);
+  picture_->SetMinimumScale(kSmallestPictureScale);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(6, 6, 6, 6);
   layout->addWidget(picture_, 1);

@@ -5,7 +5,7 @@
 
 namespace orvo {
 
-QPixmap DrawTrayPixmap(bool connected, int size) {
+QPixmap DrawTrayPixmap(bool connected, int size, bool midiTrouble) {
   QPixmap pixmap(size, size);
   pixmap.fill(Qt::transparent);
   QPainter p(&pixmap);
@@ -49,18 +49,32 @@ QPixmap DrawTrayPixmap(bool connected, int size) {
     p.setPen(QPen(QColor(0xE0, 0x30, 0x30), 7, Qt::SolidLine, Qt::RoundCap));
     p.drawLine(QPointF(10, 56), QPointF(54, 8));
   }
+  if (midiTrouble) {  // an amber warning sign over the bottom right corner
+    QPainterPath sign;
+    sign.moveTo(46, 30);
+    sign.lineTo(63, 62);
+    sign.lineTo(29, 62);
+    sign.closeSubpath();
+    p.setPen(QPen(QColor(0x20, 0x18, 0x00), 2.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setBrush(QColor(0xFF, 0xB0, 0x20));
+    p.drawPath(sign);
+    p.setPen(QPen(QColor(0x20, 0x18, 0x00), 5, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(QPointF(46, 41), QPointF(46, 51));
+    p.drawPoint(QPointF(46, 57.5));
+  }
   return pixmap;
 }
 
 namespace {
-QIcon MakeIcon(bool connected) {
+QIcon MakeIcon(bool connected, bool midiTrouble = false) {
   QIcon icon;
-  for (int size : {16, 22, 24, 32, 48, 64, 128}) icon.addPixmap(DrawTrayPixmap(connected, size));
+  for (int size : {16, 22, 24, 32, 48, 64, 128}) icon.addPixmap(DrawTrayPixmap(connected, size, midiTrouble));
   return icon;
 }
 }  // namespace
 
 QIcon ConnectedIcon() { return MakeIcon(true); }
 QIcon DisconnectedIcon() { return MakeIcon(false); }
+QIcon MidiTroubleIcon() { return MakeIcon(true, true); }
 
 }  // namespace orvo

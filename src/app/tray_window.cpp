@@ -12,18 +12,34 @@
 #include <QVBoxLayout>
 
 #include "app/tray_icons.h"
+#include "editor/status_line.h"
 
 namespace orvo {
-namespace {
-const char* TipOf(ConnectionState state) { return state == ConnectionState::kConnected ? "Orvo" : "Orvo Disconnected"; }
-}  // namespace
+TrayState TrayStateOf(ConnectionState state, const std::string& midiProblem, const std::string& absentPorts) {
+  if (state != ConnectionState::kConnected) {
+    QString tip = "Orvo Disconnected\nsurface not connected";
+    if (!midiProblem.empty()) tip += "\n" + NoMidiSystemText(midiProblem);
+    return {TrayLook::kDisconnected, tip};
+  }
+  if (!midiProblem.empty()) return {TrayLook::kMidiTrouble, "Orvo\n" + NoMidiSystemText(midiProblem)};
+  if (!absentPorts.empty()) return {TrayLook::kMidiTrouble, "Orvo\n" + QString::fromLocal8Bit(absentPorts.c_str())};
+  return {TrayLook::kConnected, "Orvo"};
+}
 
 TrayWindow::TrayWindow(Commands commands, bool useTray)
-    : commands_(std::move(commands)), connectedIcon_(ConnectedIcon()), disconnectedIcon_(DisconnectedIcon()) {
+    : commands_(std::move(commands)),
+      connectedIcon_(ConnectedIcon()),
+      disconnectedIcon_(DisconnectedIcon()),
+      midiTroubleIcon_(MidiTroubleIcon()) {
   BuildMenu();
   if (useTray) {
     tray_ = std::make_unique<QSystemTrayIcon>();
-    tray_->setContextMenu(menu_.get());  // opened by the right button; a left click does nothing
+    tray_->setContextMenu(menu_.get());  // opened by the right button
+    // A click (or a double click) on the icon is the way into the editor.
+    connect(tray_.get(), &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+      if ((reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) && commands_.startEditor)
+        commands_.startEditor();
+    });
   } else {
     BuildStatusWindow();
   }
@@ -96,20 +112,36 @@ void TrayWindow::CreateTrayWindow() {
 }
 
 void TrayWindow::ShowConnectionState(ConnectionState state) {
-  const bool connected = state == ConnectionState::kConnected;
-  const QIcon& icon = connected ? connectedIcon_ : disconnectedIcon_;
+  state_.store(state);
+  ShowState();
+}
+
+void TrayWindow::ShowMidiState(const std::string& midiProblem, const std::string& absentPorts) {
+  if (midiProblem == midiProblem_ && absentPorts == absentPorts_) return;
+  midiProblem_ = midiProblem;
+  absentPorts_ = absentPorts;
+  ShowState();
+}
+
+void TrayWindow::ShowState() {
+  const TrayState shown = TrayStateOf(state_.load(), midiProblem_, absentPorts_);
+  const QIcon& icon = shown.look == TrayLook::kConnected    ? connectedIcon_
+                      : shown.look == TrayLook::kMidiTrouble ? midiTroubleIcon_
+                                                             : disconnectedIcon_;
   if (tray_) {
     tray_->setIcon(icon);
-    tray_->setToolTip(TipOf(state));
+    tray_->setToolTip(shown.tip);
     tray_->show();
   }
   if (statusWindow_) {
     statusIcon_->setPixmap(icon.pixmap(48, 48));
-    statusText_->setText(connected ? "The surface is connected." : "No surface is connected.");
+    QString text = state_.load() == ConnectionState::kConnected ? "The surface is connected." : "No surface is connected.";
+    const qsizetype trouble = shown.tip.indexOf('\n');
+    if (shown.look == TrayLook::kMidiTrouble && trouble >= 0) text += "\n" + shown.tip.mid(trouble + 1);
+    statusText_->setText(text);
     statusWindow_->setWindowIcon(icon);
-    statusWindow_->setToolTip(TipOf(state));
+    statusWindow_->setToolTip(shown.tip);
   }
-  state_.store(state);
 }
 
 void TrayWindow::RemoveTrayIcon() {
@@ -117,7 +149,7 @@ void TrayWindow::RemoveTrayIcon() {
   // would only make it flicker.
 }
 
-QString TrayWindow::ToolTip() const { return TipOf(state_.load()); }
+QString TrayWindow::ToolTip() const { return TrayStateOf(state_.load(), midiProblem_, absentPorts_).tip; }
 
 void TrayWindow::OnDeviceChange() {
   if (commands_.checkConnection) commands_.checkConnection();

@@ -9,6 +9,9 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <string>
+
+#include <QString>
 
 class QAction;
 class QDialog;
@@ -20,6 +23,18 @@ class QWidget;
 #include "link/link_hooks.h"
 
 namespace orvo {
+
+// What the icon and its tip show: the surface's connection first, then whatever stops
+// MIDI from flowing. The tip keeps "Orvo" / "Orvo Disconnected" on its first line and
+// names the trouble on the next: "surface not connected", "no MIDI system: WHY",
+// "port of SYNTH not connected (NAME)".
+enum class TrayLook { kConnected, kDisconnected, kMidiTrouble };
+struct TrayState {
+  TrayLook look;
+  QString tip;
+  bool operator==(const TrayState&) const = default;
+};
+TrayState TrayStateOf(ConnectionState state, const std::string& midiProblem, const std::string& absentPorts);
 
 class TrayWindow : public QObject {
   Q_OBJECT
@@ -39,6 +54,9 @@ class TrayWindow : public QObject {
   void CreateTrayWindow();
   // Shows the icon of `state` and records it.
   void ShowConnectionState(ConnectionState state);
+  // Why no MIDI goes anywhere (empty while a MIDI system is in use) and the Keysets'
+  // ports that are not there (empty when all are): the icon and tip follow.
+  void ShowMidiState(const std::string& midiProblem, const std::string& absentPorts);
   void RemoveTrayIcon();
   ConnectionState ShownState() const { return state_.load(); }
   // A device came or went: run the connection check.
@@ -55,11 +73,15 @@ class TrayWindow : public QObject {
  private:
   void BuildMenu();
   void BuildStatusWindow();
+  void ShowState();
 
   Commands commands_;
   std::atomic<ConnectionState> state_{ConnectionState::kDisconnected};
   QIcon connectedIcon_;
   QIcon disconnectedIcon_;
+  QIcon midiTroubleIcon_;
+  std::string midiProblem_;
+  std::string absentPorts_;
   std::unique_ptr<QMenu> menu_;
   std::unique_ptr<QSystemTrayIcon> tray_;
   std::unique_ptr<QWidget> statusWindow_;

@@ -9,6 +9,7 @@ enum class EditorCommand : int {
   kNewKeyset = 32775,
   kSaveKeyset = 32779,
   kSaveAllKeysets = 32799,
+  kSave = 32805,  // added: "&Save" (Ctrl+S), every Keyset as closing does
   kExit = 32789,
   // "&Edit"; all but "Display Keyset", "Keyset Table" and "MIDI Ports" are greyed
   kUndo = 57643,

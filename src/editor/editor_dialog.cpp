@@ -3,6 +3,7 @@
 #include <QActionGroup>
 #include <QEvent>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -13,6 +14,7 @@
 
 #include "editor/editor_messages.h"
 #include "editor/key_map_panel.h"
+#include "editor/mapping_words.h"
 #include "editor/midi_map_panel.h"
 #include "editor/monitor_edit.h"
 #include "editor/surface_picture.h"
@@ -30,8 +32,8 @@ constexpr QRectF kApplyRect{369, 174, 50, 14};
 double ScaleForScreen(const QWidget* widget) {
   const QScreen* screen = widget->screen();
   if (!screen) return kDefaultSurfaceScale;
-  // The frame, title bar, menu bar and status line.
-  const QSizeF room = QSizeF(screen->availableSize()) - QSizeF(16, 110);
+  // The frame, title bar, menu bar, the line under the picture and the status line.
+  const QSizeF room = QSizeF(screen->availableSize()) - QSizeF(16, 150);
   const double fit = std::min(room.width() / kSurfaceCanvasSize.width(), room.height() / kSurfaceCanvasSize.height());
   return std::clamp(fit, 1.2, kDefaultSurfaceScale);
 }
@@ -52,9 +54,21 @@ EditorDialog::EditorDialog(EditorServices services, QWidget* parent)
   layout->addWidget(picture_);
   picture_->installEventFilter(this);
   connect(picture_, &SurfacePicture::controlClicked, this, [this](ControlId id) { PickControl(id); });
+  // What the selected control does, under the picture. Its holder has no layout and a
+  // fixed height, so that a new text (each selection) never lays the window out again.
+  summaryHolder_ = new QWidget(this);
+  summary_ = new QLabel(summaryHolder_);
+  summary_->setContentsMargins(8, 4, 8, 2);
+  summaryHolder_->setFixedHeight(summary_->sizeHint().height());
+  summaryHolder_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+  summaryHolder_->installEventFilter(this);
+  layout->addWidget(summaryHolder_);
   status_ = new QLabel(this);
   status_->setContentsMargins(8, 3, 8, 3);
   status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  // A long reason (no MIDI system, say) wraps rather than widening the window off screen.
+  status_->setWordWrap(true);
+  status_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   layout->addWidget(status_);
 
   BuildMenus();
@@ -88,6 +102,11 @@ void EditorDialog::BuildMenus() {
   using Command = EditorCommand;
   QMenu* file = menuBar_->addMenu("&File");
   connect(AddCommand(file, "&New Keyset", Command::kNewKeyset, true), &QAction::triggered, this, [this] { NewKeyset(); });
+  // Every Keyset now, as closing the editor does.
+  QAction* save = AddCommand(file, "&Save", Command::kSave, true);
+  save->setShortcut(QKeySequence::Save);
+  save->setShortcutContext(Qt::WindowShortcut);
+  connect(save, &QAction::triggered, this, [this] { SaveAllKeysets(); });
   connect(AddCommand(file, "&Save Keyset", Command::kSaveKeyset, true), &QAction::triggered, this,
           [this] { SaveShownKeyset(); });
   connect(AddCommand(file, "Save &All Keysets", Command::kSaveAllKeysets, true), &QAction::triggered, this,
@@ -147,16 +166,37 @@ void EditorDialog::BuildPanel() {
   grid->addWidget(tabs_, 0, 0);
   keyMap_ = new KeyMapPanel(*this, services_.messages, panel_);
   midiMap_ = new MidiMapPanel(*this, services_.messages, panel_);
-  monitor_ = new MonitorEdit(panel_);
+  monitorPage_ = new QWidget(panel_);
+  monitor_ = new MonitorEdit(monitorPage_);
+  auto* monitorLayout = new QVBoxLayout(monitorPage_);
+  monitorLayout->setContentsMargins(0, 0, 0, 0);
+  monitorLayout->addWidget(monitor_, 1);
+  auto* monitorButtons = new QHBoxLayout;
+  auto* pause = new QPushButton("Pause", monitorPage_);
+  pause->setObjectName("monitorPause");
+  pause->setCheckable(true);
+  pause->setAutoDefault(false);
+  pause->setToolTip("Stops the lines so that they can be read; pressed again, says how many were skipped");
+  connect(pause, &QPushButton::toggled, monitor_, &MonitorEdit::SetPaused);
+  auto* clear = new QPushButton("Clear", monitorPage_);
+  clear->setObjectName("monitorClear");
+  clear->setAutoDefault(false);
+  connect(clear, &QPushButton::clicked, monitor_, &QPlainTextEdit::clear);
+  monitorButtons->addWidget(pause);
+  monitorButtons->addWidget(clear);
+  monitorButtons->addStretch(1);
+  monitorLayout->addLayout(monitorButtons);
   grid->addWidget(keyMap_, 1, 0);
   grid->addWidget(midiMap_, 1, 0);
-  grid->addWidget(monitor_, 1, 0);
+  grid->addWidget(monitorPage_, 1, 0);
   hint_ = new QLabel(panel_);
   hint_->setWordWrap(true);
   hint_->setContentsMargins(10, 0, 10, 2);  // in line with the panels' fields
   grid->addWidget(hint_, 2, 0);
   grid->setRowStretch(1, 1);
   connect(tabs_, &QTabBar::currentChanged, this, [this](int tab) { OnTabChanged(tab); });
+  connect(keyMap_, &KeyMapPanel::mappingStored, this, [this] { ShowStored(); });
+  connect(midiMap_, &MidiMapPanel::mappingApplied, this, [this] { ShowStored(); });
 
   apply_ = new QPushButton("Apply", picture_);
   apply_->setDefault(true);
@@ -175,6 +215,7 @@ void EditorDialog::PlacePanel() {
 
 bool EditorDialog::eventFilter(QObject* watched, QEvent* event) {
   if (watched == picture_ && event->type() == QEvent::Resize) PlacePanel();
+  if (watched == summaryHolder_ && event->type() == QEvent::Resize) summary_->setGeometry(summaryHolder_->rect());
   return QDialog::eventFilter(watched, event);
 }
 
@@ -189,7 +230,7 @@ void EditorDialog::SelectTab(int tab) {
 void EditorDialog::OnTabChanged(int tab) {
   keyMap_->setVisible(tab == kTabKeyMap);
   midiMap_->setVisible(tab == kTabMidiMap);
-  monitor_->setVisible(tab == kTabRawMsgs);
+  monitorPage_->setVisible(tab == kTabRawMsgs);
   apply_->setEnabled(tab == kTabKeyMap || tab == kTabMidiMap);
 }
 
@@ -199,7 +240,14 @@ void EditorDialog::ApplyMapping() {
     case kTabMidiMap: midiMap_->ApplyMapping(); break;
     default: break;
   }
+  ShowStored();
+}
+
+void EditorDialog::ShowStored() {
+  RefreshMarks();
   RefreshKeysetTable();
+  ShowSummary(QStringLiteral("Stored in %1: ").arg(shown_ ? QString::fromStdString(shown_->Name) : QString()));
+  RefreshUnsaved();
 }
 
 void EditorDialog::ShowConnection(bool connected) {
@@ -220,13 +268,20 @@ void EditorDialog::ShowHint() {
   hint_->setVisible(!hint_->text().isEmpty());
 }
 
+QPushButton* EditorDialog::PauseButton() const { return monitorPage_->findChild<QPushButton*>("monitorPause"); }
+QPushButton* EditorDialog::ClearButton() const { return monitorPage_->findChild<QPushButton*>("monitorClear"); }
+
 QString EditorDialog::Hint() const { return hint_->text(); }
 
 void EditorDialog::SaveShownKeyset() {
   if (shown_) services_.files.SaveKeyset(*shown_);
+  RefreshUnsaved();
 }
 
-void EditorDialog::SaveAllKeysets() { services_.files.SaveAllKeysets(); }
+void EditorDialog::SaveAllKeysets() {
+  services_.files.SaveAllKeysets();
+  RefreshUnsaved();
+}
 
 // "E&xit", the close box and Escape all end here; the Keysets are saved once, first.
 void EditorDialog::done(int result) {

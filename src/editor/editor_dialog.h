@@ -17,6 +17,7 @@
 #include "editor/editor_commands.h"
 #include "editor/editor_target.h"
 #include "editor/keyset_table_dialog.h"
+#include "editor/new_keyset_dialog.h"
 #include "editor/status_line.h"
 #include "protocol/control_table.h"
 
@@ -49,11 +50,12 @@ struct EditorServices {
   MessageService& messages;   // the boxes with an OK button
   MidiSystem* midi = nullptr;  // "MIDI Ports" lists its devices and opens the Keysets'
   MidiPorts* ports = nullptr;  // ports with these; without them it does nothing
-  std::string midiProblem = std::string();  // why no MIDI system is used, for "MIDI Ports" to show
   // "&About Orvo Software"; unset, it does nothing.
   std::function<void(QWidget* owner)> about = nullptr;
-  // "&New Keyset"'s choice of application, empty when cancelled; unset, the file dialog.
-  std::function<QString(QWidget* owner)> chooseApplication = nullptr;
+  // "&New Keyset"'s choice of application, empty when cancelled; unset, its dialog.
+  std::function<NewKeysetChoice(QWidget* owner)> chooseApplication = nullptr;
+  // The programs with a window now, which "&New Keyset" offers; unset, none.
+  std::function<std::vector<RunningProgram>()> runningPrograms = nullptr;
   // The executable's name of a process, for the status line; unset, none is shown.
   std::function<std::string(uint32_t processId)> programName = nullptr;
 };
@@ -85,6 +87,9 @@ class EditorDialog : public QDialog, public EditorTarget {
   // Whether the surface is connected; the title follows at once. Until told, the editor
   // takes it to be connected.
   void ShowConnection(bool connected);
+  // What stops MIDI from flowing, for the status line and "MIDI Ports": why no MIDI system
+  // is used (empty while one is) and the Keysets' ports that are not there.
+  void ShowMidiState(const std::string& problem, const std::string& absentPorts);
 
   // Selecting: the click on a picture button, and the selection with its flags
   // (kNotifyLamp, kNotifyCreate, kNotifySelect). SelectControl returns 1 when the
@@ -113,11 +118,18 @@ class EditorDialog : public QDialog, public EditorTarget {
   KeyMapPanel* KeyMap() const { return keyMap_; }
   MidiMapPanel* MidiMap() const { return midiMap_; }
   MonitorEdit* Monitor() const { return monitor_; }
+  QPushButton* PauseButton() const;
+  QPushButton* ClearButton() const;
   // "Keyset Table": opens it (or brings it up) beside the editor; null until opened.
   void ShowKeysetTable();
   KeysetTableDialog* KeysetTable() const { return table_.data(); }
   // The line under the panel: what to do first, or why a click selected nothing.
   QString Hint() const;
+  // The line under the picture: what the selected control does in the Keyset on show,
+  // or what "Apply" just stored.
+  QString Summary() const;
+  // Whether a Keyset holds changes not yet written; the title then ends in " *".
+  bool HasUnsavedChanges() const { return unsaved_; }
   // The status line at the foot; RefreshStatus reads it again at once.
   QString StatusText() const;
   void RefreshStatus();
@@ -146,6 +158,16 @@ class EditorDialog : public QDialog, public EditorTarget {
   void WriteMonitorLine(const std::string& line);
   void ShowHint();
   void StartStatusLine();
+  // The marks of the mapped controls on the picture, from the Keyset on show.
+  void RefreshMarks();
+  void ShowSummary(const QString& lead = {});
+  // ShowSummary once the event in hand is handled: a touch must not keep the read thread
+  // waiting for a line of text.
+  void ShowSummaryLater();
+  void RefreshUnsaved();
+  // Something was stored into the selected control's mapping: the picture, the line under
+  // it, the table and the title show it at once.
+  void ShowStored();
   std::string ProgramOf(uint32_t processId);
   QAction* AddCommand(QMenu* menu, const char* text, EditorCommand command, bool enabled);
   void AddAppsItem(QMenu* apps, Keyset& keyset, int commandId);
@@ -169,9 +191,16 @@ class EditorDialog : public QDialog, public EditorTarget {
   KeyMapPanel* keyMap_ = nullptr;
   MidiMapPanel* midiMap_ = nullptr;
   MonitorEdit* monitor_ = nullptr;
+  QWidget* monitorPage_ = nullptr;  // the monitor with its "Pause" and "Clear"
   QPushButton* apply_ = nullptr;
   QLabel* hint_ = nullptr;
   QLabel* status_ = nullptr;
+  QLabel* summary_ = nullptr;
+  QWidget* summaryHolder_ = nullptr;
+  bool summaryDue_ = false;
+  bool unsaved_ = false;
+  std::string midiProblem_;
+  std::string absentPorts_;
   QPointer<KeysetTableDialog> table_;
   SurfaceStatus shownStatus_;
   uint32_t namedProcess_ = 0;  // the process ProgramOf last looked up, and its name

@@ -6,7 +6,6 @@
 #include <QMenu>
 #include <QMenuBar>
 
-#include "editor/application_chooser.h"
 #include "editor/editor_dialog.h"
 #include "editor/key_map_panel.h"
 #include "editor/keyset_listing_dialog.h"
@@ -89,18 +88,29 @@ void EditorDialog::ShowKeyset(Keyset* keyset) {
     action->setChecked(action->data().toInt() == id);
   if (selected_) ShowControl(selected_->id, false);
   RefreshKeysetTable();
+  if (summary_) {
+    RefreshMarks();
+    ShowSummary();
+  }
 }
 
+// Unsaved changes to any Keyset mark the title until they are written.
 void EditorDialog::RefreshTitle() {
-  if (shown_) setWindowTitle(EditorTitle(*shown_, services_.engine.Protocol.CurrentDeviceMode.load()));
+  if (shown_)
+    setWindowTitle(EditorTitle(*shown_, services_.engine.Protocol.CurrentDeviceMode.load()) +
+                   (unsaved_ ? QStringLiteral(" *") : QString()));
   if (status_) RefreshStatus();
 }
 
 // A Keyset for another application, in memory until the next save. Choosing an
 // application that has one already shows it, without a second "&Apps" item.
 void EditorDialog::NewKeyset() {
-  const QString chosen = services_.chooseApplication ? services_.chooseApplication(this)
-                                                     : ChooseApplicationFile(this, lastApplication_);
+  const NewKeysetChoice choice =
+      services_.chooseApplication
+          ? services_.chooseApplication(this)
+          : ChooseNewKeyset(this, services_.runningPrograms ? services_.runningPrograms() : std::vector<RunningProgram>(),
+                            lastApplication_);
+  const QString chosen = choice.program;
   if (chosen.isEmpty()) return;
   lastApplication_ = chosen;
   // The program a link leads to: the running process is known by it, not by the link.
@@ -109,6 +119,9 @@ void EditorDialog::NewKeyset() {
   const orvo::NewKeyset made =
       CreateKeysetForApplication(services_.engine.Mapper, services_.messages, program.toLocal8Bit().toStdString());
   if (!made.keyset) return;
+  // Only a Keyset made now starts from DEFAULT: one that exists keeps what it has.
+  if (choice.copyDefault && !made.existed)
+    if (const Keyset* defaults = services_.engine.Mapper.DefaultKeyset()) CopyMappings(*defaults, *made.keyset);
   if (!made.existed || !HasAppsItem(*made.keyset)) AppendToAppsMenu(*made.keyset);
   ShowKeyset(made.keyset);
 }
@@ -152,11 +165,12 @@ void EditorDialog::ChooseFromTable(ControlId id) {
 // The ports and mode of a Keyset; the dialog applies what it changes itself.
 void EditorDialog::ShowPortSettings() {
   if (!services_.midi || !services_.ports) return;
-  PortSettingsDialog dialog(
-      PortSettingsServices{services_.engine.Mapper, *services_.midi, *services_.ports, {}, services_.midiProblem},
-      AppNames(), shown_, this);
+  PortSettingsDialog dialog(PortSettingsServices{services_.engine.Mapper, *services_.midi, *services_.ports, {},
+                                                 midiProblem_, [this] { return midiProblem_; }},
+                            AppNames(), shown_, this);
   dialog.exec();
   RefreshTitle();
+  RefreshUnsaved();
 }
 
 }  // namespace orvo

@@ -90,17 +90,16 @@ void EditorDialog::ShowLayerOf(ControlId id) {
   }
 }
 
-// The control's name and its mapping in the Keyset on show; a first selection with
-// `create` gives the control a blank mapping to edit. Without one the panels show a blank
-// mapping, which is made when something is stored in it: nothing of a Keyset shown
-// before stays on show.
-void EditorDialog::ShowControl(ControlId id, bool create) {
+// The control's name and its mapping in the Keyset on show. A control without one shows
+// a blank mapping, which is made only when a key, a label or a rule is stored in it:
+// touching or selecting a control never maps it, whatever `create` asks (the Keyset
+// would otherwise fill with empty mappings). Nothing of a Keyset shown before stays on show.
+void EditorDialog::ShowControl(ControlId id, bool /*create*/) {
   const ControlDescriptor* row = LookupControlById(id);
   if (!row) return;
   keyMap_->SetSelectedName(QString::fromLatin1(row->name));
   if (!shown_) return;
   const ControlMapping* mapping = shown_->LookupMapping(id);
-  if (!mapping && create) mapping = shown_->SetMapping(std::make_unique<ControlMapping>(*row));
   const ControlMapping blank(*row);
   if (!mapping) keyMap_->ClearModifiers();
   const ControlMapping& shown = mapping ? *mapping : blank;
@@ -108,6 +107,7 @@ void EditorDialog::ShowControl(ControlId id, bool create) {
   keyMap_->ShowKeyText(shown.KeyCode.load(), shown.KeyFlags.load());
   midiMap_->ShowMidiMap(shown);
   keyMap_->FocusKeyCapture();
+  ShowSummaryLater();
 }
 
 }  // namespace orvo

@@ -3,8 +3,10 @@
 #include <QTimer>
 
 #include "editor/editor_dialog.h"
+#include "editor/mapping_words.h"
 #include "editor/surface_picture.h"
 #include "mapping/engine_context.h"
+#include "mapping/keyset_file.h"
 
 namespace orvo {
 namespace {
@@ -47,6 +49,12 @@ void EditorDialog::RefreshStatus() {
       status.executable = ProgramOf(now.ProcessId);
     }
   }
+  status.midiProblem = midiProblem_;
+  status.absentPorts = absentPorts_;
+  // Keysets also change from outside the editor (their files): the marks and the
+  // unsaved-changes mark follow here.
+  RefreshMarks();
+  RefreshUnsaved();
   picture_->SetLayers(status.bankLayer, status.shiftLayer);
   picture_->SetLamp(kBankButton, status.bankLayer == 1);
   picture_->SetPressed(kShiftButton, status.shiftLayer == 1);
@@ -56,5 +64,61 @@ void EditorDialog::RefreshStatus() {
 }
 
 QString EditorDialog::StatusText() const { return status_->text(); }
+
+void EditorDialog::ShowMidiState(const std::string& problem, const std::string& absentPorts) {
+  if (problem == midiProblem_ && absentPorts == absentPorts_) return;  // told again on every poll
+  midiProblem_ = problem;
+  absentPorts_ = absentPorts;
+  RefreshStatus();
+}
+
+void EditorDialog::RefreshMarks() {
+  std::map<ControlId, SurfacePicture::Mark> marks;
+  if (shown_)
+    shown_->ForEachMapping([&](ControlId id, const ControlMapping& mapping) {
+      if (MapsSomething(mapping)) marks[id] = {MappingBadge(mapping), MappingSummary(mapping)};
+    });
+  picture_->SetMarks(std::move(marks));
+}
+
+// "Fader 1 in DEFAULT: key A; MIDI CC 74, ch 1 (BF 00 vv → B0 4A vv)", or how to map it.
+void EditorDialog::ShowSummary(const QString& lead) {
+  if (!selected_) {
+    summary_->setText(shown_ ? QStringLiteral("Marked controls do something in %1; point at one to read what.")
+                                   .arg(QString::fromStdString(shown_->Name))
+                             : QString());
+    return;
+  }
+  const QString name = QString::fromLatin1(selected_->name);
+  const ControlMapping* mapping = shown_ ? shown_->LookupMapping(selected_->id) : nullptr;
+  const QString does = mapping ? MappingSummary(*mapping) : QString();
+  const QString keyset = shown_ ? QString::fromStdString(shown_->Name) : QStringLiteral("<No Active Keyset>");
+  if (does.isEmpty())
+    summary_->setText(QStringLiteral("%1 does nothing of its own in %2: press a key under \"Key\" or choose a "
+                                     "message on \"MIDI Map\", then Apply.")
+                          .arg(name, keyset));
+  else
+    summary_->setText((lead.isEmpty() ? QStringLiteral("%1 in %2: ").arg(name, keyset) : lead + name + ": ") + does);
+}
+
+void EditorDialog::ShowSummaryLater() {
+  if (summaryDue_) return;
+  summaryDue_ = true;
+  QTimer::singleShot(0, this, [this] {
+    summaryDue_ = false;
+    ShowSummary();
+  });
+}
+
+QString EditorDialog::Summary() const { return summary_->text(); }
+
+void EditorDialog::RefreshUnsaved() {
+  bool unsaved = false;
+  services_.engine.Mapper.ForEachKeyset(
+      [&](const std::string&, const Keyset& keyset) { unsaved = unsaved || services_.files.HasUnsavedChanges(keyset); });
+  if (unsaved == unsaved_) return;
+  unsaved_ = unsaved;
+  RefreshTitle();
+}
 
 }  // namespace orvo

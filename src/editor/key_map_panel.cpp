@@ -116,6 +116,7 @@ void KeyMapPanel::CaptureKey(int virtualKey, int /*repeatCount*/, uint32_t flags
   if (ControlMapping* mapping = MappingToEdit(target_)) {
     mapping->KeyCode.store(virtualKey, std::memory_order_relaxed);
     mapping->KeyFlags.store(keyFlags, std::memory_order_relaxed);
+    emit mappingStored();
   }
 }
 
@@ -151,6 +152,7 @@ void KeyMapPanel::ApplyMapping() {
     return;
   }
   mapping->Label.Set(LabelBytes(labelBox_->text(), mapping->Label.Get()));
+  emit mappingStored();
   // Bits 3 and 4 of the modifiers are never set by a capture; NoKey has both.
   if (mapping->KeyFlags.load(std::memory_order_relaxed) & 0x18) {
     Tell(kInvalidKeyMessage);

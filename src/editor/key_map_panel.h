@@ -59,6 +59,10 @@ class KeyMapPanel : public QWidget {
   QCheckBox* AltBox() const { return altBox_; }
   QCheckBox* CtrlBox() const { return ctrlBox_; }
 
+ signals:
+  // A keystroke or a label was stored into the selected control's mapping.
+  void mappingStored();
+
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 

@@ -14,7 +14,7 @@
 
 #include "editor/key_map_panel.h"
 #include "editor/label_text.h"
-#include "editor/rewrite_preview.h"
+#include "editor/mapping_words.h"
 #include "mapping/keyset.h"
 
 namespace orvo {
@@ -23,16 +23,10 @@ namespace {
 constexpr int kSortRole = Qt::UserRole + 1;
 constexpr int kIdRole = Qt::UserRole + 2;
 
-QString MidiText(const ControlMapping& mapping) {
-  const MapType type = mapping.MapType.load();
-  if (type == MapType::kNative) return "Native";
-  return RewritePreview(mapping.Descriptor, type, mapping.DataA.load(), mapping.DataB.load());
-}
-
 // Controls sort in ControlId order, the other columns by their text, ignoring case.
 QList<QStandardItem*> RowOf(const ControlMapping& mapping) {
   const QString texts[] = {QString::fromLatin1(mapping.Descriptor.name),
-                           KeystrokeText(mapping.KeyCode.load(), mapping.KeyFlags.load()), MidiText(mapping),
+                           KeystrokeText(mapping.KeyCode.load(), mapping.KeyFlags.load()), MidiRuleWords(mapping),
                            LabelForDisplay(mapping.Label.Get())};
   QList<QStandardItem*> row;
   for (const QString& text : texts) {

@@ -1,9 +1,16 @@
 #include "editor/midi_map_panel.h"
 
 #include <QButtonGroup>
+#include <QComboBox>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QPushButton>
 #include <QRadioButton>
+#include <QSignalBlocker>
+#include <QSpinBox>
+
+#include <utility>
 
 #include "editor/editor_messages.h"
 #include "editor/editor_target.h"
@@ -12,6 +19,7 @@
 #include "mapping/keyset.h"
 #include "mapping/keyset_file.h"
 #include "platform/message_service.h"
+#include "protocol/midi_words.h"
 
 namespace orvo {
 namespace {
@@ -51,19 +59,30 @@ MidiMapPanel::MidiMapPanel(EditorTarget& target, MessageService& messages, QWidg
       custom2Status_(new HexByteEdit(this)),
       custom2Value_(ValueLabel(this)),
       custom2Data_(new HexByteEdit(this)),
-      preview_(new QLabel(this)) {
+      preview_(new QLabel(this)),
+      kind_(new QComboBox(this)),
+      channel_(new QSpinBox(this)),
+      number_(new QSpinBox(this)),
+      noteName_(new QLabel(this)),
+      learn_(new QPushButton(QStringLiteral("Learn"), this)) {
   rule_->addButton(native_);
   rule_->addButton(custom1_);
   rule_->addButton(custom2_);
 
-  // The rows read like the message's three bytes, left to right.
+  // The rows read like the message's three bytes, left to right, in hexadecimal as the
+  // files keep them.
   auto* grid = new QGridLayout(this);
-  grid->setContentsMargins(12, 12, 12, 12);
-  grid->setHorizontalSpacing(14);
-  grid->setVerticalSpacing(10);
+  grid->setContentsMargins(10, 8, 10, 8);
+  grid->setHorizontalSpacing(10);
+  grid->setVerticalSpacing(6);
   grid->addWidget(ColumnHeading(QStringLiteral("Status"), this), 0, 1);
   grid->addWidget(ColumnHeading(QStringLiteral("Data 1"), this), 0, 2);
   grid->addWidget(ColumnHeading(QStringLiteral("Data 2"), this), 0, 3);
+  QLabel* hex = ColumnHeading(QStringLiteral("(hex)"), this);
+  hex->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  hex->setToolTip(QStringLiteral("The boxes hold hexadecimal bytes, as the Keyset files store them: B0 4A is "
+                                 "controller 74 on channel 1"));
+  grid->addWidget(hex, 0, 4);
   grid->addWidget(native_, 1, 0);
   grid->addWidget(custom1_, 2, 0);
   grid->addWidget(custom1Status_, 2, 1);
@@ -73,18 +92,64 @@ MidiMapPanel::MidiMapPanel(EditorTarget& target, MessageService& messages, QWidg
   grid->addWidget(custom2Status_, 3, 1);
   grid->addWidget(custom2Value_, 3, 2);
   grid->addWidget(custom2Data_, 3, 3);
+  for (HexByteEdit* box : {custom1Status_, custom1Data_, custom2Status_, custom2Data_})
+    box->setToolTip(QStringLiteral("A byte in hexadecimal (00-FF); empty keeps the surface's own"));
+
+  // The same message in a musician's terms, in decimal: type, channel 1-16, number 0-127.
+  for (MidiKind kind : kMidiKinds) kind_->addItem(QString::fromLatin1(MidiKindName(kind)), static_cast<int>(kind));
+  kind_->setToolTip(QStringLiteral("The message to send; \"As it is\" keeps the surface's own type and channel"));
+  channel_->setRange(1, 16);
+  channel_->setPrefix(QStringLiteral("ch "));
+  channel_->setToolTip(QStringLiteral("MIDI channel, 1-16"));
+  number_->setRange(-1, 127);
+  number_->setSpecialValueText(QStringLiteral("as it is"));
+  number_->setPrefix(QStringLiteral("no. "));
+  number_->setToolTip(QStringLiteral("Controller, note or program number, 0-127 (decimal)"));
+  learn_->setCheckable(true);
+  learn_->setAutoDefault(false);
+  learn_->setToolTip(QStringLiteral("Takes the next message that arrives from the application's port "
+                                    "(or the surface) as the message to send"));
+  auto* kindRow = new QHBoxLayout;
+  kindRow->setSpacing(6);
+  kindRow->addWidget(new QLabel(QStringLiteral("Send as:"), this));
+  kindRow->addWidget(kind_, 1);
+  kindRow->addWidget(learn_);
+  auto* numberRow = new QHBoxLayout;
+  numberRow->setSpacing(6);
+  numberRow->addWidget(channel_);
+  numberRow->addWidget(number_);
+  numberRow->addWidget(noteName_);
+  numberRow->addStretch(1);
+  grid->addLayout(kindRow, 4, 0, 1, 5);
+  grid->addLayout(numberRow, 5, 0, 1, 5);
   // What the rule sends, under the rows, as the bytes are typed.
   preview_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  grid->addWidget(preview_, 4, 0, 1, 5);
+  preview_->setWordWrap(true);
+  grid->addWidget(preview_, 6, 0, 1, 5);
   grid->setColumnStretch(4, 1);
-  grid->setRowStretch(5, 1);
+  grid->setRowStretch(7, 1);
 
+  const auto wordsChanged = [this] {
+    if (!syncing_) WriteBoxesFromWords();
+  };
+  connect(kind_, &QComboBox::currentIndexChanged, this, wordsChanged);
+  connect(channel_, &QSpinBox::valueChanged, this, wordsChanged);
+  connect(number_, &QSpinBox::valueChanged, this, wordsChanged);
+
+  // While the panel itself sets the boxes and buttons, it brings the rest in step once at
+  // the end: a selection must not cost the preview and the fields once per box.
   connect(rule_, &QButtonGroup::buttonToggled, this, [this] {
     EnableChosenRow();
+    if (syncing_) return;
+    ShowWordsOfBoxes();
     UpdatePreview();
   });
   for (HexByteEdit* box : {custom1Status_, custom1Data_, custom2Status_, custom2Data_})
-    connect(box, &QLineEdit::textChanged, this, [this] { UpdatePreview(); });
+    connect(box, &QLineEdit::textChanged, this, [this] {
+      if (syncing_) return;
+      ShowWordsOfBoxes();
+      UpdatePreview();
+    });
   native_->setChecked(true);
   EnableChosenRow();
 }
@@ -123,11 +188,14 @@ void MidiMapPanel::ShowMidiMap(const ControlMapping& mapping) {
 
   // Boxes the rule leaves unwritten are emptied, so that "Apply" never picks up the
   // bytes of the control shown before.
+  syncing_ = true;
   for (HexByteEdit* box : {custom1Status_, custom1Data_, custom2Status_, custom2Data_}) box->clear();
   if (shown.dataABox) shown.dataABox->setText(ShownByte(mapping.DataA.load(std::memory_order_relaxed)));
   if (shown.dataBBox) shown.dataBBox->setText(ShownByte(mapping.DataB.load(std::memory_order_relaxed)));
   shown.button->setChecked(true);
+  syncing_ = false;
   EnableChosenRow();
+  ShowWordsOfBoxes();
   UpdatePreview();
 }
 
@@ -156,16 +224,78 @@ MidiMapPanel::Rule MidiMapPanel::ChosenRule() const {
   return rule;
 }
 
-QString MidiMapPanel::Preview() const { return preview_->text(); }
+QString MidiMapPanel::Preview() const { return previewHex_; }
 
 void MidiMapPanel::UpdatePreview() {
   const ControlDescriptor* selected = target_.SelectedControl();
   if (selected == nullptr) {
+    previewHex_.clear();
+    previewWords_.clear();
     preview_->clear();
     return;
   }
   const Rule rule = ChosenRule();
-  preview_->setText(RewritePreview(*selected, rule.mapType, rule.dataA, rule.dataB));
+  previewHex_ = RewritePreview(*selected, rule.mapType, rule.dataA, rule.dataB);
+  previewWords_ = RewriteWords(*selected, rule.mapType, rule.dataA, rule.dataB);
+  preview_->setText(QStringLiteral("Sends %1   (%2)").arg(previewWords_, previewHex_));
+}
+
+HexByteEdit* MidiMapPanel::StatusBoxInUse() const { return custom2_->isChecked() ? custom2Status_ : custom1Status_; }
+HexByteEdit* MidiMapPanel::NumberBoxInUse() const { return custom2_->isChecked() ? custom2Data_ : custom1Data_; }
+
+// The boxes of the row in use, read as a musician would: an empty status box keeps the
+// surface's type and channel, an empty number box its number.
+void MidiMapPanel::ShowWordsOfBoxes() {
+  const bool wasSyncing = std::exchange(syncing_, true);
+  uint8_t status = 0;
+  const bool hasStatus = !native_->isChecked() && HoldsByte(*StatusBoxInUse()) &&
+                         HexToByte(StatusBoxInUse()->text().toStdString(), status);
+  const std::optional<KindAndChannel> split = hasStatus ? SplitStatus(status) : std::nullopt;
+  const MidiKind kind = split ? split->kind : MidiKind::kAsItIs;
+  kind_->setCurrentIndex(std::max(0, kind_->findData(static_cast<int>(kind))));
+  if (split) channel_->setValue(split->channel);
+  channel_->setEnabled(split.has_value());
+  uint8_t number = 0;
+  const bool hasNumber = !native_->isChecked() && HoldsByte(*NumberBoxInUse()) &&
+                         HexToByte(NumberBoxInUse()->text().toStdString(), number);
+  number_->setValue(hasNumber ? number & 0x7F : -1);
+  noteName_->setText(hasNumber && TakesNote(kind) ? QString::fromStdString(NoteName(number & 0x7F)) : QString());
+  syncing_ = wasSyncing;
+}
+
+// A field the user set: the boxes of the row in use follow, and a rule that was
+// "Native" becomes "Custom 1:", where the control's value stays last.
+void MidiMapPanel::WriteBoxesFromWords() {
+  syncing_ = true;
+  if (native_->isChecked()) {
+    custom1_->setChecked(true);
+    EnableChosenRow();
+  }
+  const auto kind = static_cast<MidiKind>(kind_->currentData().toInt());
+  channel_->setEnabled(kind != MidiKind::kAsItIs);
+  StatusBoxInUse()->setText(kind == MidiKind::kAsItIs ? QString() : ShownByte(StatusOf(kind, channel_->value())));
+  const int number = number_->value();
+  NumberBoxInUse()->setText(number < 0 ? QString() : ShownByte(static_cast<uint8_t>(number)));
+  noteName_->setText(number >= 0 && TakesNote(kind) ? QString::fromStdString(NoteName(number)) : QString());
+  syncing_ = false;
+  UpdatePreview();
+}
+
+bool MidiMapPanel::IsLearning() const { return learn_->isChecked(); }
+
+bool MidiMapPanel::Learn(uint8_t status, uint8_t data1) {
+  if (!IsLearning()) return false;
+  const std::optional<KindAndChannel> split = SplitStatus(status);
+  if (!split) return false;  // a system message has no channel to send on
+  learn_->setChecked(false);
+  syncing_ = true;
+  kind_->setCurrentIndex(std::max(0, kind_->findData(static_cast<int>(split->kind))));
+  channel_->setValue(split->channel);
+  // A pitch bend's first byte is its fine part: the control's value moves the coarse one.
+  number_->setValue(split->kind == MidiKind::kPitchBend ? 0 : data1 & 0x7F);
+  syncing_ = false;
+  WriteBoxesFromWords();
+  return true;
 }
 
 void MidiMapPanel::ApplyMapping() {
@@ -185,6 +315,7 @@ void MidiMapPanel::ApplyMapping() {
   if (rule.hasA) mapping->DataA.store(rule.dataA, std::memory_order_relaxed);
   if (rule.hasB) mapping->DataB.store(rule.dataB, std::memory_order_relaxed);
   mapping->MapType.store(rule.mapType, std::memory_order_relaxed);
+  emit mappingApplied();
 }
 
 }  // namespace orvo

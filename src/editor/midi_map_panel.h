@@ -10,8 +10,11 @@
 #include "mapping/map_type.h"
 
 class QButtonGroup;
+class QComboBox;
 class QLabel;
+class QPushButton;
 class QRadioButton;
+class QSpinBox;
 
 namespace orvo {
 
@@ -41,6 +44,24 @@ class MidiMapPanel : public QWidget {
   // What the rule shown sends for the selected control, e.g. "BF 04 vv → B0 07 vv";
   // empty with no control selected.
   QString Preview() const;
+  // The same in words, e.g. "CC 7, ch 1"; empty with no control selected.
+  QString PreviewWords() const { return previewWords_; }
+
+  // The message to send in a musician's terms, kept in step with the hexadecimal boxes of
+  // the chosen Custom row (Custom 1 when "Native" is chosen: setting them chooses it).
+  QComboBox* KindBox() const { return kind_; }
+  QSpinBox* ChannelBox() const { return channel_; }
+  QSpinBox* NumberBox() const { return number_; }  // -1: as it is
+  QLabel* NoteLabel() const { return noteName_; }
+  // "Learn": while it is down, the next message that arrives is taken as the target.
+  QPushButton* LearnButton() const { return learn_; }
+  bool IsLearning() const;
+  // A message arrived (status, first data byte): taken when learning; true if it was.
+  bool Learn(uint8_t status, uint8_t data1);
+
+ signals:
+  // The rule shown was stored into a mapping.
+  void mappingApplied();
 
  private:
   struct Rule {
@@ -54,6 +75,12 @@ class MidiMapPanel : public QWidget {
   void UpdatePreview();
   // Enables the chosen row's fields and disables the other's.
   void EnableChosenRow();
+  // The status and number boxes the musician's fields write: those of the chosen Custom row.
+  HexByteEdit* StatusBoxInUse() const;
+  HexByteEdit* NumberBoxInUse() const;
+  // The musician's fields from the boxes, and the boxes from the fields.
+  void ShowWordsOfBoxes();
+  void WriteBoxesFromWords();
 
   EditorTarget& target_;
   MessageService& messages_;
@@ -68,6 +95,14 @@ class MidiMapPanel : public QWidget {
   QLabel* custom2Value_;
   HexByteEdit* custom2Data_;
   QLabel* preview_;
+  QString previewHex_;
+  QString previewWords_;
+  QComboBox* kind_;
+  QSpinBox* channel_;
+  QSpinBox* number_;
+  QLabel* noteName_;
+  QPushButton* learn_;
+  bool syncing_ = false;  // the fields and the boxes are being brought in step
 };
 
 }  // namespace orvo

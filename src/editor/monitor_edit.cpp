@@ -8,6 +8,7 @@
 namespace orvo {
 
 MonitorEdit::MonitorEdit(QWidget* parent) : QPlainTextEdit(parent) {
+  // A line with its direction and decoding is long for the panel: it wraps rather than hides.
   setLineWrapMode(QPlainTextEdit::NoWrap);
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   setUndoRedoEnabled(false);
@@ -19,7 +20,18 @@ MonitorEdit::MonitorEdit(QWidget* parent) : QPlainTextEdit(parent) {
 
 int MonitorEdit::LineCount() const { return document()->blockCount(); }
 
+void MonitorEdit::SetPaused(bool paused) {
+  if (paused == paused_) return;
+  paused_ = paused;
+  if (!paused_ && skipped_ > 0) WriteLine(QStringLiteral("(%1 lines skipped while paused)").arg(skipped_));
+  skipped_ = 0;
+}
+
 void MonitorEdit::WriteLine(const QString& line) {
+  if (paused_) {
+    ++skipped_;
+    return;
+  }
   QTextCursor cursor = textCursor();
   cursor.insertText(line + QChar('\n'));
   setTextCursor(cursor);

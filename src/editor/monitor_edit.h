@@ -15,14 +15,20 @@ class MonitorEdit : public QPlainTextEdit {
  public:
   explicit MonitorEdit(QWidget* parent = nullptr);
 
-  // Inserts `line` and a line break in place of the selection.
+  // Inserts `line` and a line break in place of the selection; while paused, the line is
+  // only counted.
   void WriteLine(const QString& line);
+  // "Pause": lines stop coming so that they can be read; going on says how many were skipped.
+  void SetPaused(bool paused);
+  bool IsPaused() const { return paused_; }
   // Lines as the box counts them: the empty line after the last line break counts too.
   int LineCount() const;
 
  private:
   void Trim();
   bool trimming_ = false;
+  bool paused_ = false;
+  int skipped_ = 0;
 };
 
 }  // namespace orvo

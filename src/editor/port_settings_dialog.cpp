@@ -4,6 +4,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 
 #include <cmath>
 
@@ -28,16 +29,36 @@ struct ModeChoice {
   int32_t mode;
   const char* text;
   QRect rect;
+  const char* tip;
 };
 
 const std::array<ModeChoice, 4>& ModeChoices() {
   static const std::array<ModeChoice, 4> choices{{
-      {kModeStandard, "Standard", Units(280, 81, 45, 10)},
-      {kModeHost, "Host", Units(280, 102, 31, 10)},
-      {kModeKelo, "Kelo", Units(280, 122, 33, 10)},
-      {kModeEnhanced, "Enhanced", Units(280, 142, 49, 10)},
+      {kModeStandard, "Standard", Units(280, 81, 45, 10),
+       "The surface's own MIDI goes to the application's port unchanged: no keystrokes, no rewriting; the "
+       "surface keeps its Bank and Shift itself."},
+      {kModeHost, "Host", Units(280, 102, 31, 10),
+       "This program reads every control: it types the keys and sends the MIDI this Keyset maps, keeps Bank "
+       "and Shift, and drives the lamps. Controls are selected by a click in the editor only in this mode."},
+      {kModeKelo, "Kelo", Units(280, 122, 33, 10),
+       "The surface speaks its Kelo protocol, for applications that expect it: its MIDI goes to the "
+       "application's port unchanged, no keystrokes."},
+      {kModeEnhanced, "Enhanced", Units(280, 142, 49, 10),
+       "Cannot be chosen: the surface has no message that switches it into Enhanced mode. A Keyset whose file "
+       "holds it keeps it."},
   }};
   return choices;
+}
+
+QStringList DeviceNames(MidiSystem& midi, bool inputs) {
+  QStringList names;
+  const uint32_t count = inputs ? midi.InDeviceCount() : midi.OutDeviceCount();
+  for (uint32_t device = 0; device < count; ++device) {
+    std::string name;
+    if ((inputs ? midi.InDeviceName(device, name) : midi.OutDeviceName(device, name)) == kMidiNoError)
+      names << FromLocal(name);
+  }
+  return names;
 }
 
 bool AskWithMessageBox(QWidget* parent, const QString& text, QMessageBox::Icon icon) {
@@ -67,6 +88,9 @@ PortSettingsDialog::PortSettingsDialog(PortSettingsServices services, const QStr
   connect(applications_, &QListWidget::itemSelectionChanged, this, &PortSettingsDialog::OnApplicationChanged);
   connect(selectButton_, &QPushButton::clicked, this, &PortSettingsDialog::Select);
   connect(closeButton_, &QPushButton::clicked, this, &QDialog::reject);
+  auto* refresh = new QTimer(this);
+  connect(refresh, &QTimer::timeout, this, &PortSettingsDialog::RefreshPorts);
+  refresh->start(kPortListRefreshMs);
 }
 
 void PortSettingsDialog::BuildControls() {
@@ -90,41 +114,95 @@ void PortSettingsDialog::BuildControls() {
     caption->setAlignment(Qt::AlignCenter);
     caption->setFrameStyle(QFrame::Panel | QFrame::Sunken);
   };
+  // Under each list, a line that says which way its port's messages flow.
+  const auto flow = [this](const char* text, QRect rect) {
+    auto* line = new QLabel(text, this);
+    line->setGeometry(rect);
+    line->setWordWrap(true);
+    line->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    QFont small = line->font();
+    small.setPointSizeF(small.pointSizeF() * 0.85);
+    line->setFont(small);
+    line->setEnabled(false);  // drawn greyed: a hint, not a field
+  };
   label("Receive from", Units(143, 7, 132, 12));
   receiveList_ = new PortListBox(this);
-  receiveList_->setGeometry(Units(142, 21, 135, 85));
+  receiveList_->setGeometry(Units(142, 21, 135, 72));
+  receiveList_->setToolTip(kReceiveFlowLine);
+  flow(kReceiveFlowLine, Units(142, 94, 135, 16));
   label("Send to", Units(143, 111, 132, 12));
   sendList_ = new PortListBox(this);
-  sendList_->setGeometry(Units(142, 125, 135, 85));
+  sendList_->setGeometry(Units(142, 125, 135, 72));
+  sendList_->setToolTip(kSendFlowLine);
+  flow(kSendFlowLine, Units(142, 198, 135, 16));
 
   // Siblings of one parent: checking one unchecks the others.
   for (std::size_t i = 0; i < modeButtons_.size(); ++i) {
     const ModeChoice& choice = ModeChoices()[i];
     modeButtons_[i] = new QRadioButton(choice.text, this);
     modeButtons_[i]->setGeometry(choice.rect);
+    modeButtons_[i]->setToolTip(choice.tip);
   }
   ModeButton(kModeEnhanced)->setEnabled(false);  // shown when stored, never chosen
 
   // Without a MIDI system the lists stay empty: the reason stands where the ports would.
-  if (!services_.MidiProblem.empty()) {
-    auto* problem = new QLabel(FromLocal(services_.MidiProblem), this);
-    problem->setObjectName("midiProblem");
-    problem->setGeometry(Units(146, 25, 127, 77));
-    problem->setWordWrap(true);
-    problem->setAlignment(Qt::AlignCenter);
-  }
+  problem_ = new QLabel(this);
+  problem_->setObjectName("midiProblem");
+  problem_->setGeometry(Units(146, 25, 127, 64));
+  problem_->setWordWrap(true);
+  problem_->setAlignment(Qt::AlignCenter);
+  problem_->setAttribute(Qt::WA_TransparentForMouseEvents);
+  ShowMidiProblem();
+}
+
+void PortSettingsDialog::ShowMidiProblem() {
+  if (services_.CurrentMidiProblem) services_.MidiProblem = services_.CurrentMidiProblem();
+  problem_->setText(FromLocal(services_.MidiProblem));
+  problem_->setVisible(!services_.MidiProblem.empty());
 }
 
 void PortSettingsDialog::ListPorts() {
-  MidiSystem& midi = services_.Midi;
-  for (uint32_t device = 0, count = midi.OutDeviceCount(); device < count; ++device) {
-    std::string name;
-    if (midi.OutDeviceName(device, name) == kMidiNoError) receiveList_->addItem(FromLocal(name));
+  receiveList_->addItems(DeviceNames(services_.Midi, false));
+  sendList_->addItems(DeviceNames(services_.Midi, true));
+}
+
+void PortSettingsDialog::RefreshPorts() {
+  ShowMidiProblem();
+  ListAgain(*receiveList_, DeviceNames(services_.Midi, false));
+  ListAgain(*sendList_, DeviceNames(services_.Midi, true));
+}
+
+void PortSettingsDialog::ListAgain(QListWidget& list, const QStringList& names) {
+  QStringList listed;
+  for (int row = 0; row < list.count(); ++row)
+    if (!list.item(row)->data(Qt::UserRole).isValid()) listed << list.item(row)->text();
+  if (listed == names) return;
+  const std::optional<std::string> chosen = ChosenName(list);
+  // A stored port listed as not running stays so until it comes.
+  QString absent;
+  for (int row = 0; row < list.count(); ++row)
+    if (list.item(row)->data(Qt::UserRole).isValid()) absent = list.item(row)->data(Qt::UserRole).toString();
+  const QSignalBlocker quiet(&list);
+  list.clear();
+  list.addItems(names);
+  if (!absent.isEmpty() && !names.contains(absent)) {
+    auto* entry = new QListWidgetItem(absent + kNotRunningSuffix, &list);
+    entry->setData(Qt::UserRole, absent);
   }
-  for (uint32_t device = 0, count = midi.InDeviceCount(); device < count; ++device) {
-    std::string name;
-    if (midi.InDeviceName(device, name) == kMidiNoError) sendList_->addItem(FromLocal(name));
+  if (!chosen) return;
+  const QString name = FromLocal(*chosen);
+  for (int row = 0; row < list.count(); ++row) {
+    QListWidgetItem* item = list.item(row);
+    const QVariant stored = item->data(Qt::UserRole);
+    if ((stored.isValid() ? stored.toString() : item->text()) == name) {
+      list.setCurrentItem(item);
+      return;
+    }
   }
+  // The chosen port went away: it is the one to be used once it is back.
+  auto* entry = new QListWidgetItem(name + kNotRunningSuffix, &list);
+  entry->setData(Qt::UserRole, name);
+  list.setCurrentItem(entry);
 }
 
 void PortSettingsDialog::ShowChoicesOf(const Keyset& keyset) {

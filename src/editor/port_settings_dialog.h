@@ -39,7 +39,16 @@ struct PortSettingsServices {
   MidiPorts& Ports;
   YesNoQuestion AskYesNo;  // empty: a message box over the dialog
   std::string MidiProblem = std::string();  // why no MIDI system is used, shown in the dialog
+  // Asked again while the dialog is open, so that the reason goes when a MIDI system
+  // starts; unset, MidiProblem stands.
+  std::function<std::string()> CurrentMidiProblem = nullptr;
 };
+
+// The line under each list: which way the messages of its port flow.
+inline constexpr char kReceiveFlowLine[] = "the surface's controls go to this port of the application";
+inline constexpr char kSendFlowLine[] = "this port of the application lights the surface's lamps";
+// How often the lists are read again while the dialog is open.
+inline constexpr int kPortListRefreshMs = 1000;
 
 // How a stored port that is not there now is listed: "NAME (not running)".
 inline constexpr char kNotRunningSuffix[] = " (not running)";
@@ -73,10 +82,15 @@ class PortSettingsDialog : public QDialog {
   // "Select": checks the choice, applies it to the selected application's Keyset and
   // closes; a question may keep the dialog open or close it without applying anything.
   void Select();
+  // Reads the MIDI system's devices again: ports that came are listed, ports that went
+  // are not, and what was selected stays selected (as "not running" once it has gone).
+  void RefreshPorts();
 
  private:
   void BuildControls();
   void ListPorts();
+  static void ListAgain(QListWidget& list, const QStringList& names);
+  void ShowMidiProblem();
   // The selections and the mode button of `keyset`.
   void ShowChoicesOf(const Keyset& keyset);
   // Selects `stored` in `list`, adding it as not running when it is not listed.
@@ -100,6 +114,7 @@ class PortSettingsDialog : public QDialog {
   std::array<QRadioButton*, 4> modeButtons_{};
   QPushButton* selectButton_ = nullptr;
   QPushButton* closeButton_ = nullptr;
+  class QLabel* problem_ = nullptr;
 };
 
 }  // namespace orvo

@@ -3,6 +3,7 @@
 #include <QStringList>
 
 #include "mapping/dispatch.h"
+#include "mapping/keyset_listing.h"
 
 namespace orvo {
 namespace {
@@ -20,6 +21,10 @@ QString Bytes(uint32_t withLowValue, uint32_t withHighValue) {
 }
 
 }  // namespace
+
+QString RewriteWords(const ControlDescriptor& row, MapType mapType, uint8_t dataA, uint8_t dataB) {
+  return QString::fromStdString(DescribeRule(row, mapType, dataA, dataB));
+}
 
 QString RewritePreview(const ControlDescriptor& row, MapType mapType, uint8_t dataA, uint8_t dataB) {
   const uint32_t low = row.wireCode & 0xFFFF;

@@ -12,5 +12,7 @@
 namespace orvo {
 
 QString RewritePreview(const ControlDescriptor& row, MapType mapType, uint8_t dataA, uint8_t dataB);
+// What the rule sends in words, e.g. "CC 74, ch 1" for "B0 4A vv".
+QString RewriteWords(const ControlDescriptor& row, MapType mapType, uint8_t dataA, uint8_t dataB);
 
 }  // namespace orvo

@@ -4,9 +4,33 @@
 
 namespace orvo {
 
+namespace {
+
+// The MIDI side's trouble, as a sentence of its own; empty when there is none.
+QString MidiTrouble(const SurfaceStatus& status) {
+  if (!status.midiProblem.empty()) {
+    QString text = NoMidiSystemText(status.midiProblem);
+    text[0] = text[0].toUpper();
+    return "   " + text + (text.endsWith('.') ? "" : ".");
+  }
+  if (status.absentPorts.empty()) return {};
+  QString ports = QString::fromLocal8Bit(status.absentPorts.c_str());
+  ports[0] = ports[0].toUpper();
+  return QString("   %1.").arg(ports);
+}
+
+}  // namespace
+
+QString NoMidiSystemText(const std::string& problem) {
+  QString why = QString::fromLocal8Bit(problem.c_str());
+  static const QString kPrefix = "No MIDI system is available: ";
+  if (why.startsWith(kPrefix, Qt::CaseInsensitive)) why.remove(0, kPrefix.size());
+  return "no MIDI system: " + why;
+}
+
 QString StatusLineText(const SurfaceStatus& status) {
-  if (!status.connected) return "Surface not connected.";
-  QString text = QString("Surface connected, %1 mode.").arg(ModeDisplayName(status.deviceMode));
+  if (!status.connected) return "Surface not connected." + MidiTrouble(status);
+  QString text = QString("Surface connected, %1 mode.").arg(ModeDisplayName(status.deviceMode)) + MidiTrouble(status);
   if (!status.keyset.empty()) {
     text += QString("   Keyset in force: %1").arg(QString::fromStdString(status.keyset));
     if (!status.executable.empty()) text += QString(" (%1)").arg(QString::fromStdString(status.executable));

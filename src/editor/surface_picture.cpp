@@ -1,7 +1,9 @@
 #include "editor/surface_picture.h"
 
+#include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QToolTip>
 #include <QTransform>
 
 #include <algorithm>
@@ -108,7 +110,12 @@ int SurfacePicture::heightForWidth(int width) const {
   return qRound(width * kSurfaceCanvasSize.height() / kSurfaceCanvasSize.width());
 }
 
-QSize SurfacePicture::minimumSizeHint() const { return SurfacePixelSize(1.0).toSize(); }
+QSize SurfacePicture::minimumSizeHint() const { return SurfacePixelSize(minimumScale_).toSize(); }
+
+void SurfacePicture::SetMinimumScale(double scale) {
+  minimumScale_ = scale;
+  updateGeometry();
+}
 
 // Only what a change touches is painted again: a selection or a lamp must not cost the
 // whole surface, since the read thread may be waiting for the editor meanwhile.
@@ -146,6 +153,56 @@ void SurfacePicture::paintEvent(QPaintEvent* event) {
     PaintSurfaceControl(painter, layout, IsPressed(layout.id), IsLampLit(layout.id) && HasLamp(layout),
                         FaderLevel(layout.id), InForce(layout.id));
   }
+  for (const auto& [id, mark] : marks_)
+    if (const ControlLayout* layout = LayoutOf(id); layout && PaintedArea(*layout).intersects(exposed))
+      PaintMark(painter, *layout, mark);
+}
+
+void SurfacePicture::SetMarks(std::map<ControlId, Mark> marks) {
+  if (marks == marks_) return;
+  for (const auto& [id, mark] : marks_) UpdateControl(id);
+  marks_ = std::move(marks);
+  for (const auto& [id, mark] : marks_) UpdateControl(id);
+}
+
+// A small tag at the control's top right corner, in dialog units, over whatever is drawn.
+void SurfacePicture::PaintMark(QPainter& painter, const ControlLayout& layout, const Mark& mark) const {
+  const double height = 6.5;
+  const double width = std::max(height, 3.6 * mark.badge.size() + 2.8);
+  const QRectF tag(layout.rect.right() - width + 2, layout.rect.top() - 2.5, width, height);
+  painter.save();
+  painter.setPen(QPen(QColor(0x10, 0x10, 0x10), 0.5));
+  painter.setBrush(QColor(0x3D, 0xD6, 0xF5));
+  painter.drawRoundedRect(tag, 2.2, 2.2);
+  QFont font = painter.font();
+  font.setPointSizeF(4.6);
+  font.setBold(true);
+  painter.setFont(font);
+  painter.setPen(QColor(0x05, 0x20, 0x30));
+  painter.drawText(tag, Qt::AlignCenter, mark.badge);
+  painter.restore();
+}
+
+QString SurfacePicture::ToolTipAt(QPointF widgetPoint) const {
+  const std::optional<ControlId> id = ControlAt(WidgetToCanvas(widgetPoint), true);
+  const ControlDescriptor* row = id ? LookupControlById(*id) : nullptr;
+  if (!row) return {};
+  const auto mark = marks_.find(*id);
+  const QString name = QString::fromLatin1(row->name);
+  return mark == marks_.end() ? name : name + QStringLiteral(": ") + mark->second.words;
+}
+
+bool SurfacePicture::event(QEvent* event) {
+  if (event->type() == QEvent::ToolTip) {
+    auto* help = static_cast<QHelpEvent*>(event);
+    const QString text = ToolTipAt(help->pos());
+    if (text.isEmpty())
+      QToolTip::hideText();
+    else
+      QToolTip::showText(help->globalPos(), text, this);
+    return true;
+  }
+  return QWidget::event(event);
 }
 
 void SurfacePicture::mousePressEvent(QMouseEvent* event) {

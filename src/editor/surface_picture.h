@@ -7,6 +7,7 @@
 
 #include <array>
 #include <bitset>
+#include <map>
 #include <optional>
 
 #include "editor/surface_layout.h"
@@ -35,10 +36,25 @@ class SurfacePicture : public QWidget {
   void SetLayers(int bankLayer, int shiftLayer);
   bool InForce(ControlId id) const;
 
+  // What each mapped control does: `badge` is drawn on the control (a letter or two:
+  // "K" a keystroke, "M" a MIDI rule), `words` is its tooltip ("Space; CC 74, ch 1").
+  // Controls not in `marks` carry none.
+  struct Mark {
+    QString badge;
+    QString words;
+    bool operator==(const Mark&) const = default;
+  };
+  void SetMarks(std::map<ControlId, Mark> marks);
+  const std::map<ControlId, Mark>& Marks() const { return marks_; }
+  // The tooltip of the control under a widget point: its name, and what it does.
+  QString ToolTipAt(QPointF widgetPoint) const;
+
   // Dialog units to widget pixels and back, for the current size.
   QTransform CanvasToWidget() const;
   QPointF WidgetToCanvas(QPointF widgetPoint) const;
 
+  // The smallest scale the picture may be shown at, where its captions can still be read.
+  void SetMinimumScale(double scale);
   QSize sizeHint() const override;
   QSize minimumSizeHint() const override;
   // The picture's aspect, so that a window sized to a width is not padded above and below.
@@ -49,11 +65,13 @@ class SurfacePicture : public QWidget {
   void controlClicked(orvo::ControlId id);
 
  protected:
+  bool event(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
 
  private:
   void UpdateControl(ControlId id);
+  void PaintMark(QPainter& painter, const ControlLayout& layout, const Mark& mark) const;
   const QPixmap& Background();
   static std::size_t Slot(ControlId id);
   static bool InRange(ControlId id);
@@ -65,9 +83,11 @@ class SurfacePicture : public QWidget {
   int bankLayer_ = -1;  // -1: no layer told, every caption bright
   int shiftLayer_ = -1;
   double scale_;
+  double minimumScale_ = 1.0;
   std::bitset<kLastControlId - kFirstControlId + 1> pressed_;
   std::bitset<kLastControlId - kFirstControlId + 1> lamps_;
   std::array<int, kFaderCount> faderLevels_;  // -1: at rest
+  std::map<ControlId, Mark> marks_;
   QPixmap background_;  // the panels at the current size
 };
 

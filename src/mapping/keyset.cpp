@@ -17,6 +17,20 @@ void ClearMapping(ControlMapping& mapping) {
   mapping.DataB.store(0);
 }
 
+void CopyMappings(const Keyset& from, Keyset& to) {
+  from.ForEachMapping([&](orvo::ControlId id, const ControlMapping& mapping) {
+    if (!MapsSomething(mapping) || to.LookupMapping(id)) return;
+    auto copy = std::make_unique<ControlMapping>(mapping.Descriptor);
+    copy->KeyCode.store(mapping.KeyCode.load());
+    copy->KeyFlags.store(mapping.KeyFlags.load());
+    copy->Label.Set(mapping.Label.Get());
+    copy->DataA.store(mapping.DataA.load());
+    copy->DataB.store(mapping.DataB.load());
+    copy->MapType.store(mapping.MapType.load());
+    to.SetMapping(std::move(copy));
+  });
+}
+
 std::string UpperCased(std::string_view name) {
   std::string upper(name);
   for (char& ch : upper)

@@ -173,6 +173,10 @@ struct NameBucket {
   }
 };
 
+// Gives `to` a copy of every mapping of `from` that does something, for a control `to`
+// has none for yet ("&New Keyset" from a copy of DEFAULT). Ports and mode stay `to`'s.
+void CopyMappings(const Keyset& from, Keyset& to);
+
 // Upper-cases the ASCII letters; other bytes stay as they are.
 std::string UpperCased(std::string_view name);
 

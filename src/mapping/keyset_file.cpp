@@ -170,7 +170,11 @@ bool HexToByte(std::string_view text, uint8_t& byte) {
 std::vector<std::string> KeysetLines(const Keyset& keyset) {
   std::vector<std::string> lines;
   lines.reserve(keyset.Count() + 3);
-  keyset.ForEachMapping([&](orvo::ControlId id, const ControlMapping& mapping) { lines.push_back(MappingLine(id, mapping)); });
+  // A mapping that does nothing (a file's empty line, a control only selected) is not
+  // written: it would be listed and loaded again as a mapping.
+  keyset.ForEachMapping([&](orvo::ControlId id, const ControlMapping& mapping) {
+    if (MapsSomething(mapping)) lines.push_back(MappingLine(id, mapping));
+  });
   if (const std::string port = keyset.MidiInPort.Get(); !port.empty()) lines.push_back(SettingLine(kMidiInPortKey, port));
   if (const std::string port = keyset.MidiOutPort.Get(); !port.empty()) lines.push_back(SettingLine(kMidiOutPortKey, port));
   lines.push_back(SettingLine(kDeviceModeKey, std::to_string(keyset.DeviceMode.load(std::memory_order_relaxed))));
@@ -430,7 +434,10 @@ bool KeysetFiles::HasUnsavedChanges(const Keyset& keyset) const {
   const std::size_t formatted = std::hash<std::string>{}(FormatKeyset(keyset));
   std::lock_guard lock(knownMutex_);
   const auto known = knownContent_.find(PathOf(keyset).filename().string());
-  return known == knownContent_.end() ? keyset.Count() > 0 : known->second.formatted != formatted;
+  if (known != knownContent_.end()) return known->second.formatted != formatted;
+  bool mapsSomething = false;  // never read nor written: only what a file would hold counts
+  keyset.ForEachMapping([&](orvo::ControlId, const ControlMapping& mapping) { mapsSomething = mapsSomething || MapsSomething(mapping); });
+  return mapsSomething;
 }
 
 bool KeysetFiles::ForgetContent(const std::string& ownName) {

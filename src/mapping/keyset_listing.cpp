@@ -4,8 +4,10 @@
 #include <cctype>
 #include <cstdio>
 
+#include "mapping/dispatch.h"
 #include "mapping/keyset.h"
 #include "platform/key_map.h"
+#include "protocol/midi_words.h"
 
 namespace orvo {
 namespace {
@@ -59,9 +61,26 @@ std::string FormatListingLine(const ControlMapping& mapping) {
          mapping.Label.Get();
 }
 
+std::string DescribeRule(const ControlDescriptor& row, MapType mapType, uint8_t dataA, uint8_t dataB) {
+  // Sent with the value 0 and with 0x7F: a byte that differs is the control's value.
+  const uint32_t low = RewriteMessage(row.wireCode & 0xFFFF, mapType, dataA, dataB);
+  const uint32_t high = RewriteMessage((row.wireCode & 0xFFFF) | 0x7Fu << 16, mapType, dataA, dataB);
+  const auto byteAt = [&](int shift) {
+    const auto byte = static_cast<uint8_t>((low >> shift) & 0xFF);
+    return byte == static_cast<uint8_t>((high >> shift) & 0xFF) ? DataByte(byte) : std::nullopt;
+  };
+  return DescribeMidi(static_cast<uint8_t>(low), byteAt(8), byteAt(16));
+}
+
 std::vector<std::string> KeysetListing(const Keyset& keyset) {
   std::vector<std::string> lines;
-  keyset.ForEachMapping([&](ControlId, const ControlMapping& mapping) { lines.push_back(FormatListingLine(mapping)); });
+  keyset.ForEachMapping([&](ControlId, const ControlMapping& mapping) {
+    if (!MapsSomething(mapping)) return;
+    std::string line = FormatListingLine(mapping);
+    if (const MapType type = mapping.MapType.load(); type != MapType::kNative)
+      line += "   = " + DescribeRule(mapping.Descriptor, type, mapping.DataA.load(), mapping.DataB.load());
+    lines.push_back(std::move(line));
+  });
   std::stable_sort(lines.begin(), lines.end(), LessIgnoringCase);
   return lines;
 }

@@ -10,12 +10,17 @@
 namespace orvo {
 
 class Keyset;
+struct ControlDescriptor;
 struct ControlMapping;
 
 std::string FormatListingLine(const ControlMapping& mapping);
 // The MIDI part alone: "Native", "Custom 1: midi msg = (B0, Native, Native)", ...
 std::string FormatMidiRule(MapType mapType, uint8_t dataA, uint8_t dataB);
-// Every mapping's line, sorted without regard to letter case.
+// What a rule makes the control send, as a musician reads it: "CC 74, ch 1".
+std::string DescribeRule(const ControlDescriptor& row, MapType mapType, uint8_t dataA, uint8_t dataB);
+// The line of every mapping that does something (a keystroke, a label or a MIDI rule),
+// sorted without regard to letter case; a rule that rewrites the message is told in
+// words after the line: "...  Vol   = CC 7, ch 1".
 std::vector<std::string> KeysetListing(const Keyset& keyset);
 
 }  // namespace orvo

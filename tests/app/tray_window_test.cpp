@@ -9,6 +9,8 @@
 #include <QPushButton>
 #include <QWidget>
 
+#include "support/case_names.h"
+
 namespace orvo {
 namespace {
 
@@ -40,15 +42,60 @@ TEST(TrayWindow, StartsDisconnectedThenChecksTheConnection) {
   TrayWindow tray(calls.Commands(), false);
   tray.CreateTrayWindow();
   EXPECT_EQ(tray.ShownState(), ConnectionState::kDisconnected);
-  EXPECT_EQ(tray.ToolTip(), "Orvo Disconnected");
+  EXPECT_EQ(tray.ToolTip(), "Orvo Disconnected\nsurface not connected");
   EXPECT_EQ(calls.checks, 1);
   tray.ShowConnectionState(ConnectionState::kConnected);
   EXPECT_EQ(tray.ToolTip(), "Orvo");
   tray.ShowConnectionState(ConnectionState::kDisconnected);
   EXPECT_EQ(tray.ShownState(), ConnectionState::kDisconnected);
-  EXPECT_EQ(tray.ToolTip(), "Orvo Disconnected");
+  EXPECT_EQ(tray.ToolTip(), "Orvo Disconnected\nsurface not connected");
   tray.OnDeviceChange();
   EXPECT_EQ(calls.checks, 2);
+}
+
+// The icon and the tip tell apart what stops the surface from reaching the applications:
+// the surface first, then the MIDI system, then a Keyset's port.
+struct TrayCase {
+  const char* what;
+  ConnectionState state;
+  const char* problem;
+  const char* absent;
+  TrayLook look;
+  const char* tip;
+};
+
+class TrayStates : public ::testing::TestWithParam<TrayCase> {};
+
+TEST_P(TrayStates, IconAndTipNameTheTrouble) {
+  const TrayCase& c = GetParam();
+  EXPECT_EQ(TrayStateOf(c.state, c.problem, c.absent), (TrayState{c.look, c.tip}));
+}
+
+constexpr auto kOn = ConnectionState::kConnected;
+constexpr auto kOff = ConnectionState::kDisconnected;
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TrayStates,
+    ::testing::Values(
+        TrayCase{"all well", kOn, "", "", TrayLook::kConnected, "Orvo"},
+        TrayCase{"no surface", kOff, "", "", TrayLook::kDisconnected, "Orvo Disconnected\nsurface not connected"},
+        TrayCase{"no surface and no MIDI", kOff, "no JACK server", "", TrayLook::kDisconnected,
+                 "Orvo Disconnected\nsurface not connected\nno MIDI system: no JACK server"},
+        TrayCase{"no MIDI system, said once", kOn, "No MIDI system is available: no JACK server", "",
+                 TrayLook::kMidiTrouble, "Orvo\nno MIDI system: no JACK server"},
+        TrayCase{"a port not there", kOn, "", "port of SYNTH not connected (synth:in)", TrayLook::kMidiTrouble,
+                 "Orvo\nport of SYNTH not connected (synth:in)"}),
+    test::NameFromWhat{});
+
+// The MIDI system that starts later clears the state by itself.
+TEST(TrayWindow, TheMidiStateClearsWhenItIsResolved) {
+  App();
+  Calls calls;
+  TrayWindow tray(calls.Commands(), false);
+  tray.ShowConnectionState(ConnectionState::kConnected);
+  tray.ShowMidiState("no JACK server", "");
+  EXPECT_EQ(tray.ToolTip(), "Orvo\nno MIDI system: no JACK server");
+  tray.ShowMidiState("", "");
+  EXPECT_EQ(tray.ToolTip(), "Orvo");
 }
 
 TEST(TrayWindow, WithASimulatedSurfaceTheMenuCanShowItsWindowAgain) {

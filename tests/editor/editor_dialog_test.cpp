@@ -8,6 +8,8 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QComboBox>
+#include <QSpinBox>
 #include <QTabBar>
 #include <filesystem>
 
@@ -58,8 +60,8 @@ TEST(EditorDialog, ClickSelectsTheButtonOfThatControlId) {
   EXPECT_EQ(dialog.SelectedControl()->id, 1064);
   EXPECT_EQ(dialog.KeyMap()->SelectedName(), "Solo button Chan 1");
   EXPECT_TRUE(dialog.Picture()->IsPressed(1064));
-  // The first selection made a blank mapping to edit.
-  ASSERT_NE(rig.engine.Mapper.DefaultKeyset()->LookupMapping(1064), nullptr);
+  // Selecting maps nothing: only a key, a label or a rule stored makes a mapping.
+  EXPECT_EQ(rig.engine.Mapper.DefaultKeyset()->LookupMapping(1064), nullptr);
 }
 
 TEST(EditorDialog, ClicksSelectNothingOutsideHostMode) {
@@ -160,7 +162,7 @@ TEST(EditorDialog, HostModeNotificationPrintsAndSelectsWithoutLampOrMapping) {
   EditorRig rig;
   EditorDialog& dialog = rig.Open();
   dialog.EditorShortMessage(rig.Row(1226), nullptr, Message(0xBF, 0x02, 0x40, kTagHostMode));
-  EXPECT_EQ(MonitorLines(dialog), (std::vector<std::string>{"BF0240: Fader 3"}));
+  EXPECT_EQ(MonitorLines(dialog), (std::vector<std::string>{"BF0240: Fader 3   [to the application] CC 2 = 64, ch 16"}));
   ASSERT_NE(dialog.SelectedControl(), nullptr);
   EXPECT_EQ(dialog.SelectedControl()->id, 1226);
   EXPECT_EQ(rig.device.Writes(), 0);
@@ -192,18 +194,25 @@ TEST_P(EditorTouches, TouchPrintsAndSelectsPresses) {
   EXPECT_EQ(MonitorLines(dialog), (std::vector<std::string>{c.line}));
   EXPECT_EQ(dialog.SelectedControl() ? dialog.SelectedControl()->id : 0, c.selectedAfter);
   if (c.selectedAfter) {
-    EXPECT_NE(rig.engine.Mapper.DefaultKeyset()->LookupMapping(c.selectedAfter), nullptr);
+    EXPECT_EQ(rig.engine.Mapper.DefaultKeyset()->LookupMapping(c.selectedAfter), nullptr) << "a touch maps nothing";
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, EditorTouches,
-    ::testing::Values(TouchCase{"button release selects nothing", kModeHost, 1204, 0x00, "BE4C00: PLAY button", 0},
-                      TouchCase{"button press selects", kModeHost, 1204, 0x7F, "BE4C7F: PLAY button", 1204},
-                      TouchCase{"fader at zero selects", kModeHost, 1224, 0x00, "BF0000: Fader 1", 1224},
-                      TouchCase{"footswitch release selects nothing", kModeHost, 1268, 0x00, "BF5600: FootSwitch", 0},
-                      TouchCase{"standard mode has no control", kModeStandard, 0, 0x40, "B00240: ", 0},
-                      TouchCase{"standard mode never selects", kModeStandard, 1224, 0x40, "BF0040: Fader 1", 0}),
+    ::testing::Values(
+        TouchCase{"button release selects nothing", kModeHost, 1204, 0x00,
+                  "BE4C00: PLAY button   [surface \u2192 host] CC 76 = 0, ch 15", 0},
+        TouchCase{"button press selects", kModeHost, 1204, 0x7F,
+                  "BE4C7F: PLAY button   [surface \u2192 host] CC 76 = 127, ch 15", 1204},
+        TouchCase{"fader at zero selects", kModeHost, 1224, 0x00, "BF0000: Fader 1   [surface \u2192 host] CC 0 = 0, ch 16",
+                  1224},
+        TouchCase{"footswitch release selects nothing", kModeHost, 1268, 0x00,
+                  "BF5600: FootSwitch   [surface \u2192 host] CC 86 = 0, ch 16", 0},
+        TouchCase{"standard mode has no control", kModeStandard, 0, 0x40, "B00240:    [surface \u2192 host] CC 2 = 64, ch 1",
+                  0},
+        TouchCase{"standard mode never selects", kModeStandard, 1224, 0x40,
+                  "BF0040: Fader 1   [surface \u2192 host] CC 0 = 64, ch 16", 0}),
     test::NameFromWhat{});
 
 TEST(EditorDialog, BankPressDarkensTheLampOfTheLayerJustHidden) {
@@ -232,10 +241,42 @@ TEST(EditorDialog, InputAndLongMessageLines) {
   dialog.EditorShortMessage(nullptr, synth, Message(0x90, 0x3C, 0x7F, kTagFromInput));
   dialog.EditorShortMessage(nullptr, nullptr, Message(0x90, 0x3C, 0x7F, kTagFromInput));
   const uint8_t sysex[] = {0xF0, 0x01, 0xF7};
-  dialog.EditorLongMessage(synth, sysex, 0x3);
+  dialog.EditorLongMessage(synth, sysex, 0x3);  // done: it came in on SYNTH's port
+  dialog.EditorLongMessage(synth, sysex, 0x0);  // the surface's, on its way to SYNTH
+  dialog.EditorShortMessage(nullptr, synth, Message(0xEF, 0x00, 0x40, kTagFromInput));
   EXPECT_EQ(MonitorLines(dialog),
-            (std::vector<std::string>{"903C7F: <-SYNTH", "903C7F: <-<No App?>", "F0 01 F7 : 03 <- SYNTH"}));
+            (std::vector<std::string>{"903C7F: <-SYNTH   [host \u2192 surface] Note on C3 (60) vel 127, ch 1",
+                                      "903C7F: <-<No App?>   [host \u2192 surface] Note on C3 (60) vel 127, ch 1",
+                                      "F0 01 F7 : 03 <- SYNTH   [host \u2192 surface] system exclusive, 3 bytes",
+                                      "F0 01 F7 : 00 <- SYNTH   [to the application] system exclusive, 3 bytes",
+                                      "EF0040: <-SYNTH   [host \u2192 surface] Pitch bend 8192, ch 16"}));
   EXPECT_EQ(dialog.SelectedControl(), nullptr);
+}
+
+// "Pause" holds the lines back and says how many it skipped; "Clear" empties the monitor.
+TEST(EditorDialog, MonitorPausesAndClears) {
+  EditorRig rig;
+  EditorDialog& dialog = rig.Open();
+  dialog.PauseButton()->click();
+  dialog.EditorShortMessage(rig.Row(1226), nullptr, Message(0xBF, 0x02, 0x40, kTagHostMode));
+  dialog.EditorShortMessage(rig.Row(1226), nullptr, Message(0xBF, 0x02, 0x41, kTagHostMode));
+  EXPECT_TRUE(MonitorLines(dialog).empty());
+  dialog.PauseButton()->click();
+  EXPECT_EQ(MonitorLines(dialog), (std::vector<std::string>{"(2 lines skipped while paused)"}));
+  dialog.ClearButton()->click();
+  EXPECT_TRUE(MonitorLines(dialog).empty());
+}
+
+// "Learn" takes the next message from an application's port; the control stays selected.
+TEST(EditorDialog, LearnTakesAMessageFromAnApplication) {
+  EditorRig rig({"SYNTH"});
+  EditorDialog& dialog = rig.Open();
+  rig.Click(1224);
+  dialog.MidiMap()->LearnButton()->click();
+  dialog.EditorShortMessage(nullptr, rig.engine.Mapper.Lookup("SYNTH"), Message(0xB0, 0x4A, 0x10, kTagFromInput));
+  EXPECT_EQ(dialog.MidiMap()->PreviewWords(), "CC 74, ch 1");
+  EXPECT_EQ(dialog.Tabs()->currentIndex(), kTabMidiMap);
+  EXPECT_EQ(dialog.SelectedControl()->id, 1224);
 }
 
 TEST(MonitorEdit, TheThousandthLineDropsTheOlderHalf) {
@@ -318,8 +359,9 @@ TEST_P(EditorKeysetSwitch, PanelsShowTheSelectedControlInTheKeysetOnShow) {
   EditorRig rig({"SYNTH"});
   rig.chosenApplication = "/usr/bin/seq24";
   EditorDialog& dialog = rig.Open();
+  ControlMapping& play =
+      *rig.engine.Mapper.DefaultKeyset()->SetMapping(std::make_unique<ControlMapping>(*rig.Row(1204)));
   rig.Click(1204);
-  ControlMapping& play = *rig.engine.Mapper.DefaultKeyset()->LookupMapping(1204);
   play.Label.Set("Play");
   play.KeyCode = 0x41;
   play.KeyFlags = kModCtrl | kModShift | (0x1Eu << 16);
@@ -454,6 +496,52 @@ TEST(EditorDialog, TheKeysetTableSelectsAndRemoves) {
   EXPECT_EQ(table.windowTitle(), "XTERM: Keyset Table");
 }
 
+// Apply shows what it stored: the mark on the picture, the line under it, the title's
+// unsaved mark, which "&Save" (Ctrl+S) clears by writing every Keyset.
+TEST(EditorDialog, ApplyMarksThePictureAndSaveClearsTheUnsavedMark) {
+  EditorRig rig;
+  EditorDialog& dialog = rig.Open();
+  rig.Click(1224);
+  EXPECT_TRUE(dialog.Picture()->Marks().empty()) << "selecting maps nothing";
+  EXPECT_FALSE(dialog.HasUnsavedChanges());
+  dialog.SelectTab(kTabMidiMap);
+  MidiMapPanel& midi = *dialog.MidiMap();
+  midi.KindBox()->setCurrentIndex(midi.KindBox()->findText("Control change"));
+  midi.NumberBox()->setValue(74);
+  dialog.ApplyButton()->click();
+  const auto marks = dialog.Picture()->Marks();
+  ASSERT_EQ(marks.count(1224), 1u);
+  EXPECT_EQ(marks.at(1224).badge, "M");
+  EXPECT_EQ(marks.at(1224).words, "MIDI CC 74, ch 1 (BF 00 vv \u2192 B0 4A vv)");
+  EXPECT_EQ(dialog.Picture()->ToolTipAt(dialog.Picture()->CanvasToWidget().map(LayoutOf(1224)->rect.center())),
+            "Fader 1: MIDI CC 74, ch 1 (BF 00 vv \u2192 B0 4A vv)");
+  EXPECT_EQ(dialog.Summary(), "Stored in DEFAULT: Fader 1: MIDI CC 74, ch 1 (BF 00 vv \u2192 B0 4A vv)");
+  EXPECT_TRUE(dialog.HasUnsavedChanges());
+  EXPECT_TRUE(dialog.windowTitle().endsWith(" *"));
+
+  QAction* save = dialog.Command(EditorCommand::kSave);
+  EXPECT_EQ(save->shortcut(), QKeySequence(QKeySequence::Save));
+  save->trigger();
+  EXPECT_FALSE(dialog.HasUnsavedChanges());
+  EXPECT_FALSE(dialog.windowTitle().endsWith(" *"));
+  EXPECT_TRUE(std::filesystem::exists(rig.dir.Path() / "DEFAULT.orvo"));
+}
+
+// The line names what stops MIDI: no MIDI system, or a Keyset's port not there; it clears
+// when told so.
+TEST(EditorDialog, StatusLineNamesTheMidiTrouble) {
+  EditorRig rig;
+  EditorDialog& dialog = rig.Open();
+  dialog.ShowConnection(false);
+  dialog.ShowMidiState("No MIDI system is available: no JACK server", "");
+  EXPECT_EQ(dialog.StatusText().toStdString(), "Surface not connected.   No MIDI system: no JACK server.");
+  dialog.ShowConnection(true);
+  dialog.ShowMidiState("", "port of SYNTH not connected (synth:in)");
+  EXPECT_TRUE(dialog.StatusText().startsWith("Surface connected, Host mode.   Port of SYNTH not connected (synth:in)."));
+  dialog.ShowMidiState("", "");
+  EXPECT_FALSE(dialog.StatusText().contains("MIDI"));
+}
+
 TEST(EditorDialog, TheEmptyPanelSaysHowToSelectAControl) {
   EditorRig rig;
   EditorDialog& dialog = rig.Open();
@@ -504,6 +592,8 @@ TEST(EditorDialog, EveryWayOfClosingSavesEveryKeyset) {
     EditorDialog& dialog = rig.Open();
     dialog.show();
     rig.Click(1224);
+    dialog.KeyMap()->SetLabel("Vol");
+    dialog.ApplyButton()->click();  // a label alone: stored, with a word that no key is set
     switch (way) {
       case Way::kExit: dialog.Command(EditorCommand::kExit)->trigger(); break;
       case Way::kCloseBox: dialog.close(); break;
@@ -534,6 +624,8 @@ struct NewKeysetCase {
   int appsItemsAfter;        // DEFAULT and SYNTH to start with
   int32_t modeAfter;
   const char* message;       // "" for none
+  bool copyDefault = false;  // asked to start from a copy of DEFAULT
+  bool playAfter = false;    // the Keyset on show maps PLAY (DEFAULT does, SYNTH does not)
 };
 
 class EditorNewKeyset : public ::testing::TestWithParam<NewKeysetCase> {};
@@ -542,10 +634,14 @@ TEST_P(EditorNewKeyset, AddsShowsOrRefuses) {
   const NewKeysetCase& c = GetParam();
   EditorRig rig({"SYNTH"});
   rig.chosenApplication = c.chosen;
+  rig.copyDefault = c.copyDefault;
+  rig.engine.Mapper.DefaultKeyset()->SetMapping(std::make_unique<ControlMapping>(*rig.Row(1204)))->Label.Set("Play");
   EditorDialog& dialog = rig.Open();
   dialog.Command(EditorCommand::kNewKeyset)->trigger();
   ASSERT_NE(dialog.ShownKeyset(), nullptr);
   EXPECT_EQ(dialog.ShownKeyset()->Name, c.shownAfter);
+  const ControlMapping* play = dialog.ShownKeyset()->LookupMapping(1204);
+  EXPECT_EQ(play && play->Label.Get() == "Play", c.playAfter);
   EXPECT_EQ(dialog.AppsMenu()->actions().size(), c.appsItemsAfter);
   EXPECT_EQ(dialog.ShownKeyset()->DeviceMode.load(), c.modeAfter);
   EXPECT_EQ(rig.messages.Texts(), std::string(c.message).empty() ? std::vector<std::string>{}
@@ -556,12 +652,15 @@ TEST_P(EditorNewKeyset, AddsShowsOrRefuses) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, EditorNewKeyset,
-    ::testing::Values(NewKeysetCase{"cancelled", "", "DEFAULT", 2, kModeHost, ""},
+    ::testing::Values(NewKeysetCase{"cancelled", "", "DEFAULT", 2, kModeHost, "", false, true},
                       NewKeysetCase{"a new application", "/usr/bin/seq24", "SEQ24", 3, kModeHost, ""},
+                      NewKeysetCase{"a copy of default", "/usr/bin/seq24", "SEQ24", 3, kModeHost, "", true, true},
                       NewKeysetCase{"protools gets kelo", "/opt/ProTools.exe", "PROTOOLS", 3, kModeKelo, ""},
                       NewKeysetCase{"an existing keyset gets no second item", "/usr/bin/synth", "SYNTH", 2, kModeHost, ""},
+                      NewKeysetCase{"an existing keyset is not overwritten by a copy", "/usr/bin/synth", "SYNTH", 2,
+                                    kModeHost, "", true, false},
                       NewKeysetCase{"default refused", "/tmp/default.exe", "DEFAULT", 2, kModeHost,
-                                    "Can not create a map for an app with name:default"}),
+                                    "Can not create a map for an app with name:default", false, true}),
     test::NameFromWhat{});
 
 TEST(EditorDialog, ANewKeysetForALinkIsNamedAfterTheProgramItLeadsTo) {

@@ -7,7 +7,10 @@
 #include <QClipboard>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QComboBox>
+#include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 
 #include <string>
 #include <vector>
@@ -196,6 +199,7 @@ struct PreviewCase {
   Boxes boxes;
   bool selected;
   const char* preview;
+  const char* words;  // the same, as a musician reads it
 };
 
 class MidiMapPanelPreview : public MidiMapPanelTest, public ::testing::WithParamInterface<PreviewCase> {};
@@ -207,21 +211,111 @@ TEST_P(MidiMapPanelPreview, SaysWhatTheRuleSends) {
   Button(c.rule)->click();
   SetBoxes(c.boxes);
   EXPECT_EQ(panel_.Preview().toStdString(), c.preview);
+  EXPECT_EQ(panel_.PreviewWords().toStdString(), c.words);
   EXPECT_EQ(keyset_.Count(), 0u) << "a preview stores nothing";
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Rules, MidiMapPanelPreview,
     ::testing::Values(
-        PreviewCase{"native", Rule::kNative, {"90", "01", "", ""}, true, "BF 00 vv \u2192 BF 00 vv"},
-        PreviewCase{"custom 1 both", Rule::kCustom1, {"B0", "07", "", ""}, true, "BF 00 vv \u2192 B0 07 vv"},
-        PreviewCase{"custom 1 status", Rule::kCustom1, {"b0", "", "", ""}, true, "BF 00 vv \u2192 B0 00 vv"},
-        PreviewCase{"custom 1 bare", Rule::kCustom1, {"", "", "C0", ""}, true, "BF 00 vv \u2192 BF 00 vv"},
-        PreviewCase{"custom 2 status", Rule::kCustom2, {"", "", "B0", ""}, true, "BF 00 vv \u2192 B0 vv 00"},
-        PreviewCase{"custom 2 both", Rule::kCustom2, {"", "", "B0", " 9"}, true, "BF 00 vv \u2192 B0 vv 09"},
-        PreviewCase{"custom 2 data", Rule::kCustom2, {"", "", "", "40"}, true, "BF 00 vv \u2192 BF vv 40"},
-        PreviewCase{"no control selected", Rule::kCustom1, {"B0", "07", "", ""}, false, ""}),
+        PreviewCase{"native", Rule::kNative, {"90", "01", "", ""}, true, "BF 00 vv \u2192 BF 00 vv", "CC 0, ch 16"},
+        PreviewCase{"custom 1 both", Rule::kCustom1, {"B0", "07", "", ""}, true, "BF 00 vv \u2192 B0 07 vv",
+                    "CC 7, ch 1"},
+        PreviewCase{"custom 1 status", Rule::kCustom1, {"b0", "", "", ""}, true, "BF 00 vv \u2192 B0 00 vv",
+                    "CC 0, ch 1"},
+        PreviewCase{"custom 1 bare", Rule::kCustom1, {"", "", "C0", ""}, true, "BF 00 vv \u2192 BF 00 vv",
+                    "CC 0, ch 16"},
+        PreviewCase{"custom 2 status", Rule::kCustom2, {"", "", "B0", ""}, true, "BF 00 vv \u2192 B0 vv 00",
+                    "CC (value) = 0, ch 1"},
+        PreviewCase{"custom 2 both", Rule::kCustom2, {"", "", "B0", " 9"}, true, "BF 00 vv \u2192 B0 vv 09",
+                    "CC (value) = 9, ch 1"},
+        PreviewCase{"custom 2 data", Rule::kCustom2, {"", "", "", "40"}, true, "BF 00 vv \u2192 BF vv 40",
+                    "CC (value) = 64, ch 16"},
+        PreviewCase{"note on, top note", Rule::kCustom1, {"9F", "7F", "", ""}, true, "BF 00 vv \u2192 9F 7F vv",
+                    "Note on G8 (127), ch 16"},
+        PreviewCase{"pitch bend, value coarse", Rule::kCustom1, {"E0", " 0", "", ""}, true,
+                    "BF 00 vv \u2192 E0 00 vv", "Pitch bend (value \u00d7 128), ch 1"},
+        PreviewCase{"program change", Rule::kCustom1, {"C1", " 5", "", ""}, true, "BF 00 vv \u2192 C1 05 vv",
+                    "Program change 5, ch 2"},
+        PreviewCase{"no control selected", Rule::kCustom1, {"B0", "07", "", ""}, false, "", ""}),
     test::NameFromWhat{});
+
+// The musician's fields and the hexadecimal boxes of the row in use say the same, whichever
+// was set: a box typed shows in the fields, a field set writes the boxes.
+struct WordsCase {
+  const char* what;
+  Rule rule;          // the row chosen before
+  Boxes boxes;        // as typed, or as the fields must write them
+  const char* kind;   // the type list's text
+  int channel;        // 1-16; 0: disabled (the surface's own)
+  int number;         // -1: as it is
+  const char* note;   // the note name shown beside the number
+};
+
+class MidiMapPanelWords : public MidiMapPanelTest, public ::testing::WithParamInterface<WordsCase> {
+ protected:
+  void ExpectFields(const WordsCase& c) {
+    EXPECT_EQ(panel_.KindBox()->currentText().toStdString(), c.kind);
+    EXPECT_EQ(panel_.ChannelBox()->isEnabled(), c.channel != 0);
+    if (c.channel) {
+      EXPECT_EQ(panel_.ChannelBox()->value(), c.channel);
+    }
+    EXPECT_EQ(panel_.NumberBox()->value(), c.number);
+    EXPECT_EQ(panel_.NoteLabel()->text().toStdString(), c.note);
+  }
+};
+
+TEST_P(MidiMapPanelWords, BoxesShowInTheFields) {
+  const WordsCase& c = GetParam();
+  Button(c.rule == Rule::kNative ? Rule::kCustom1 : c.rule)->click();  // "Native" sends no box
+  SetBoxes(c.boxes);
+  ExpectFields(c);
+}
+
+TEST_P(MidiMapPanelWords, FieldsWriteTheBoxes) {
+  const WordsCase& c = GetParam();
+  Button(c.rule)->click();
+  panel_.KindBox()->setCurrentIndex(panel_.KindBox()->findText(c.kind));
+  if (c.channel) panel_.ChannelBox()->setValue(c.channel);
+  panel_.NumberBox()->setValue(c.number);
+  // A field set on "Native" chooses "Custom 1:", where the control's value stays last.
+  EXPECT_TRUE(Button(c.rule == Rule::kNative ? Rule::kCustom1 : c.rule)->isChecked());
+  const Boxes shown = Texts();
+  const Boxes& want = c.boxes;
+  EXPECT_STREQ(shown.c1Status, want.c1Status);
+  EXPECT_STREQ(shown.c1Data, want.c1Data);
+  EXPECT_STREQ(shown.c2Status, want.c2Status);
+  EXPECT_STREQ(shown.c2Data, want.c2Data);
+  ExpectFields(c);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Messages, MidiMapPanelWords,
+    ::testing::Values(
+        WordsCase{"cc 74 on channel 1", Rule::kNative, {"B0", "4A", "", ""}, "Control change", 1, 74, ""},
+        WordsCase{"channel 16", Rule::kCustom1, {"BF", " 7", "", ""}, "Control change", 16, 7, ""},
+        WordsCase{"top note", Rule::kCustom1, {"90", "7F", "", ""}, "Note on", 1, 127, "G8"},
+        WordsCase{"middle c off", Rule::kCustom1, {"83", "3C", "", ""}, "Note off", 4, 60, "C3"},
+        WordsCase{"pitch bend", Rule::kCustom1, {"E2", " 0", "", ""}, "Pitch bend", 3, 0, ""},
+        WordsCase{"program change", Rule::kCustom1, {"C0", " 5", "", ""}, "Program change", 1, 5, ""},
+        WordsCase{"number alone keeps the type", Rule::kCustom1, {"", "40", "", ""}, "As it is", 0, 64, ""},
+        WordsCase{"custom 2 fixes the last byte", Rule::kCustom2, {"", "", "B0", "7F"}, "Control change", 1, 127,
+                  ""}),
+    test::NameFromWhat{});
+
+// "Learn" takes the next message that arrives, once, into the row in use.
+TEST_F(MidiMapPanelTest, LearnTakesTheNextMessageOnce) {
+  EXPECT_FALSE(panel_.Learn(0xB0, 0x4A)) << "not learning";
+  panel_.LearnButton()->click();
+  EXPECT_FALSE(panel_.Learn(0xF8, 0x00)) << "a system message has no channel";
+  EXPECT_TRUE(panel_.Learn(0xBF, 0x4A));
+  EXPECT_TRUE(panel_.Custom1Button()->isChecked());
+  EXPECT_EQ(panel_.Preview().toStdString(), "BF 00 vv \u2192 BF 4A vv");
+  EXPECT_EQ(panel_.PreviewWords().toStdString(), "CC 74, ch 16");
+  EXPECT_FALSE(panel_.IsLearning());
+  EXPECT_FALSE(panel_.Learn(0x90, 0x3C));
+  EXPECT_EQ(keyset_.Count(), 0u) << "learning stores nothing before Apply";
+}
 
 TEST_F(MidiMapPanelTest, ShownByteBelow16IsAppliedBackUnchanged) {
   ControlMapping& mapping = Mapping();

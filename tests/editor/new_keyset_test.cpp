@@ -7,6 +7,11 @@
 #include <filesystem>
 
 #include "editor/application_chooser.h"
+#include "editor/new_keyset_dialog.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QListWidget>
 #include "harness/temp_dir.h"
 #include "os/fake/recording_messages.h"
 #include "protocol/protocol_state.h"
@@ -83,6 +88,27 @@ TEST(NewKeyset, AnExistingKeysetIsReturnedAsItWasAndOnlyProtoolsChangesItsMode) 
   EXPECT_EQ(protools->DeviceMode.load(), kModeKelo);
   EXPECT_EQ(mapper.Count(), 2u);
   EXPECT_TRUE(messages.Texts().empty());
+}
+
+// The running programs are offered once each, the driver itself left out; a row chosen
+// answers with its executable and whether to copy DEFAULT.
+TEST(NewKeysetDialog, OffersEachRunningProgramOnceAndAnswersWithItsExecutable) {
+  test::OffscreenApp();
+  const QString own = QFileInfo(QCoreApplication::applicationFilePath()).canonicalFilePath();
+  NewKeysetDialog dialog({{"notes.txt - Editor", "/usr/bin/gedit"},
+                          {"other.txt - Editor", "/usr/bin/gedit"},
+                          {"Orvo Tablan Editor", own},
+                          {"", "/usr/bin/seq24"},
+                          {"gone", ""}},
+                         QString());
+  QStringList rows;
+  for (int row = 0; row < dialog.Programs()->count(); ++row) rows << dialog.Programs()->item(row)->text();
+  EXPECT_EQ(rows, (QStringList{"notes.txt - Editor  \u2014  gedit", "(no title)  \u2014  seq24"}));
+  dialog.CopyDefaultBox()->setChecked(true);
+  dialog.ChooseRow(1);
+  EXPECT_EQ(dialog.result(), QDialog::Accepted);
+  EXPECT_EQ(dialog.Choice().program, "/usr/bin/seq24");
+  EXPECT_TRUE(dialog.Choice().copyDefault);
 }
 
 TEST(ApplicationChooser, OffersFoldersAndExecutableFilesOnly) {

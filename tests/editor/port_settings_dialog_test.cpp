@@ -105,6 +105,23 @@ class PortSettingsDialogTest : public ::testing::Test {
   std::string problem;       // the MIDI system's, shown in the dialog
 };
 
+// The lists stay live: a port that comes while the dialog is open is listed, one that goes
+// is not, and the selected one stays selected, listed as not running until it is back.
+TEST_F(PortSettingsDialogTest, ListsFollowPortsComingAndGoingWhileOpen) {
+  auto dialog = Open(synth);
+  rig.midi.SetOutDevices({"looper:MIDI in", "through:port", "drums:MIDI in"});
+  dialog->RefreshPorts();
+  QStringList listed;
+  for (int row = 0; row < dialog->ReceiveList()->count(); ++row) listed << dialog->ReceiveList()->item(row)->text();
+  EXPECT_EQ(listed, (QStringList{"looper:MIDI in", "through:port", "drums:MIDI in", "synth:MIDI in (not running)"}));
+  EXPECT_EQ(SelectedText(*dialog->ReceiveList()), "synth:MIDI in (not running)");
+  rig.midi.SetOutDevices({"synth:MIDI in", "looper:MIDI in"});
+  dialog->RefreshPorts();
+  EXPECT_EQ(dialog->ReceiveList()->count(), 2);
+  EXPECT_EQ(SelectedText(*dialog->ReceiveList()), "synth:MIDI in");
+  EXPECT_TRUE(CallNames().empty()) << "listing opens nothing";
+}
+
 TEST_F(PortSettingsDialogTest, OpensOnTheShownKeysetWithPortsThisProgramCanOpen) {
   auto dialog = Open(synth);
   EXPECT_EQ(dialog->windowTitle(), "Choose MIDI Ports, Orvo Device Mode");
@@ -124,7 +141,9 @@ TEST_F(PortSettingsDialogTest, OpensOnTheShownKeysetWithPortsThisProgramCanOpen)
   EXPECT_TRUE(dialog->CloseButton()->isDefault());
   QStringList captions;
   for (const QLabel* label : dialog->findChildren<QLabel*>()) captions << label->text();
-  EXPECT_EQ(captions, (QStringList{"Receive from", "Send to"}));
+  // The captions, each list with the line that says which way its messages flow, and the
+  // place of the MIDI system's trouble (empty: there is none).
+  EXPECT_EQ(captions, (QStringList{"Receive from", kReceiveFlowLine, "Send to", kSendFlowLine, ""}));
   EXPECT_EQ(dialog->SelectButton()->text(), "Select");
   EXPECT_EQ(dialog->CloseButton()->text(), "Close");
   EXPECT_TRUE(CallNames().empty()) << "opening touches no port";

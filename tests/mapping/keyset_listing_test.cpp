@@ -67,7 +67,8 @@ TEST(KeysetListing, NoKeyAndEachLinesOwnModifiers) {
 
 TEST(KeysetListing, SortedAsAListBoxSortsThem) {
   Keyset keyset("X");
-  for (ControlId id : {1225, 1233, 1224, 1000}) Map(keyset, id);
+  for (ControlId id : {1225, 1233, 1224, 1000}) Map(keyset, id).Label.Set("x");
+  Map(keyset, 1226);  // does nothing: not listed
   const auto lines = KeysetListing(keyset);
   ASSERT_EQ(lines.size(), 4u);
   EXPECT_EQ(lines[0].substr(0, 13), "Fader 1(1224)");
