@@ -5,10 +5,11 @@ ORVO_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 orvo_say() { printf '== %s\n' "$*"; }
 
-# Installs the packages of scripts/debian-packages.txt that are not installed yet.
+# Installs the packages of a list (default scripts/debian-packages.txt) that are not
+# installed yet.
 orvo_install_packages() {
   local wanted missing=()
-  wanted=$(grep -v -E '^\s*(#|$)' "$ORVO_ROOT/scripts/debian-packages.txt")
+  wanted=$(grep -v -E '^\s*(#|$)' "${1:-$ORVO_ROOT/scripts/debian-packages.txt}")
   for pkg in $wanted; do
     dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")
   done

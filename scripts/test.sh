@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the plain build, the
-# AddressSanitizer+UBSan build, the ThreadSanitizer build, the fuzzers for a bounded time.
+# AddressSanitizer+UBSan build, the ThreadSanitizer build, the Windows cross-build with its
+# tests under Wine, the fuzzers for a bounded time.
 #   ORVO_FUZZ_SECONDS   seconds per fuzz target (default 60; 0 skips fuzzing)
 #   ORVO_TEST_QUICK=1   the plain build only
 set -euo pipefail
@@ -57,6 +58,15 @@ fi
 [ "$pipewire_status" -eq 0 ] || failed+=("jack on PipeWire")
 
 if [ "${ORVO_TEST_QUICK:-0}" != 1 ]; then
+  # The engine and the Windows layer cross-built with mingw-w64, their tests under Wine.
+  orvo_say "build: windows"
+  if scripts/build-windows.sh >build/windows-build.log 2>&1; then
+    run_ctest windows build/windows
+  else
+    tail -50 build/windows-build.log
+    failed+=("windows build")
+  fi
+
   orvo_say "build: address and undefined-behaviour sanitizers"
   orvo_build build/asan -DCMAKE_BUILD_TYPE=Debug -DORVO_SANITIZE=address -DORVO_BUILD_BENCH=OFF
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
