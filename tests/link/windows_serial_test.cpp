@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <chrono>
+#include <atomic>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -14,7 +15,15 @@
 #include <utility>
 #include <vector>
 
+#include "link/read_loop.h"
+#include "link/serial_link.h"
+#include "os/fake/recording_link_hooks.h"
+#include "os/fake/recording_messages.h"
+#include "os/fake/waiting_dispatch.h"
 #include "os/windows/wide_text.h"
+#include "protocol/message_decoder.h"
+#include "protocol/short_message.h"
+#include "protocol/sysex_pool.h"
 
 namespace orvo {
 namespace {
@@ -194,6 +203,54 @@ TEST_F(ComBridgeTest, PurgeDropsWhatCameAndCloseEndsAPendingWait) {
   ASSERT_TRUE(wait.Event.IsSet());
   EXPECT_FALSE(wait.Succeeded.load());
   EXPECT_FALSE(bridge_.OverlappedResult(12345, wait, transferred));
+}
+
+// The whole link on the COM port: the connection steps, then what the surface sends
+// reaches dispatch whole and in order, split or in a burst larger than the reader's ring.
+TEST(ComBridgeLink, SurfaceBytesReachDispatchInOrder) {
+  const char* port = Env("ORVO_TEST_COM_PORT");
+  const char* peerPort = Env("ORVO_TEST_COM_PEER");
+  if (!port || !peerPort) GTEST_SKIP() << "needs two COM ports joined back to back (ORVO_TEST_COM_PORT, ORVO_TEST_COM_PEER)";
+  Peer peer(peerPort);
+  ASSERT_TRUE(peer.Open());
+  ComBridge bridge;
+  bridge.SetDevicePath(port);
+  ProtocolState state;
+  ManualResetEvent connected;
+  test::RecordingLinkHooks hooks;
+  RecordingMessages messages;
+  SerialLink link{bridge, state, connected, hooks, messages, std::chrono::milliseconds(0)};
+  std::unique_ptr<SysExPool> pool = SysExPool::Create();
+  test::WaitingDispatch dispatch;
+  MessageDecoder decoder{state, pool.get(), dispatch, link};
+  ReadLoop reader{bridge, link.Link(), decoder};
+  std::atomic<bool> stop{false};
+  std::thread readThread([&] { reader.Run(connected, stop); });
+
+  link.CheckConnection();
+  EXPECT_EQ(hooks.ShownState(), ConnectionState::kConnected);
+  std::vector<uint32_t> expected;
+  ASSERT_TRUE(peer.Send({0xBF}));
+  std::this_thread::sleep_for(5ms);
+  ASSERT_TRUE(peer.Send({0x03, 0x40}));
+  expected.push_back(PackShortMessage(0xBF, 0x03, 0x40));
+  std::vector<uint8_t> burst;
+  for (int i = 0; i < 1000; ++i) {
+    const uint8_t fader = static_cast<uint8_t>(i % 32), value = static_cast<uint8_t>(i % 128);
+    burst.insert(burst.end(), {0xBF, fader, value});
+    expected.push_back(PackShortMessage(0xBF, fader, value));
+  }
+  ASSERT_TRUE(peer.Send(burst));
+  EXPECT_TRUE(dispatch.WaitForShort(expected.size(), 10s));
+  EXPECT_EQ(dispatch.ShortMessages(), expected);
+
+  stop = true;
+  connected.Interrupt();
+  link.Link().WaitOverlapped.Event.Interrupt();
+  link.Link().ReadOverlapped.Event.Interrupt();
+  readThread.join();
+  link.CloseDevice();
+  EXPECT_EQ(bridge.OpenHandles(), 0);
 }
 
 }  // namespace
