@@ -201,12 +201,14 @@ bool ComPort::Read(uint8_t* buffer, uint32_t count, uint32_t& read, Overlapped& 
 
 bool ComPort::Write(const uint8_t* bytes, uint32_t count, uint32_t& written, Overlapped& ov) {
   written = 0;
+  // Close takes writeMutex_ before it closes the handle: looked at under it, an open port
+  // stays open until this write is done.
+  std::lock_guard write(writeMutex_);
   {
     std::lock_guard lock(mutex_);
     if (closed_ || gone_) return Fail(ov, closed_ ? ERROR_INVALID_HANDLE : ERROR_DEVICE_NOT_CONNECTED);
   }
   if (count == 0) return true;
-  std::lock_guard write(writeMutex_);
   OVERLAPPED pending{};
   pending.hEvent = writeEvent_;
   ResetEvent(writeEvent_);

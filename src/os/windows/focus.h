@@ -2,7 +2,6 @@
 // The foreground window on Windows: GetForegroundWindow and the process that owns it. The
 // focus finder polls: SetWinEventHook's foreground events do not arrive everywhere (not
 // under Wine), so no change is promised to be told.
-#include <atomic>
 #include <cstdint>
 #include <string>
 

@@ -40,7 +40,9 @@ class WinmmOutputLink : public MidiOutputLink {
  public:
   WinmmOutputLink(HMIDIOUT out, HANDLE done) : out_(out), done_(done) {}
   ~WinmmOutputLink() override {
-    midiOutReset(out_);
+    midiOutReset(out_);  // every long message in flight is done after this
+    for (Slot& slot : slots_)
+      if (slot.used) midiOutUnprepareHeader(out_, &slot.header, sizeof slot.header);
     midiOutClose(out_);
     CloseHandle(done_);
   }
@@ -52,13 +54,52 @@ class WinmmOutputLink : public MidiOutputLink {
       for (std::size_t i = 0; i < count; ++i) message |= DWORD{bytes[i]} << (8 * i);
       return Result(midiOutShortMsg(out_, message));
     }
-    // A long message goes out whole before Send returns: the caller's buffer is then free.
+    // A long message is copied into a slot of ours and sent without waiting for the line,
+    // so that the caller's thread (also the read thread) never blocks here.
+    if (Slot* slot = FreeSlot(count)) {
+      std::copy_n(bytes, count, slot->data.begin());
+      slot->header = {};
+      slot->header.lpData = reinterpret_cast<LPSTR>(slot->data.data());
+      slot->header.dwBufferLength = static_cast<DWORD>(count);
+      MMRESULT result = midiOutPrepareHeader(out_, &slot->header, sizeof slot->header);
+      if (result != MMSYSERR_NOERROR) return Result(result);
+      slot->used = true;
+      result = midiOutLongMsg(out_, &slot->header, sizeof slot->header);
+      if (result != MMSYSERR_NOERROR) slot->header.dwFlags |= MHDR_DONE;  // free again
+      return Result(result);
+    }
+    return SendWaiting(bytes, count);
+  }
+
+ private:
+  static constexpr std::size_t kSlots = 16;
+  static constexpr std::size_t kSlotSize = 256;
+  struct Slot {
+    MIDIHDR header{};
+    bool used = false;  // prepared on the port
+    std::array<uint8_t, kSlotSize> data{};
+  };
+
+  // A slot WinMM is done with (unprepared again), or nullptr.
+  Slot* FreeSlot(std::size_t count) {
+    if (count > kSlotSize) return nullptr;
+    for (Slot& slot : slots_) {
+      if (slot.used && !(slot.header.dwFlags & MHDR_DONE)) continue;
+      if (slot.used) midiOutUnprepareHeader(out_, &slot.header, sizeof slot.header);
+      slot.used = false;
+      return &slot;
+    }
+    return nullptr;
+  }
+
+  // A message larger than a slot, or every slot still in flight: sent from the caller's
+  // buffer, which must stay until WinMM is done with it.
+  MidiResult SendWaiting(const uint8_t* bytes, std::size_t count) {
     MIDIHDR header{};
     header.lpData = reinterpret_cast<LPSTR>(const_cast<uint8_t*>(bytes));
     header.dwBufferLength = static_cast<DWORD>(count);
     MMRESULT result = midiOutPrepareHeader(out_, &header, sizeof header);
     if (result != MMSYSERR_NOERROR) return Result(result);
-    ResetEvent(done_);
     result = midiOutLongMsg(out_, &header, sizeof header);
     // 3 bytes a millisecond on a MIDI cable; a generous bound for a stuck driver.
     for (int waited = 0; result == MMSYSERR_NOERROR && !(header.dwFlags & MHDR_DONE) && waited < 100; ++waited)
@@ -68,9 +109,9 @@ class WinmmOutputLink : public MidiOutputLink {
     return Result(result);
   }
 
- private:
   HMIDIOUT out_;
   HANDLE done_;  // WinMM signals it when a long message is done
+  std::array<Slot, kSlots> slots_{};
 };
 
 class WinmmInputLink : public MidiInputLink {

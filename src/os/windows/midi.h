@@ -5,6 +5,8 @@
 // lists the devices and moves bytes. WinMM's callbacks run on its own thread, where only
 // a handful of calls are allowed: they copy what came into a fixed queue under a short
 // lock and wake a thread of ours, which hands it on and gives long-message buffers back.
+// A long message out is copied into one of the port's prepared slots and sent without
+// waiting for the line, so that no sending thread blocks on a slow device.
 #include <memory>
 
 #include "platform/midi_backend.h"
