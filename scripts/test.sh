@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the plain build, the
-# AddressSanitizer+UBSan build, the ThreadSanitizer build, the fuzzers for a bounded time;
-# and makes the Debian package, checks it, installs it, runs it and purges it.
+# AddressSanitizer+UBSan build, the ThreadSanitizer build, the Windows cross-build with its
+# tests under Wine, the fuzzers for a bounded time; and makes the Debian package, checks it,
+# installs it, runs it and purges it.
 #   ORVO_FUZZ_SECONDS   seconds per fuzz target (default 60; 0 skips fuzzing)
 #   ORVO_TEST_QUICK=1   the plain build only (no sanitizers, fuzzers or package)
 set -euo pipefail
@@ -73,6 +74,15 @@ if [ "${ORVO_TEST_QUICK:-0}" != 1 ]; then
     failed+=(package)
   fi
   orvo_say "package: took $(orvo_duration $((SECONDS - start)))"
+
+  # The engine and the Windows layer cross-built with mingw-w64, their tests under Wine.
+  orvo_say "build: windows"
+  if scripts/build-windows.sh >build/windows-build.log 2>&1; then
+    run_ctest windows build/windows
+  else
+    tail -50 build/windows-build.log
+    failed+=("windows build")
+  fi
 
   orvo_say "build: address and undefined-behaviour sanitizers"
   orvo_build build/asan -DCMAKE_BUILD_TYPE=Debug -DORVO_SANITIZE=address -DORVO_BUILD_BENCH=OFF

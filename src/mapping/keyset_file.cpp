@@ -12,6 +12,8 @@
 #include <sstream>
 #include <vector>
 
+#include "platform/utf8_path.h"
+
 namespace orvo {
 namespace {
 
@@ -145,6 +147,41 @@ bool IsPlainFileName(const std::string& name) {
   return name.find_first_of(std::string_view("/\\\0", 3)) == std::string::npos;
 }
 
+// The name the Keyset's file is saved under: its upper-case name and the extension.
+std::string OwnFileName(const Keyset& keyset) { return keyset.Name + std::string(kKeysetFileExtension); }
+
+// Whether the Keyset's own file `ownName` exists beside `fileName` as another file. Where
+// the file system ignores letter case both names open the one file, which is then the
+// Keyset's own file under another casing, not a stale copy of it.
+bool IsOtherFile(const fs::path& directory, const std::string& fileName, const std::string& ownName) {
+  if (fileName == ownName) return false;
+  const fs::path own = directory / Utf8Path(ownName);
+  std::error_code ec;
+  if (!fs::exists(own, ec)) return false;
+  return !fs::equivalent(directory / Utf8Path(fileName), own, ec);  // one of them gone: another file
+}
+
+// Whether the directory lists the file under exactly `name`.
+bool IsListedAs(const fs::path& directory, const std::string& name) {
+  std::error_code ec;
+  for (fs::directory_iterator it(directory, ec); !ec && it != fs::directory_iterator(); it.increment(ec))
+    if (Utf8Name(it->path().filename()) == name) return true;
+  return false;
+}
+
+// Renames the file `listed`, which a file system that ignores case also opens as `own`, to
+// `own`'s casing. Some systems report such a rename done and keep the old name; there the
+// file takes a name of its own in between.
+void TakeCasingOf(const fs::path& listed, const fs::path& own) {
+  std::error_code ec;
+  fs::rename(listed, own, ec);
+  if (ec || IsListedAs(own.parent_path(), Utf8Name(own.filename()))) return;
+  fs::path between = own;
+  between += ".casing";
+  fs::rename(listed, between, ec);
+  if (!ec) fs::rename(between, own, ec);
+}
+
 }  // namespace
 
 std::string RefusedFileLine(const std::string& fileName, SmallFile::Status status) {
@@ -257,7 +294,7 @@ KeysetFiles::KeysetFiles(Mapper& mapper, std::filesystem::path directory, Messag
     : mapper_(mapper), directory_(std::move(directory)), messages_(messages), saver_(saver), reader_(reader) {}
 
 std::filesystem::path KeysetFiles::PathOf(const Keyset& keyset) const {
-  return directory_ / (keyset.Name + std::string(kKeysetFileExtension));
+  return directory_ / Utf8Path(OwnFileName(keyset));
 }
 
 void KeysetFiles::LoadAllKeysets() {
@@ -266,7 +303,7 @@ void KeysetFiles::LoadAllKeysets() {
   fs::directory_iterator it(directory_, ec);
   if (!ec) {
     for (; it != fs::directory_iterator(); it.increment(ec)) {
-      const std::string name = it->path().filename().string();
+      const std::string name = Utf8Name(it->path().filename());
       if (EndsWithKeysetExtension(name)) fileNames.push_back(name);
     }
     if (ec) messages_.ShowMessage(kFindNextFailedMessage, MessageIcon::kWarning);
@@ -297,7 +334,7 @@ bool KeysetFiles::LoadKeysetFile(const std::string& fileName) {
 
 bool KeysetFiles::Load(const std::string& fileName) {
   if (fileName.size() <= kKeysetFileExtension.size()) return false;
-  const SmallFile file = reader_.Read(directory_ / fileName, kKeysetFileLimit);
+  const SmallFile file = reader_.Read(directory_ / Utf8Path(fileName), kKeysetFileLimit);
   if (file.status == SmallFile::Status::kNotRegular || file.status == SmallFile::Status::kTooLarge) {
     if (report_) report_(RefusedFileLine(fileName, file.status));
     return false;
@@ -310,9 +347,8 @@ bool KeysetFiles::Load(const std::string& fileName) {
   Keyset* keyset = mapper_.FindOrCreate(fileName.substr(0, fileName.size() - kKeysetFileExtension.size()), true);
   if (keyset->Name == Mapper::kDefaultName) mapper_.SetDefaultKeyset(keyset);
   // A differently cased copy beside the Keyset's own file is stale.
-  const std::string ownName = PathOf(*keyset).filename().string();
-  std::error_code ec;
-  const bool stale = fileName != ownName && fs::exists(directory_ / ownName, ec);
+  const std::string ownName = OwnFileName(*keyset);
+  const bool stale = IsOtherFile(directory_, fileName, ownName);
   ReadInto(*keyset, fileName, *bytes, stale ? KeysetSource::kStaleCasing : KeysetSource::kOwnFile);
   if (!stale) RememberContent(ownName, *bytes, *keyset);
   return true;
@@ -350,9 +386,8 @@ PreparedReload KeysetFiles::Prepare(const std::string& fileName) const {
   if (!EndsWithKeysetExtension(fileName)) return prepared;
   prepared.name = UpperCased(fileName.substr(0, fileName.size() - kKeysetFileExtension.size()));
   prepared.ownName = prepared.name + std::string(kKeysetFileExtension);
-  std::error_code ec;
-  if (fileName != prepared.ownName && fs::exists(directory_ / prepared.ownName, ec)) return prepared;  // a stale casing
-  const SmallFile file = reader_.Read(directory_ / fileName, kKeysetFileLimit);
+  if (IsOtherFile(directory_, fileName, prepared.ownName)) return prepared;  // a stale casing
+  const SmallFile file = reader_.Read(directory_ / Utf8Path(fileName), kKeysetFileLimit);
   if (file.status == SmallFile::Status::kNotRegular || file.status == SmallFile::Status::kTooLarge) {
     prepared.step = Step::kRefused;
     prepared.refusal = RefusedFileLine(fileName, file.status);
@@ -382,7 +417,7 @@ KeysetReload KeysetFiles::Apply(PreparedReload& prepared) {
   if (prepared.step == Step::kGone) {
     // Gone: the Keyset stays in memory, and is reported once.
     std::error_code ec;
-    if (keyset && !fs::exists(directory_ / prepared.fileName, ec) && ForgetContent(prepared.ownName))
+    if (keyset && !fs::exists(directory_ / Utf8Path(prepared.fileName), ec) && ForgetContent(prepared.ownName))
       result = {KeysetReload::Kind::kRemoved, keyset, false, false, {}};
     return result;
   }
@@ -433,7 +468,7 @@ bool KeysetFiles::IsKnownContent(const std::string& ownName, std::size_t fileHas
 bool KeysetFiles::HasUnsavedChanges(const Keyset& keyset) const {
   const std::size_t formatted = std::hash<std::string>{}(FormatKeyset(keyset));
   std::lock_guard lock(knownMutex_);
-  const auto known = knownContent_.find(PathOf(keyset).filename().string());
+  const auto known = knownContent_.find(OwnFileName(keyset));
   if (known != knownContent_.end()) return known->second.formatted != formatted;
   bool mapsSomething = false;  // never read nor written: only what a file would hold counts
   keyset.ForEachMapping([&](orvo::ControlId, const ControlMapping& mapping) { mapsSomething = mapsSomething || MapsSomething(mapping); });
@@ -474,7 +509,7 @@ bool KeysetFiles::WriteKeysetFile(const Keyset& keyset) {
     messages_.ShowMessage(kWriteFailedMessage, MessageIcon::kWarning);
     return false;
   }
-  RememberContent(PathOf(keyset).filename().string(), text, keyset);
+  RememberContent(OwnFileName(keyset), text, keyset);
   return true;
 }
 
@@ -489,17 +524,20 @@ void KeysetFiles::RemoveOtherCasings(const std::vector<std::string>& savedNames)
   std::error_code ec;
   fs::directory_iterator it(directory_, ec);
   for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
-    const std::string name = it->path().filename().string();
+    const std::string name = Utf8Name(it->path().filename());
     const auto saved = savedByUpperName.find(UpperCased(name));
     if (saved != savedByUpperName.end() && saved->second != name)
-      stale.emplace_back(it->path(), directory_ / saved->second);
+      stale.emplace_back(it->path(), directory_ / Utf8Path(saved->second));
   }
   for (const auto& [path, saved] : stale) {
-    // On a file system that ignores letter case this is the saved file itself.
-    std::error_code same;
-    if (fs::equivalent(path, saved, same) || same) continue;
-    std::error_code removed;
-    fs::remove(path, removed);
+    std::error_code failed;
+    if (fs::equivalent(path, saved, failed)) {
+      // A file system that ignores letter case kept the old name's casing when the save
+      // replaced the file: the saved file gets its own name back.
+      TakeCasingOf(path, saved);
+    } else if (!failed) {
+      fs::remove(path, failed);
+    }
   }
 }
 

@@ -138,7 +138,8 @@ class KeysetFiles {
   KeysetReload ApplyReload(PreparedReload& prepared);
   // Writes the Keyset's file; false, with the write failure message shown and the
   // previous file untouched, when that fails. A stale file of the same Keyset whose name
-  // differs only in letter case is removed afterwards, so it is not loaded again.
+  // differs only in letter case is removed afterwards, so it is not loaded again; where
+  // the file system ignores case and kept the old casing, the file is renamed to its own.
   bool SaveKeyset(const Keyset& keyset);
   // Saves every Keyset in the Mapper's order; false when any of them failed.
   bool SaveAllKeysets();
@@ -158,7 +159,8 @@ class KeysetFiles {
   void RememberContent(const std::string& ownName, std::string_view bytes, const Keyset& keyset);
   bool IsKnownContent(const std::string& ownName, std::size_t fileHash) const;
   bool ForgetContent(const std::string& ownName);
-  // Removes the files whose names differ from a saved Keyset's file in letter case only.
+  // Removes the files whose names differ from a saved Keyset's file in letter case only,
+  // or gives the saved file its own name where both names are the one file.
   void RemoveOtherCasings(const std::vector<std::string>& savedNames);
 
   Mapper& mapper_;

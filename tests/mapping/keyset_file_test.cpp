@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <random>
 #include <sstream>
@@ -10,6 +11,7 @@
 #include "os/fake/plain_file_saver.h"
 #include "os/fake/plain_small_file_reader.h"
 #include "os/fake/recording_messages.h"
+#include "platform/utf8_path.h"
 #include "support/case_names.h"
 
 namespace orvo {
@@ -286,6 +288,21 @@ struct Files {
   PlainSmallFileReader reader;
   Mapper mapper;
   KeysetFiles files{mapper, dir.Path(), messages, saver, reader};
+
+  // The names the directory lists, sorted, as UTF-8.
+  std::vector<std::string> Names() const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) names.push_back(Utf8Name(entry.path().filename()));
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+  // Whether names that differ in letter case only are one file here (Windows, macOS).
+  bool IgnoresCase() const {
+    dir.Write("case.probe", "");
+    const bool ignores = dir.Exists("CASE.PROBE");
+    std::filesystem::remove(dir.Path() / "case.probe");
+    return ignores;
+  }
 };
 
 TEST(KeysetFiles, EmptyDirectoryGivesOnlyTheDefault) {
@@ -341,7 +358,8 @@ TEST(KeysetFiles, LowerCaseDefaultBecomesDefaultAndIsSavedUpperCase) {
 
   ASSERT_TRUE(f.files.SaveKeyset(*fallback));
   EXPECT_EQ(f.dir.Read("DEFAULT.orvo"), "1224:::4:B1:0:Volume 1\r\nDeviceMode:2\r\n");
-  EXPECT_FALSE(f.dir.Exists("default.orvo"));  // not loaded a second time
+  // No default.orvo to load a second time; where case is ignored, the one file renamed.
+  EXPECT_EQ(f.Names(), std::vector<std::string>{"DEFAULT.orvo"});
   EXPECT_TRUE(f.messages.Texts().empty());
 }
 
@@ -359,17 +377,20 @@ TEST(KeysetFiles, SaveAllWritesEveryKeysetAndLeavesNoStrayFile) {
   f.files.LoadAllKeysets();
   f.mapper.FindOrCreate("mixer", true)->MidiOutPort.Set("mix:out");
   f.mapper.FindOrCreate("sequencer", true)->DeviceMode = kModeKelo;
+  f.mapper.FindOrCreate("GR\u00dcN", true);  // names are UTF-8 on every system
   ASSERT_TRUE(f.files.SaveAllKeysets());
   EXPECT_EQ(f.dir.Read("DEFAULT.orvo"), "DeviceMode:2\r\n");
   EXPECT_EQ(f.dir.Read("MIXER.orvo"), "1000:::0:0:0:m\r\nMidiOutPort:mix:out\r\nDeviceMode:2\r\n");
   EXPECT_EQ(f.dir.Read("SEQUENCER.orvo"), "DeviceMode:3\r\n");
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(f.dir.Path()), {}), 3);  // mixer.orvo gone
+  // mixer.orvo gone, or given its upper-case name where case is ignored
+  EXPECT_EQ(f.Names(), (std::vector<std::string>{"DEFAULT.orvo", "GR\u00dcN.orvo", "MIXER.orvo", "SEQUENCER.orvo"}));
 
   // Loaded again, the same Keysets in the same state.
   Mapper again;
   KeysetFiles reload(again, f.dir.Path(), f.messages, f.saver, f.reader);
   reload.LoadAllKeysets();
-  EXPECT_EQ(again.Count(), 3u);
+  EXPECT_EQ(again.Count(), 4u);
+  EXPECT_NE(again.Lookup("GR\u00dcN"), nullptr);
   EXPECT_EQ(again.Lookup("MIXER")->MidiOutPort.Get(), "mix:out");
   EXPECT_EQ(again.Lookup("SEQUENCER")->DeviceMode.load(), kModeKelo);
 }
@@ -416,6 +437,7 @@ struct ReloadStep {
   KeysetReload::Kind kind;
   bool portsChanged = false;
   bool modeChanged = false;
+  bool distinctCasing = false;  // needs a file system where case makes another file
 };
 
 TEST(KeysetFiles, ChangedFilesAreTakenUpAndOwnSavesAreNot) {
@@ -431,13 +453,15 @@ TEST(KeysetFiles, ChangedFilesAreTakenUpAndOwnSavesAreNot) {
       {"line appended by hand", "SEQ.orvo", "1204:32:3735552:0:0:0:Play\r\nDeviceMode:2\r\n1224:::4:B1:0:Vol\r\n", Kind::kChanged},
       {"same content again", "SEQ.orvo", "1204:32:3735552:0:0:0:Play\r\nDeviceMode:2\r\n1224:::4:B1:0:Vol\r\n", Kind::kNone},
       {"ports and mode", "SEQ.orvo", "MidiInPort:A\r\nDeviceMode:3\r\n", Kind::kChanged, true, true},
-      {"stale casing", "seq.orvo", "DeviceMode:1\r\n", Kind::kNone},
+      {"stale casing", "seq.orvo", "DeviceMode:1\r\n", Kind::kNone, false, false, true},
       {"not a Keyset file", "SEQ.orvo.tmp", "DeviceMode:1\r\n", Kind::kNone},
       {"new file", "MIXER.orvo", "1000:::0:0:0:m\r\n", Kind::kAdded},
       {"removed", "MIXER.orvo", nullptr, Kind::kRemoved},
       {"removal said once", "MIXER.orvo", nullptr, Kind::kNone},
   };
+  const bool ignoresCase = f.IgnoresCase();
   for (const ReloadStep& step : steps) {
+    if (step.distinctCasing && ignoresCase) continue;
     if (!step.bytes)
       std::filesystem::remove(f.dir.Path() / step.file);
     else if (*step.bytes)

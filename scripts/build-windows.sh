@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Cross-builds the driver for 64-bit Windows with mingw-w64, installing the cross compilers
+# and Wine when they are missing. Its last line is the path of orvo.exe, or, while the
+# Windows program is not built, of the folder of the test programs it built. The tests
+# run under Wine, in a Wine prefix of the build's own:
+#   ./scripts/build-windows.sh && ctest --test-dir build/windows
+#   ORVO_WINDOWS_BUILD   the build folder (default build/windows); further arguments go to cmake
+set -euo pipefail
+source "$(dirname "$0")/lib.sh"
+cd "$ORVO_ROOT"
+
+orvo_install_packages "$ORVO_ROOT/scripts/windows-packages.txt" >&2
+dir=${ORVO_WINDOWS_BUILD:-build/windows}
+launcher=()
+if command -v ccache >/dev/null; then
+  launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+orvo_build "$dir" -DCMAKE_TOOLCHAIN_FILE="$ORVO_ROOT/cmake/mingw-w64-x86_64.cmake" \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVO_WERROR=ON -DORVO_BUILD_BENCH=OFF "${launcher[@]}" "$@" >&2
+
+dir=$(cd "$dir" && pwd)
+if [ -f "$dir/src/app/orvo.exe" ]; then
+  echo "$dir/src/app/orvo.exe"
+else
+  echo "$dir/tests"
+fi

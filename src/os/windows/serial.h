@@ -1,0 +1,76 @@
+#pragma once
+// The bridge on Windows: the surface's USB-to-serial bridge as a COM port, 38400 8N1,
+// on overlapped I/O. A description is looked up as the USB product string of a COM port
+// (see usb_discovery.h); or, with a port name set (--device COM5), every description
+// stands for that port. Handles are never reused, so a stale handle cannot reach a new
+// port.
+//
+// Last open error: 0 when no device of the description is present (none found, or its
+// port has gone), otherwise the Windows error that kept it from opening (5 when another
+// program holds it). Like the thread's last-error value, it is kept per thread.
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/bridge.h"
+
+namespace orvo {
+
+class ComPort;
+
+class ComBridge : public Bridge {
+ public:
+  // Where the ports of a description are found; FindComPortsByUsbProduct by default.
+  using Discovery = std::function<std::vector<std::string>(const std::string& description)>;
+  explicit ComBridge(Discovery discovery = {});
+  ~ComBridge() override;  // closes every open port
+  ComBridge(const ComBridge&) = delete;
+  ComBridge& operator=(const ComBridge&) = delete;
+
+  // Called when an open port's device goes. Runs on the port's reader thread: it must
+  // only post the connection check to the main thread and return.
+  void SetDeviceChangeCallback(std::function<void()> callback);
+  // Every description opens this port from now on ("COM5", or a device path such as
+  // "\\.\COM12"); empty: back to discovery.
+  void SetDevicePath(const std::string& port);
+
+  int OpenHandles() const;
+
+  // Bridge.
+  BridgeHandle OpenByDescription(const char* description) override;
+  uint32_t LastOpenError() override;
+  bool SetTimeouts(BridgeHandle h, const CommTimeouts& timeouts) override;
+  bool ResetDevice(BridgeHandle h) override;
+  bool GetState(BridgeHandle h, DeviceControlBlock& dcb) override;
+  bool SetState(BridgeHandle h, const DeviceControlBlock& dcb) override;
+  bool SetEventMask(BridgeHandle h, uint32_t mask) override;
+  uint32_t LastError(BridgeHandle h) override;
+  bool WaitEvent(BridgeHandle h, uint32_t& events, Overlapped& ov) override;
+  bool QueueStatus(BridgeHandle h, uint32_t& pending) override;
+  bool Read(BridgeHandle h, uint8_t* buffer, uint32_t count, uint32_t& read, Overlapped& ov) override;
+  bool Write(BridgeHandle h, const uint8_t* bytes, uint32_t count, uint32_t& written, Overlapped& ov) override;
+  bool OverlappedResult(BridgeHandle h, Overlapped& ov, uint32_t& transferred) override;
+  bool Purge(BridgeHandle h, uint32_t flags) override;
+  bool Close(BridgeHandle h) override;
+  bool DeviceGone(BridgeHandle h) override;
+
+ private:
+  std::shared_ptr<ComPort> Find(BridgeHandle h) const;
+  void NotifyDeviceChange();  // reader threads
+
+  const Discovery discovery_;
+  mutable std::mutex mutex_;
+  std::map<BridgeHandle, std::shared_ptr<ComPort>> ports_;
+  BridgeHandle nextHandle_ = 1;
+  std::string devicePath_;
+  mutable std::mutex callbackMutex_;
+  std::function<void()> onDeviceChange_;
+};
+
+// The name CreateFile opens for a port: "COM12" -> "\\.\COM12"; a path stays as it is.
+std::string ComDevicePath(const std::string& port);
+
+}  // namespace orvo

@@ -1,0 +1,18 @@
+#!/bin/sh
+# Makes the Wine prefix WINEPREFIX once, and keeps its Wine server and system programs up
+# while the tests run one after another, with an idle program of Wine's own in the
+# background: each test program then starts in a fraction of a second instead of two or
+# three. `wine_prefix.sh stop` ends them all. The server's own output (it lists its
+# objects at exit) goes to wineserver.log beside the prefix.
+set -eu
+if [ "${1:-}" = stop ]; then
+  wineserver -k 2>/dev/null || true
+  exit 0
+fi
+mkdir -p "$WINEPREFIX"
+wineserver -p10 >/dev/null 2>>"$(dirname "$WINEPREFIX")/wineserver.log"
+if [ ! -f "$WINEPREFIX/.made" ]; then
+  wineboot -i
+  touch "$WINEPREFIX/.made"
+fi
+wine ping -n 86400 127.0.0.1 </dev/null >/dev/null 2>&1 &
