@@ -29,7 +29,7 @@ TEST(WindowsDirectoryWatch, ReportsChangedFilesByName) {
     std::lock_guard lock(mutex);
     names.push_back(name);
     arrived.notify_all();
-  }));
+  }, {}));
   auto awaitName = [&](const std::string& name) {
     std::unique_lock lock(mutex);
     return arrived.wait_for(lock, std::chrono::seconds(3),
@@ -52,7 +52,7 @@ TEST(WindowsDirectoryWatch, ReportsChangedFilesByName) {
 TEST(WindowsDirectoryWatch, AMissingDirectoryCannotBeWatched) {
   test::TempDir dir;
   WindowsDirectoryWatch watch;
-  EXPECT_FALSE(watch.Start(dir.Path() / "missing", [](const std::string&) {}));
+  EXPECT_FALSE(watch.Start(dir.Path() / "missing", [](const std::string&) {}, {}));
 }
 
 }  // namespace

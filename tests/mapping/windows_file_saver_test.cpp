@@ -11,6 +11,7 @@
 
 #include "harness/temp_dir.h"
 #include "mapping/keyset_file.h"
+#include "os/fake/plain_small_file_reader.h"
 #include "os/fake/recording_messages.h"
 
 namespace orvo {
@@ -50,7 +51,8 @@ TEST(WindowsFileSaver, AKeysetSavedOverADifferentlyCasedFileKeepsEverythingAndIt
   RecordingMessages messages;
   WindowsFileSaver saver;
   Mapper mapper;
-  KeysetFiles files(mapper, dir.Path(), messages, saver);
+  PlainSmallFileReader reader;
+  KeysetFiles files(mapper, dir.Path(), messages, saver, reader);
   files.LoadAllKeysets();
   Keyset* mixer = mapper.Lookup("MIXER");
   ASSERT_NE(mixer, nullptr);
@@ -59,7 +61,7 @@ TEST(WindowsFileSaver, AKeysetSavedOverADifferentlyCasedFileKeepsEverythingAndIt
   EXPECT_EQ(Names(dir.Path()), (std::vector<std::string>{"DEFAULT.orvo", "MIXER.orvo"}));
 
   Mapper again;
-  KeysetFiles reload(again, dir.Path(), messages, saver);
+  KeysetFiles reload(again, dir.Path(), messages, saver, reader);
   reload.LoadAllKeysets();
   ASSERT_NE(again.Lookup("MIXER"), nullptr);
   EXPECT_EQ(again.Lookup("MIXER")->MidiOutPort.Get(), "mix:out");

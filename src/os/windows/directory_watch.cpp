@@ -19,6 +19,7 @@ constexpr std::size_t kBufferWords = 16 * 1024;
 struct WindowsDirectoryWatch::Watch {
   std::filesystem::path directory;
   Changed changed;
+  Presence presence;
   HANDLE handle = INVALID_HANDLE_VALUE;
   HANDLE stopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   OVERLAPPED overlapped{};
@@ -54,10 +55,15 @@ struct WindowsDirectoryWatch::Watch {
     for (;;) {
       if (WaitForMultipleObjects(2, events, FALSE, INFINITE) != WAIT_OBJECT_0) return;  // stopping
       DWORD bytes = 0;
-      if (!GetOverlappedResult(handle, &overlapped, &bytes, FALSE)) return;  // the directory went
+      if (!GetOverlappedResult(handle, &overlapped, &bytes, FALSE)) return Gone();
       Report(bytes);
-      if (!Request()) return;
+      if (!Request()) return Gone();
     }
+  }
+
+  // Watch thread: the directory went, and with it the watch.
+  void Gone() {
+    if (presence) presence(false);
   }
 
   void Report(DWORD bytes) {
@@ -85,7 +91,7 @@ struct WindowsDirectoryWatch::Watch {
 WindowsDirectoryWatch::WindowsDirectoryWatch() = default;
 WindowsDirectoryWatch::~WindowsDirectoryWatch() { Stop(); }
 
-bool WindowsDirectoryWatch::Start(const std::filesystem::path& directory, Changed changed) {
+bool WindowsDirectoryWatch::Start(const std::filesystem::path& directory, Changed changed, Presence presence) {
   Stop();
   auto watch = std::make_unique<Watch>();
   watch->handle = CreateFileW(directory.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -93,6 +99,7 @@ bool WindowsDirectoryWatch::Start(const std::filesystem::path& directory, Change
   if (watch->handle == INVALID_HANDLE_VALUE) return false;
   watch->directory = directory;
   watch->changed = std::move(changed);
+  watch->presence = std::move(presence);
   // Watching from here on: a change right after Start is not missed.
   if (!watch->Request()) return false;
   Watch* running = watch.get();

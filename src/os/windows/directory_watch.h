@@ -2,7 +2,8 @@
 // Watching a directory on Windows with ReadDirectoryChangesW: a file written, created,
 // renamed into or out of the directory or deleted is reported by name on the watch
 // thread. When more changed than the watch could hold, every file of the directory is
-// reported once.
+// reported once. The directory itself removed is told once; following it again when it
+// returns is not done here yet.
 #include <memory>
 
 #include "platform/directory_watch.h"
@@ -13,7 +14,7 @@ class WindowsDirectoryWatch : public DirectoryWatch {
  public:
   WindowsDirectoryWatch();
   ~WindowsDirectoryWatch() override;
-  bool Start(const std::filesystem::path& directory, Changed changed) override;
+  bool Start(const std::filesystem::path& directory, Changed changed, Presence presence) override;
   void Stop() override;
 
  private:
