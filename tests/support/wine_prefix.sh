@@ -10,9 +10,12 @@ if [ "${1:-}" = stop ]; then
   exit 0
 fi
 mkdir -p "$WINEPREFIX"
-wineserver -p10 >/dev/null 2>>"$(dirname "$WINEPREFIX")/wineserver.log"
+log="$(dirname "$WINEPREFIX")/wineserver.log"
+wineserver -p10 >/dev/null 2>>"$log"
 if [ ! -f "$WINEPREFIX/.made" ]; then
-  wineboot -i
+  # Wine's system programs, started here, outlive this script: they must not hold the
+  # test runner's output open, or it waits for them until its time-out.
+  wineboot -i </dev/null >>"$log" 2>&1
   touch "$WINEPREFIX/.made"
 fi
 wine ping -n 86400 127.0.0.1 </dev/null >/dev/null 2>&1 &
