@@ -76,6 +76,10 @@ int TtyBridge::OpenHandles() const {
   return static_cast<int>(ports_.size());
 }
 
+bool TtyBridge::ResetPort(TtyPort& port) { return port.Flush(); }
+
+uint32_t TtyBridge::UnknownHandleError() const { return static_cast<uint32_t>(EBADF); }
+
 std::shared_ptr<TtyPort> TtyBridge::Find(BridgeHandle h) const {
   std::lock_guard lock(mutex_);
   const auto it = ports_.find(h);
@@ -147,83 +151,6 @@ BridgeHandle TtyBridge::OpenByDescription(const char* description) {
 }
 
 uint32_t TtyBridge::LastOpenError() { return tLastOpenError; }
-
-bool TtyBridge::SetTimeouts(BridgeHandle h, const CommTimeouts& timeouts) {
-  const auto port = Find(h);
-  if (!port) return false;
-  port->SetTimeouts(timeouts);
-  return true;
-}
-
-bool TtyBridge::ResetDevice(BridgeHandle h) {
-  const auto port = Find(h);
-  return port && port->Flush();
-}
-
-bool TtyBridge::GetState(BridgeHandle h, DeviceControlBlock& dcb) {
-  const auto port = Find(h);
-  return port && port->GetState(dcb);
-}
-
-bool TtyBridge::SetState(BridgeHandle h, const DeviceControlBlock& dcb) {
-  const auto port = Find(h);
-  return port && port->SetState(dcb);
-}
-
-bool TtyBridge::SetEventMask(BridgeHandle h, uint32_t mask) {
-  const auto port = Find(h);
-  return port && port->SetEventMask(mask);
-}
-
-uint32_t TtyBridge::LastError(BridgeHandle h) {
-  const auto port = Find(h);
-  return port ? port->LastError() : static_cast<uint32_t>(EBADF);
-}
-
-namespace {
-// An operation on a handle that is not open fails at once, its record signalled, so that
-// a caller who waits for the record does not wait for ever.
-bool FailUnknown(Overlapped& ov) {
-  ov.Transferred.store(0);
-  ov.Succeeded.store(false);
-  ov.Event.Set();
-  return false;
-}
-}  // namespace
-
-bool TtyBridge::WaitEvent(BridgeHandle h, uint32_t& events, Overlapped& ov) {
-  const auto port = Find(h);
-  return port ? port->WaitEvent(events, ov) : FailUnknown(ov);
-}
-
-bool TtyBridge::QueueStatus(BridgeHandle h, uint32_t& pending) {
-  const auto port = Find(h);
-  pending = 0;
-  return port && port->QueueStatus(pending);
-}
-
-bool TtyBridge::Read(BridgeHandle h, uint8_t* buffer, uint32_t count, uint32_t& read, Overlapped& ov) {
-  const auto port = Find(h);
-  read = 0;
-  return port ? port->Read(buffer, count, read, ov) : FailUnknown(ov);
-}
-
-bool TtyBridge::Write(BridgeHandle h, const uint8_t* bytes, uint32_t count, uint32_t& written, Overlapped& ov) {
-  const auto port = Find(h);
-  written = 0;
-  return port ? port->Write(bytes, count, written, ov) : FailUnknown(ov);
-}
-
-bool TtyBridge::OverlappedResult(BridgeHandle h, Overlapped& ov, uint32_t& transferred) {
-  const auto port = Find(h);
-  transferred = 0;
-  return port && port->OverlappedResult(ov, transferred);
-}
-
-bool TtyBridge::Purge(BridgeHandle h, uint32_t flags) {
-  const auto port = Find(h);
-  return port && port->Purge(flags);
-}
 
 bool TtyBridge::Close(BridgeHandle h) {
   std::shared_ptr<TtyPort> port;

@@ -21,7 +21,7 @@
 
 #include "os/linux/path_watcher.h"
 #include "os/linux/tty_port.h"
-#include "platform/bridge.h"
+#include "platform/port_bridge.h"
 
 namespace orvo {
 
@@ -30,7 +30,7 @@ struct TtyBridgeOptions {
   std::string devRoot = "/dev";
 };
 
-class TtyBridge : public Bridge {
+class TtyBridge : public PortBridge<TtyPort> {
  public:
   explicit TtyBridge(TtyBridgeOptions options = {});
   ~TtyBridge() override;  // closes every open port
@@ -54,19 +54,6 @@ class TtyBridge : public Bridge {
   // Bridge.
   BridgeHandle OpenByDescription(const char* description) override;
   uint32_t LastOpenError() override;
-  bool SetTimeouts(BridgeHandle h, const CommTimeouts& timeouts) override;
-  bool ResetDevice(BridgeHandle h) override;
-  bool GetState(BridgeHandle h, DeviceControlBlock& dcb) override;
-  bool SetState(BridgeHandle h, const DeviceControlBlock& dcb) override;
-  bool SetEventMask(BridgeHandle h, uint32_t mask) override;
-  uint32_t LastError(BridgeHandle h) override;
-  bool WaitEvent(BridgeHandle h, uint32_t& events, Overlapped& ov) override;
-  bool QueueStatus(BridgeHandle h, uint32_t& pending) override;
-  bool Read(BridgeHandle h, uint8_t* buffer, uint32_t count, uint32_t& read, Overlapped& ov) override;
-  bool Write(BridgeHandle h, const uint8_t* bytes, uint32_t count, uint32_t& written,
-             Overlapped& ov) override;
-  bool OverlappedResult(BridgeHandle h, Overlapped& ov, uint32_t& transferred) override;
-  bool Purge(BridgeHandle h, uint32_t flags) override;
   bool Close(BridgeHandle h) override;
   // Hung up, or the path it was opened at now leads to another device or none.
   bool DeviceGone(BridgeHandle h) override;
@@ -78,7 +65,10 @@ class TtyBridge : public Bridge {
     dev_t device = 0;        // the tty's device number
   };
 
-  std::shared_ptr<TtyPort> Find(BridgeHandle h) const;
+  // PortBridge.
+  std::shared_ptr<TtyPort> Find(BridgeHandle h) const override;
+  bool ResetPort(TtyPort& port) override;
+  uint32_t UnknownHandleError() const override;
   // Opens `path` for exclusive use; the fd, or -errno.
   int OpenTty(const std::string& path) const;
   void LowerLatency(int fd, const std::string& path) const;

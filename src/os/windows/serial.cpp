@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include "os/windows/com_port.h"
 #include "os/windows/usb_discovery.h"
 #include "os/windows/wide_text.h"
 
@@ -16,15 +15,6 @@ thread_local uint32_t tLastOpenError = 0;
 bool MeansAbsent(DWORD error) {
   return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_DEVICE_NOT_CONNECTED ||
          error == ERROR_NOT_READY || error == ERROR_BAD_UNIT || error == ERROR_GEN_FAILURE;
-}
-
-// An operation on a handle that is not open fails at once, its record signalled, so that
-// a caller who waits for the record does not wait for ever.
-bool FailUnknown(Overlapped& ov) {
-  ov.Transferred.store(0);
-  ov.Succeeded.store(false);
-  ov.Event.Set();
-  return false;
 }
 
 }  // namespace
@@ -70,6 +60,12 @@ int ComBridge::OpenHandles() const {
   return static_cast<int>(ports_.size());
 }
 
+bool ComBridge::ResetPort(ComPort& port) {
+  return port.Purge(PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
+}
+
+uint32_t ComBridge::UnknownHandleError() const { return ERROR_INVALID_HANDLE; }
+
 std::shared_ptr<ComPort> ComBridge::Find(BridgeHandle h) const {
   std::lock_guard lock(mutex_);
   const auto it = ports_.find(h);
@@ -105,72 +101,6 @@ BridgeHandle ComBridge::OpenByDescription(const char* description) {
 }
 
 uint32_t ComBridge::LastOpenError() { return tLastOpenError; }
-
-bool ComBridge::SetTimeouts(BridgeHandle h, const CommTimeouts& timeouts) {
-  const auto port = Find(h);
-  if (!port) return false;
-  port->SetTimeouts(timeouts);
-  return true;
-}
-
-bool ComBridge::ResetDevice(BridgeHandle h) {
-  const auto port = Find(h);
-  return port && port->Purge(PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
-}
-
-bool ComBridge::GetState(BridgeHandle h, DeviceControlBlock& dcb) {
-  const auto port = Find(h);
-  return port && port->GetState(dcb);
-}
-
-bool ComBridge::SetState(BridgeHandle h, const DeviceControlBlock& dcb) {
-  const auto port = Find(h);
-  return port && port->SetState(dcb);
-}
-
-bool ComBridge::SetEventMask(BridgeHandle h, uint32_t mask) {
-  const auto port = Find(h);
-  return port && port->SetEventMask(mask);
-}
-
-uint32_t ComBridge::LastError(BridgeHandle h) {
-  const auto port = Find(h);
-  return port ? port->LastError() : ERROR_INVALID_HANDLE;
-}
-
-bool ComBridge::WaitEvent(BridgeHandle h, uint32_t& events, Overlapped& ov) {
-  const auto port = Find(h);
-  return port ? port->WaitEvent(events, ov) : FailUnknown(ov);
-}
-
-bool ComBridge::QueueStatus(BridgeHandle h, uint32_t& pending) {
-  const auto port = Find(h);
-  pending = 0;
-  return port && port->QueueStatus(pending);
-}
-
-bool ComBridge::Read(BridgeHandle h, uint8_t* buffer, uint32_t count, uint32_t& read, Overlapped& ov) {
-  const auto port = Find(h);
-  read = 0;
-  return port ? port->Read(buffer, count, read, ov) : FailUnknown(ov);
-}
-
-bool ComBridge::Write(BridgeHandle h, const uint8_t* bytes, uint32_t count, uint32_t& written, Overlapped& ov) {
-  const auto port = Find(h);
-  written = 0;
-  return port ? port->Write(bytes, count, written, ov) : FailUnknown(ov);
-}
-
-bool ComBridge::OverlappedResult(BridgeHandle h, Overlapped& ov, uint32_t& transferred) {
-  const auto port = Find(h);
-  transferred = 0;
-  return port && port->OverlappedResult(ov, transferred);
-}
-
-bool ComBridge::Purge(BridgeHandle h, uint32_t flags) {
-  const auto port = Find(h);
-  return port && port->Purge(flags);
-}
 
 bool ComBridge::Close(BridgeHandle h) {
   std::shared_ptr<ComPort> port;

@@ -15,13 +15,12 @@
 #include <string>
 #include <vector>
 
-#include "platform/bridge.h"
+#include "os/windows/com_port.h"
+#include "platform/port_bridge.h"
 
 namespace orvo {
 
-class ComPort;
-
-class ComBridge : public Bridge {
+class ComBridge : public PortBridge<ComPort> {
  public:
   // Where the ports of a description are found; FindComPortsByUsbProduct by default.
   using Discovery = std::function<std::vector<std::string>(const std::string& description)>;
@@ -42,23 +41,14 @@ class ComBridge : public Bridge {
   // Bridge.
   BridgeHandle OpenByDescription(const char* description) override;
   uint32_t LastOpenError() override;
-  bool SetTimeouts(BridgeHandle h, const CommTimeouts& timeouts) override;
-  bool ResetDevice(BridgeHandle h) override;
-  bool GetState(BridgeHandle h, DeviceControlBlock& dcb) override;
-  bool SetState(BridgeHandle h, const DeviceControlBlock& dcb) override;
-  bool SetEventMask(BridgeHandle h, uint32_t mask) override;
-  uint32_t LastError(BridgeHandle h) override;
-  bool WaitEvent(BridgeHandle h, uint32_t& events, Overlapped& ov) override;
-  bool QueueStatus(BridgeHandle h, uint32_t& pending) override;
-  bool Read(BridgeHandle h, uint8_t* buffer, uint32_t count, uint32_t& read, Overlapped& ov) override;
-  bool Write(BridgeHandle h, const uint8_t* bytes, uint32_t count, uint32_t& written, Overlapped& ov) override;
-  bool OverlappedResult(BridgeHandle h, Overlapped& ov, uint32_t& transferred) override;
-  bool Purge(BridgeHandle h, uint32_t flags) override;
   bool Close(BridgeHandle h) override;
   bool DeviceGone(BridgeHandle h) override;
 
  private:
-  std::shared_ptr<ComPort> Find(BridgeHandle h) const;
+  // PortBridge.
+  std::shared_ptr<ComPort> Find(BridgeHandle h) const override;
+  bool ResetPort(ComPort& port) override;
+  uint32_t UnknownHandleError() const override;
   void NotifyDeviceChange();  // reader threads
 
   const Discovery discovery_;
