@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/terminal_messages.h"
 #include "app/win32/message_boxes.h"
 #include "app/win32/message_loop.h"
 
@@ -56,7 +57,8 @@ TEST(Win32MessageLoop, ARepeatedTaskRunsUntilTheLoopEnds) {
 
 TEST(Win32MessageBoxes, EndingTheBoxesClosesOneStandingOnAnotherThread) {
   if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no desktop to show a box on";
-  MessageBoxes boxes;
+  TerminalMessages terminal;
+  MessageBoxes boxes(terminal);
   std::atomic<bool> returned{false};
   std::thread thread([&] {
     boxes.ShowMessage("A failure for the test", MessageIcon::kWarning);

@@ -18,4 +18,7 @@ if [ ! -f "$WINEPREFIX/.made" ]; then
   wineboot -i </dev/null >>"$log" 2>&1
   touch "$WINEPREFIX/.made"
 fi
+# Wine's desktop program, which the first program that makes a window would otherwise
+# start with the test runner's output open, up here already.
+wine rundll32.exe user32.dll,GetDesktopWindow </dev/null >/dev/null 2>>"$log" || true
 wine ping -n 86400 127.0.0.1 </dev/null >/dev/null 2>&1 &

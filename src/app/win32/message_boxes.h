@@ -9,20 +9,21 @@
 #include <mutex>
 #include <string>
 
-#include "app/terminal_messages.h"
 #include "platform/message_service.h"
 
 namespace orvo {
 
 class MessageBoxes : public MessageService {
  public:
+  // `terminal`: where texts go once the boxes are ended.
+  explicit MessageBoxes(MessageService& terminal) : terminal_(terminal) {}
   // Any thread; returns once the box is dismissed.
   void ShowMessage(const std::string& text, MessageIcon icon) override;
   // Any thread: closes every standing box; from now on texts go to standard error.
   void EndBoxes();
 
  private:
-  TerminalMessages terminal_;
+  MessageService& terminal_;
   std::atomic<bool> ended_{false};
   std::mutex mutex_;
   std::map<std::string, unsigned long> standing_;  // text -> the thread whose box shows it

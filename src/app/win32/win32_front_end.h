@@ -46,8 +46,8 @@ class Win32FrontEnd : public DriverFrontEnd {
  private:
   const bool headless_;
   MessageLoop loop_;
-  TerminalMessages terminalMessages_;
-  MessageBoxes boxes_;
+  TerminalMessages terminalMessages_;  // headless, and once the boxes are ended
+  MessageBoxes boxes_{terminalMessages_};
   std::unique_ptr<TerminalNotifier> terminal_;  // headless
   std::unique_ptr<EditorNotifier> noEditor_;    // with the tray: no editor in this build
   std::unique_ptr<Win32Tray> tray_;
