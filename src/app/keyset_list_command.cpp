@@ -1,12 +1,13 @@
 #include "app/keyset_list_command.h"
 
-#include "app/qt_message_service.h"
-#include "app/settings_directory.h"
+#include "app/driver_platform.h"
+#include "app/terminal_messages.h"
 #include "mapping/keyset.h"
 #include "mapping/keyset_file.h"
-#include "os/linux/file_saver.h"
-#include "os/linux/small_file_reader.h"
 #include "mapping/keyset_listing.h"
+#include "platform/file_saver.h"
+#include "platform/small_file_reader.h"
+#include "platform/utf8_path.h"
 #include "protocol/device_modes.h"
 
 namespace orvo {
@@ -25,21 +26,21 @@ void PrintKeysets(const Mapper& mapper, std::FILE* out) {
   });
 }
 
-int ListKeysets(const Options& options) {
+int ListKeysets(const Options& options, DriverPlatform& platform) {
   const std::filesystem::path directory =
-      options.settingsDir.empty() ? ChooseSettingsDirectory() : std::filesystem::path(options.settingsDir);
+      options.settingsDir.empty() ? platform.DefaultSettingsDirectory() : Utf8Path(options.settingsDir);
   if (!std::filesystem::is_directory(directory)) {
-    std::fprintf(stderr, "orvo: %s is not a directory\n", directory.c_str());
+    std::fprintf(stderr, "orvo: %s is not a directory\n", Utf8Name(directory).c_str());
     return 1;
   }
-  QtMessageService messages(nullptr);  // to standard error
+  TerminalMessages messages;
   Mapper mapper;
-  LinuxFileSaver saver;  // never used: listing saves nothing
-  LinuxSmallFileReader reader;
-  KeysetFiles files(mapper, directory, messages, saver, reader);
+  const std::unique_ptr<FileSaver> saver = platform.MakeFileSaver();  // never used: listing saves nothing
+  const std::unique_ptr<SmallFileReader> reader = platform.MakeFileReader();
+  KeysetFiles files(mapper, directory, messages, *saver, *reader);
   files.SetReport([](const std::string& line) { std::fprintf(stderr, "orvo: %s\n", line.c_str()); });
   files.LoadAllKeysets();
-  std::printf("Keyset files in %s\n\n", directory.c_str());
+  std::printf("Keyset files in %s\n\n", Utf8Name(directory).c_str());
   PrintKeysets(mapper, stdout);
   return 0;
 }

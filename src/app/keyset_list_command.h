@@ -8,11 +8,12 @@
 
 namespace orvo {
 
+class DriverPlatform;
 class Mapper;
 
 // Prints every Keyset of `mapper` to `out`.
 void PrintKeysets(const Mapper& mapper, std::FILE* out);
 // Returns the exit code.
-int ListKeysets(const Options& options);
+int ListKeysets(const Options& options, DriverPlatform& platform);
 
 }  // namespace orvo

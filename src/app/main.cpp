@@ -9,6 +9,7 @@
 #include "app/application.h"
 #include "app/command_line.h"
 #include "app/keyset_list_command.h"
+#include "app/linux_driver_platform.h"
 #include "app/quit_on_signal.h"
 #include "app/single_instance.h"
 
@@ -28,7 +29,10 @@ int main(int argc, char** argv) {
     std::puts("Orvo Version 1.0");
     return 0;
   }
-  if (options.listKeysets) return ListKeysets(options);
+  if (options.listKeysets) {
+    LinuxDriverPlatform platform;
+    return ListKeysets(options, platform);
+  }
 
   SingleInstance instance;
   if (instance.Result() == SingleInstance::State::kUnusable) {

@@ -44,13 +44,6 @@ void QtMessageService::ShowMessage(const std::string& text, MessageIcon icon) {
   if (!shown) Print(text);
 }
 
-void QtMessageService::Print(const std::string& text) {
-  {
-    std::lock_guard lock(mutex_);
-    if (text == lastPrinted_) return;
-    lastPrinted_ = text;
-  }
-  std::fprintf(stderr, "orvo: %s\n", text.c_str());
-}
+void QtMessageService::Print(const std::string& text) { terminal_.ShowMessage(text, MessageIcon::kInformation); }
 
 }  // namespace orvo

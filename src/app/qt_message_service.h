@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/gui_thread_calls.h"
+#include "app/terminal_messages.h"
 #include "platform/message_service.h"
 
 class QMessageBox;
@@ -35,7 +36,7 @@ class QtMessageService : public MessageService {
   GuiThreadCalls* gui_;
   std::mutex mutex_;
   std::set<std::string> standing_;  // texts whose box is up
-  std::string lastPrinted_;
+  TerminalMessages terminal_;  // headless, and once the boxes are ended
   std::atomic<bool> boxesEnded_{false};
   std::vector<QPointer<QMessageBox>> boxes_;  // standing; GUI thread only
 };

@@ -1,5 +1,6 @@
 #include "editor/status_line.h"
 
+#include "midi/port_presence.h"
 #include "protocol/device_modes.h"
 
 namespace orvo {
@@ -22,10 +23,7 @@ QString MidiTrouble(const SurfaceStatus& status) {
 }  // namespace
 
 QString NoMidiSystemText(const std::string& problem) {
-  QString why = QString::fromLocal8Bit(problem.c_str());
-  static const QString kPrefix = "No MIDI system is available: ";
-  if (why.startsWith(kPrefix, Qt::CaseInsensitive)) why.remove(0, kPrefix.size());
-  return "no MIDI system: " + why;
+  return QString::fromLocal8Bit(NoMidiSystemLine(problem).c_str());
 }
 
 QString StatusLineText(const SurfaceStatus& status) {

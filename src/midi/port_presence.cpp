@@ -1,6 +1,8 @@
 #include "midi/port_presence.h"
 
 #include <algorithm>
+#include <cctype>
+#include <string_view>
 
 #include "mapping/keyset.h"
 #include "platform/midi_system.h"
@@ -48,6 +50,15 @@ std::string AbsentPortsText(const std::vector<AbsentPort>& absent) {
     text += "port of " + port.keyset + " not connected (" + port.port + ")";
   }
   return text;
+}
+
+std::string NoMidiSystemLine(const std::string& problem) {
+  static constexpr std::string_view kPrefix = "No MIDI system is available: ";
+  const bool prefixed = problem.size() >= kPrefix.size() &&
+                        std::equal(kPrefix.begin(), kPrefix.end(), problem.begin(), [](char a, char b) {
+                          return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+                        });
+  return "no MIDI system: " + (prefixed ? problem.substr(kPrefix.size()) : problem);
 }
 
 }  // namespace orvo

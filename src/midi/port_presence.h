@@ -23,4 +23,7 @@ std::vector<AbsentPort> AbsentPorts(const Mapper& mapper, MidiSystem& midi);
 // "port of SYNTH not connected" for one, the names joined for several.
 std::string AbsentPortsText(const std::vector<AbsentPort>& absent);
 
+// "no MIDI system: WHY", said once when the MIDI system's reason itself begins with it.
+std::string NoMidiSystemLine(const std::string& problem);
+
 }  // namespace orvo
