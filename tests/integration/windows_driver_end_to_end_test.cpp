@@ -185,7 +185,8 @@ class DriverProcess {
     startup.hStdError = errWrite;
     PROCESS_INFORMATION info{};
     // A console of its own, without a window (nothing to take the focus): the console
-    // control events reach it there.
+    // control events reach it there. Not a process group of its own: a process started so
+    // ignores Ctrl+C until it asks for it, and Wine's consoles carry no Ctrl+Break.
     startedAt_ = Clock::now();
     if (CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
                        &startup, &info)) {
@@ -261,8 +262,8 @@ class DriverProcess {
     // this one, which ignores it.
     if (GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, 0)) {
       how = "Ctrl+Break";
-    } else if (GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0)) {
-      how = "Ctrl+C (Ctrl+Break could not be sent: " + std::to_string(GetLastError()) + ")";
+    } else if (const DWORD breakError = GetLastError(); GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0)) {
+      how = "Ctrl+C (Ctrl+Break could not be sent: " + std::to_string(breakError) + ")";
     } else {
       how = "no console control event could be sent: " + std::to_string(GetLastError());
       return std::nullopt;
