@@ -7,6 +7,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -47,6 +48,40 @@ TEST(WindowsDirectoryWatch, ReportsChangedFilesByName) {
   const std::size_t reported = names.size();
   dir.Write("LATE.orvo", "");
   EXPECT_EQ(names.size(), reported);  // nothing after Stop
+}
+
+// The folder moved away (as to the recycle bin) is told once; made again, it is told and
+// followed again, with what it holds reported.
+TEST(WindowsDirectoryWatch, FollowsTheDirectoryAgainWhenItReturns) {
+  test::TempDir dir;
+  const std::filesystem::path settings = dir.Path() / "Settings";
+  std::filesystem::create_directory(settings);
+  std::mutex mutex;
+  std::condition_variable arrived;
+  std::vector<std::string> events;  // file names, and "-" / "+" for the folder going and coming
+  WindowsDirectoryWatch watch;
+  auto record = [&](const std::string& event) {
+    std::lock_guard lock(mutex);
+    events.push_back(event);
+    arrived.notify_all();
+  };
+  ASSERT_TRUE(watch.Start(settings, record, [&](bool present) { record(present ? "+" : "-"); }));
+  auto await = [&](const std::string& event) {
+    std::unique_lock lock(mutex);
+    return arrived.wait_for(lock, std::chrono::seconds(5),
+                            [&] { return std::find(events.begin(), events.end(), event) != events.end(); });
+  };
+  std::filesystem::rename(settings, dir.Path() / "Recycled");
+  ASSERT_TRUE(await("-"));
+  std::filesystem::create_directory(settings);
+  {
+    std::ofstream(settings / "BACK.orvo") << "DeviceMode:2\r\n";
+  }
+  ASSERT_TRUE(await("+"));
+  EXPECT_TRUE(await("BACK.orvo"));
+  std::lock_guard lock(mutex);
+  EXPECT_EQ(std::count(events.begin(), events.end(), "-"), 1);
+  EXPECT_EQ(std::count(events.begin(), events.end(), "+"), 1);
 }
 
 TEST(WindowsDirectoryWatch, AMissingDirectoryCannotBeWatched) {

@@ -11,12 +11,15 @@ if [ "${1:-}" = stop ]; then
 fi
 mkdir -p "$WINEPREFIX"
 log="$(dirname "$WINEPREFIX")/wineserver.log"
-# A server already up for the prefix (ctest --repeat runs this again) answers with an error.
-wineserver -p10 >/dev/null 2>>"$log" || true
+wineserver -p10 >/dev/null 2>>"$log" || true  # already running: kept
 if [ ! -f "$WINEPREFIX/.made" ]; then
   # Wine's system programs, started here, outlive this script: they must not hold the
   # test runner's output open, or it waits for them until its time-out.
   wineboot -i </dev/null >>"$log" 2>&1
   touch "$WINEPREFIX/.made"
 fi
+# The desktop's program, which Wine starts for the first program that asks for the desktop
+# window and which then stays: asked for here, so that it holds the log and not the output
+# of the first test that makes a window.
+wine rundll32.exe user32.dll,GetDesktopWindow </dev/null >>"$log" 2>&1 || true
 wine ping -n 86400 127.0.0.1 </dev/null >/dev/null 2>&1 &
