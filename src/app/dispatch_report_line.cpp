@@ -2,6 +2,7 @@
 
 #include "mapping/keyset.h"
 #include "platform/key_map.h"
+#include "platform/utf8_path.h"
 #include "protocol/device_modes.h"
 #include "protocol/monitor_lines.h"
 #include "protocol/short_message.h"
@@ -58,8 +59,8 @@ std::string Outcome(const DispatchReport& report, const ReportContext& context) 
       std::string text = report.midiSent ? MidiPart(report, false) + "; not mapped" : "not mapped";
       // The hint once per press, not again on the release.
       if (Data2Of(report.message) != 0) {
-        const auto file = context.settingsDirectory / (report.keyset->Name + ".orvo");
-        text += "; map it in the editor, or add a line to " + file.string();
+        const auto file = context.settingsDirectory / Utf8Path(report.keyset->Name + ".orvo");
+        text += "; map it in the editor, or add a line to " + Utf8Name(file);
       }
       return text;
     }

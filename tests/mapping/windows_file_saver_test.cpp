@@ -1,5 +1,6 @@
-// Saving on Windows, under Wine: whole files or nothing, and Keyset files that keep their
-// upper-case names on a file system that ignores letter case.
+// Saving and reading on Windows, under Wine: whole files or nothing, Keyset files that keep
+// their upper-case names on a file system that ignores letter case, and the reader's
+// refusals.
 #include "os/windows/file_saver.h"
 
 #include <gtest/gtest.h>
@@ -11,8 +12,8 @@
 
 #include "harness/temp_dir.h"
 #include "mapping/keyset_file.h"
-#include "os/fake/plain_small_file_reader.h"
 #include "os/fake/recording_messages.h"
+#include "os/windows/small_file_reader.h"
 
 namespace orvo {
 namespace {
@@ -51,7 +52,7 @@ TEST(WindowsFileSaver, AKeysetSavedOverADifferentlyCasedFileKeepsEverythingAndIt
   RecordingMessages messages;
   WindowsFileSaver saver;
   Mapper mapper;
-  PlainSmallFileReader reader;
+  WindowsSmallFileReader reader;
   KeysetFiles files(mapper, dir.Path(), messages, saver, reader);
   files.LoadAllKeysets();
   Keyset* mixer = mapper.Lookup("MIXER");
@@ -67,6 +68,21 @@ TEST(WindowsFileSaver, AKeysetSavedOverADifferentlyCasedFileKeepsEverythingAndIt
   EXPECT_EQ(again.Lookup("MIXER")->MidiOutPort.Get(), "mix:out");
   EXPECT_EQ(again.Lookup("MIXER")->LookupMapping(1000)->Label.Get(), "m");
   EXPECT_TRUE(messages.Texts().empty());
+}
+
+// The program's reader of Keyset files: what is no file, or too large, is refused unread.
+TEST(WindowsSmallFileReader, ReadsARegularFileWholeAndRefusesTheRest) {
+  test::TempDir dir;
+  dir.Write("A.orvo", "1000:::0:0:0:m\r\n");
+  std::filesystem::create_directory(dir.Path() / "DIR.orvo");
+  WindowsSmallFileReader reader;
+  const SmallFile file = reader.Read(dir.Path() / "A.orvo", 64);
+  EXPECT_EQ(file.status, SmallFile::Status::kRead);
+  EXPECT_EQ(file.bytes, "1000:::0:0:0:m\r\n");
+  EXPECT_EQ(reader.Read(dir.Path() / "A.orvo", 8).status, SmallFile::Status::kTooLarge);
+  EXPECT_EQ(reader.Read(dir.Path() / "DIR.orvo", 64).status, SmallFile::Status::kNotRegular);
+  EXPECT_EQ(reader.Read(dir.Path() / "B.orvo", 64).status, SmallFile::Status::kMissing);
+  EXPECT_EQ(reader.Read(dir.Path() / "missing" / "B.orvo", 64).status, SmallFile::Status::kMissing);
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "app/windows_driver_platform.h"
 #include "os/windows/single_instance.h"
 #include "os/windows/wide_text.h"
+#include "platform/utf8_path.h"
 
 namespace {
 
@@ -63,7 +64,9 @@ int main() {
     std::fprintf(stderr, "orvo: %s\n%s", parsed.error.c_str(), UsageText());
     return 2;
   }
-  const Options& options = parsed.options;
+  Options options = parsed.options;
+  // One kind of separator in the paths the driver prints ("Z:/keysets" as "Z:\keysets").
+  if (!options.settingsDir.empty()) options.settingsDir = Utf8Name(Utf8Path(options.settingsDir).make_preferred());
   if (options.help) {
     std::fputs(UsageText(), stdout);
     return 0;

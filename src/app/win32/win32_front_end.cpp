@@ -61,10 +61,6 @@ void Win32FrontEnd::ReportDispatch(const std::string& line) {
   std::fflush(stdout);
 }
 
-void Win32FrontEnd::RemoveTrayIcon() {
-  if (tray_) tray_->Remove();
-}
-
 void Win32FrontEnd::ShowConnectionState(ConnectionState state) {
   if (tray_) return tray_->ShowConnectionState(state);
   headlessState_ = state;

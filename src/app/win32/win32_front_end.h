@@ -33,7 +33,8 @@ class Win32FrontEnd : public DriverFrontEnd {
   MessageService& Messages() override;
   void Tell(const std::string& line) override;
   void ReportDispatch(const std::string& line) override;
-  void RemoveTrayIcon() override;
+  // RemoveTrayIcon is left alone: the icon is replaced in place by the next
+  // ShowConnectionState; taking it away in between would only make it flicker.
   void ShowConnectionState(ConnectionState state) override;
   ConnectionState ShownState() const override;
   void Repeat(std::chrono::milliseconds period, std::function<void()> task) override;

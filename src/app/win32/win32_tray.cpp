@@ -141,6 +141,11 @@ LRESULT CALLBACK Win32Tray::Procedure(HWND window, UINT message, WPARAM wParam, 
     }
     return 0;
   }
+  // Asked to close (taskkill without /F): ended as "&Exit" ends it.
+  if (self && message == WM_CLOSE) {
+    if (self->exit_) self->exit_();
+    return 0;
+  }
   return DefWindowProcW(window, message, wParam, lParam);
 }
 

@@ -3,7 +3,8 @@
 // tip "Orvo" or "Orvo Disconnected" (and on its next line what keeps MIDI from flowing),
 // and the menu "&Start Editor" (greyed: the editor comes with the Qt build), "&About",
 // "&Exit" on either mouse button. The icon is put back when the taskbar is made again
-// (Explorer restarted). Lives on the main thread; every member runs there.
+// (Explorer restarted). Its hidden window closed (taskkill) ends the program as "&Exit"
+// does. Lives on the main thread; every member runs there.
 #include <windows.h>
 #include <shellapi.h>
 
