@@ -1,5 +1,27 @@
 # The documentation that goes with an installed program, and the Debian package CPack makes
-# of the install tree (scripts/package.sh runs it).
+# of the install tree (scripts/package.sh runs it). On Windows: a zip of orvo.exe with its
+# README (scripts/build-windows.sh runs cpack).
+if(WIN32)
+  # Only what the zip holds, at its top: the program and the README for Windows.
+  if(TARGET orvo)
+    install(TARGETS orvo RUNTIME DESTINATION . COMPONENT windows_zip)
+  endif()
+  # With Windows' line ends, and the version filled in.
+  configure_file(cmake/windows/README.txt ${CMAKE_BINARY_DIR}/packaging/README.txt @ONLY NEWLINE_STYLE CRLF)
+  install(FILES ${CMAKE_BINARY_DIR}/packaging/README.txt DESTINATION . COMPONENT windows_zip)
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_NAME orvo)
+  set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+  set(CPACK_SYSTEM_NAME win64)
+  set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
+  set(CPACK_COMPONENTS_ALL windows_zip)
+  set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
+  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+  set(CPACK_STRIP_FILES ON)
+  include(CPack)
+  return()
+endif()
+
 include(GNUInstallDirs)
 
 set(ORVO_PACKAGE_MAINTAINER "Orvo developers <orvo@quorrelelectronics.com>" CACHE STRING

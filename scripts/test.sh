@@ -75,14 +75,17 @@ if [ "${ORVO_TEST_QUICK:-0}" != 1 ]; then
   fi
   orvo_say "package: took $(orvo_duration $((SECONDS - start)))"
 
-  # The engine and the Windows layer cross-built with mingw-w64, their tests under Wine.
+  # orvo.exe, the engine and the Windows layer cross-built with mingw-w64 and the zip made;
+  # their tests under Wine, the end to end of orvo.exe among them.
   orvo_say "build: windows"
+  start=$SECONDS
   if scripts/build-windows.sh >build/windows-build.log 2>&1; then
     run_ctest windows build/windows
   else
     tail -50 build/windows-build.log
     failed+=("windows build")
   fi
+  orvo_say "windows: build, zip and tests took $(orvo_duration $((SECONDS - start)))"
 
   orvo_say "build: address and undefined-behaviour sanitizers"
   orvo_build build/asan -DCMAKE_BUILD_TYPE=Debug -DORVO_SANITIZE=address -DORVO_BUILD_BENCH=OFF
