@@ -1,20 +1,41 @@
 #include "app/command_line.h"
 
+#include <algorithm>
+
 namespace orvo {
 
-const char* UsageText() {
-  return "usage: orvo [options]\n"
-         "  --device PATH        use this tty for the surface (no search by USB description)\n"
-         "  --settings-dir DIR   read and write the Keyset files in DIR\n"
-         "  --midi-api jack|alsa the MIDI system (default: JACK when a server runs, else ALSA)\n"
-         "  --headless           no tray icon and no editor; messages and the monitor go to the terminal\n"
-         "  --simulate           play a simulated surface instead of the hardware\n"
-         "  --editor             open the editor at start\n"
-         "  --list-keysets       print every Keyset with its ports, mode and mappings, then exit\n"
-         "  --version, --help\n";
+const CommandLineSystem& LinuxCommandLine() {
+  static const CommandLineSystem system{
+      "  --device PATH        use this tty for the surface (no search by USB description)\n",
+      {"jack", "alsa"},
+      "  --midi-api jack|alsa the MIDI system (default: JACK when a server runs, else ALSA)\n"};
+  return system;
 }
 
-ParsedOptions ParseCommandLine(const std::vector<std::string>& args) {
+const CommandLineSystem& WindowsCommandLine() {
+  static const CommandLineSystem system{
+      "  --device COMn        use this COM port for the surface (no search by USB description)\n",
+      {"winmm"},
+      "  --midi-api winmm     the MIDI system (the only one, and the default)\n",
+      false,
+      false};
+  return system;
+}
+
+std::string UsageText(const CommandLineSystem& system) {
+  std::string text = "usage: orvo [options]\n";
+  text += system.deviceLine;
+  text += "  --settings-dir DIR   read and write the Keyset files in DIR\n";
+  text += system.midiLine;
+  text += "  --headless           no tray icon and no editor; messages and the monitor go to the terminal\n";
+  if (system.simulate) text += "  --simulate           play a simulated surface instead of the hardware\n";
+  if (system.editor) text += "  --editor             open the editor at start\n";
+  text += "  --list-keysets       print every Keyset with its ports, mode and mappings, then exit\n"
+          "  --version, --help\n";
+  return text;
+}
+
+ParsedOptions ParseCommandLine(const std::vector<std::string>& args, const CommandLineSystem& system) {
   ParsedOptions parsed;
   Options& o = parsed.options;
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -41,15 +62,25 @@ ParsedOptions ParseCommandLine(const std::vector<std::string>& args) {
       if (!value(o.settingsDir)) break;
     } else if (is("--midi-api")) {
       if (!value(o.midiApi)) break;
-      if (o.midiApi != "jack" && o.midiApi != "alsa") {
-        parsed.error = "--midi-api takes jack or alsa, not \"" + o.midiApi + "\"";
+      if (std::find(system.midiApis.begin(), system.midiApis.end(), o.midiApi) == system.midiApis.end()) {
+        std::string names;
+        for (const std::string& name : system.midiApis) names += (names.empty() ? "" : " or ") + name;
+        parsed.error = "--midi-api takes " + names + ", not \"" + o.midiApi + "\"";
         break;
       }
     } else if (arg == "--headless") {
       o.headless = true;
     } else if (arg == "--simulate") {
+      if (!system.simulate) {
+        parsed.error = "--simulate is not available in this build: the simulated surface needs the Linux build";
+        break;
+      }
       o.simulate = true;
     } else if (arg == "--editor") {
+      if (!system.editor) {
+        parsed.error = "--editor is not available in this build: the editor needs the Qt build";
+        break;
+      }
       o.editor = true;
     } else if (arg == "--list-keysets") {
       o.listKeysets = true;

@@ -23,7 +23,21 @@ struct ParsedOptions {
   std::string error;  // non-empty: what is wrong, for the user
 };
 
-ParsedOptions ParseCommandLine(const std::vector<std::string>& args);
-const char* UsageText();
+// What the command line offers differs between systems: the device is a tty or a COM
+// port, the MIDI systems differ, and the simulated surface and the editor are not in
+// every build.
+struct CommandLineSystem {
+  const char* deviceLine;              // the usage line of --device
+  std::vector<std::string> midiApis;   // what --midi-api takes
+  const char* midiLine;                // the usage line of --midi-api
+  bool simulate = true;                // --simulate is offered
+  bool editor = true;                  // --editor is offered
+};
+const CommandLineSystem& LinuxCommandLine();
+const CommandLineSystem& WindowsCommandLine();  // orvo.exe: the Win32 front end
+
+ParsedOptions ParseCommandLine(const std::vector<std::string>& args,
+                               const CommandLineSystem& system = LinuxCommandLine());
+std::string UsageText(const CommandLineSystem& system = LinuxCommandLine());
 
 }  // namespace orvo

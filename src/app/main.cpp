@@ -17,12 +17,12 @@ int main(int argc, char** argv) {
   using namespace orvo;
   const ParsedOptions parsed = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
   if (!parsed.error.empty()) {
-    std::fprintf(stderr, "orvo: %s\n%s", parsed.error.c_str(), UsageText());
+    std::fprintf(stderr, "orvo: %s\n%s", parsed.error.c_str(), UsageText().c_str());
     return 2;
   }
   const Options& options = parsed.options;
   if (options.help) {
-    std::fputs(UsageText(), stdout);
+    std::fputs(UsageText().c_str(), stdout);
     return 0;
   }
   if (options.version) {

@@ -11,13 +11,14 @@ struct Case {
   const char* what;
   std::vector<std::string> args;
   std::string error;  // substring; empty: accepted
+  const CommandLineSystem& system = LinuxCommandLine();
 };
 
 class CommandLine : public ::testing::TestWithParam<Case> {};
 
 TEST_P(CommandLine, AcceptsOrExplains) {
   const Case& c = GetParam();
-  const ParsedOptions parsed = ParseCommandLine(c.args);
+  const ParsedOptions parsed = ParseCommandLine(c.args, c.system);
   if (c.error.empty())
     EXPECT_EQ(parsed.error, "");
   else
@@ -35,7 +36,11 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"unknown", {"--verbose"}, "unknown option \"--verbose\""},
                       Case{"simulate with device", {"--simulate", "--device", "/dev/ttyS0"}, "exclude"},
                       Case{"editor with headless", {"--editor", "--headless"}, "cannot go with --headless"},
-                      Case{"editor", {"--editor", "--simulate"}, ""}),
+                      Case{"editor", {"--editor", "--simulate"}, ""},
+                      Case{"com port", {"--device", "COM5", "--midi-api", "winmm"}, "", WindowsCommandLine()},
+                      Case{"jack on windows", {"--midi-api", "jack"}, "takes winmm", WindowsCommandLine()},
+                      Case{"simulate on windows", {"--simulate"}, "needs the Linux build", WindowsCommandLine()},
+                      Case{"editor without qt", {"--editor"}, "needs the Qt build", WindowsCommandLine()}),
     test::NameFromWhat());
 
 TEST(CommandLine, ValuesLandInTheirFields) {

@@ -2,6 +2,7 @@
 // back (two pseudo-terminals joined by socat), the bridge opens the one and the test plays
 // the surface on the other.
 #include "os/windows/serial.h"
+#include "os/windows/usb_discovery.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -119,6 +120,18 @@ TEST(ComBridge, PortNamesBecomeDevicePaths) {
   EXPECT_EQ(ComDevicePath("COM5"), "\\\\.\\COM5");
   EXPECT_EQ(ComDevicePath("COM12"), "\\\\.\\COM12");
   EXPECT_EQ(ComDevicePath("\\\\.\\COM12"), "\\\\.\\COM12");
+}
+
+// Without a device tree, the registry's serial ports are candidates, but never the
+// machine's own: whatever hangs there would be taken for the surface.
+TEST(UsbDiscovery, TheMachinesOwnSerialPortsAreNoCandidates) {
+  struct Case {
+    const char* device;
+    bool candidate;
+  };
+  for (const Case& c : {Case{"\\Device\\Serial0", false}, Case{"\\device\\serial12", false},
+                        Case{"\\Device\\VCP0", true}, Case{"\\Device\\USBSER000", true}, Case{"\\Device", true}})
+    EXPECT_EQ(MayBeUsbBridge(c.device), c.candidate) << c.device;
 }
 
 TEST_F(ComBridgeTest, Sets38400EightNone) {

@@ -59,29 +59,21 @@ void HideOwnConsole() {
 
 int main() {
   using namespace orvo;
-  const ParsedOptions parsed = ParseCommandLine(Arguments());
+  const ParsedOptions parsed = ParseCommandLine(Arguments(), WindowsCommandLine());
   if (!parsed.error.empty()) {
-    std::fprintf(stderr, "orvo: %s\n%s", parsed.error.c_str(), UsageText());
+    std::fprintf(stderr, "orvo: %s\n%s", parsed.error.c_str(), UsageText(WindowsCommandLine()).c_str());
     return 2;
   }
   Options options = parsed.options;
   // One kind of separator in the paths the driver prints ("Z:/keysets" as "Z:\keysets").
   if (!options.settingsDir.empty()) options.settingsDir = Utf8Name(Utf8Path(options.settingsDir).make_preferred());
   if (options.help) {
-    std::fputs(UsageText(), stdout);
+    std::fputs(UsageText(WindowsCommandLine()).c_str(), stdout);
     return 0;
   }
   if (options.version) {
     std::puts("Orvo Version 1.0");
     return 0;
-  }
-  if (options.simulate) {
-    std::fputs("orvo: --simulate is not available on Windows: the simulated surface needs the Linux build\n", stderr);
-    return 2;
-  }
-  if (options.editor) {
-    std::fputs("orvo: --editor is not available in this build: the editor needs the Qt build\n", stderr);
-    return 2;
   }
   WindowsDriverPlatform platform;
   if (options.listKeysets) return ListKeysets(options, platform);

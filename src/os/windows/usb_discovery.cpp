@@ -1,6 +1,8 @@
 #include "os/windows/usb_discovery.h"
 
 #include <windows.h>
+
+#include <cctype>
 // clang-format off
 #include <initguid.h>
 #include <devpkey.h>
@@ -38,6 +40,16 @@ std::wstring PortName(HDEVINFO devices, SP_DEVINFO_DATA& device) {
 
 }  // namespace
 
+bool MayBeUsbBridge(std::string_view device) {
+  // The machine's own ports are served by the serial driver, whose devices are named so.
+  constexpr std::string_view kOnBoard = "\\Device\\Serial";
+  if (device.size() < kOnBoard.size()) return true;
+  for (std::size_t i = 0; i < kOnBoard.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(device[i])) != std::tolower(static_cast<unsigned char>(kOnBoard[i])))
+      return true;
+  return false;
+}
+
 std::vector<std::string> RegisteredComPorts() {
   std::vector<std::string> ports;
   HKEY key = nullptr;
@@ -52,7 +64,8 @@ std::vector<std::string> RegisteredComPorts() {
     const LONG status =
         RegEnumValueW(key, index, valueName, &nameSize, nullptr, &type, reinterpret_cast<BYTE*>(data), &dataSize);
     if (status == ERROR_NO_MORE_ITEMS) break;
-    if (status == ERROR_SUCCESS && type == REG_SZ && data[0]) ports.push_back(Narrowed(data));
+    if (status == ERROR_SUCCESS && type == REG_SZ && data[0] && MayBeUsbBridge(Narrowed(valueName)))
+      ports.push_back(Narrowed(data));
   }
   RegCloseKey(key);
   return ports;
