@@ -1,5 +1,12 @@
 # Our own code builds without warnings; ORVO_WERROR makes that binding (CI turns it on).
 function(orvo_warnings target)
+  if(MSVC)
+    target_compile_options(${target} PRIVATE /W4 /utf-8)
+    if(ORVO_WERROR)
+      target_compile_options(${target} PRIVATE /WX)
+    endif()
+    return()
+  endif()
   target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor)
   if(ORVO_WERROR)
     target_compile_options(${target} PRIVATE -Werror)

@@ -10,13 +10,11 @@
 #include "app/editor_session.h"
 #include "app/gui_thread_calls.h"
 #include "app/qt_message_service.h"
-#include "app/simulated_surface_session.h"
 #include "app/simulated_surface_window.h"
 #include "app/terminal_notifier.h"
 #include "app/tray_window.h"
 #include "link/serial_link.h"
 #include "mapping/keyset_file.h"
-#include "os/x11/window_list.h"
 #include "platform/foreground_query.h"
 
 namespace orvo {
@@ -30,7 +28,7 @@ void Say(const std::string& line) {
 
 }  // namespace
 
-Application::Application(Options options) : options_(std::move(options)) {}
+Application::Application(Options options, QtSystem& system) : options_(std::move(options)), system_(system) {}
 
 Application::~Application() { Shutdown(); }
 
@@ -61,7 +59,7 @@ bool Application::Start() {
 
   Options coreOptions = options_;
   if (simulation_) coreOptions.devicePath = simulation_->DevicePath();
-  core_ = std::make_unique<DriverCore>(std::move(coreOptions), platform_, *this);
+  core_ = std::make_unique<DriverCore>(std::move(coreOptions), system_.Platform(), *this);
   if (quitRequested_) core_->RequestQuit();
   const bool started = core_->Start();
   if (started && options_.editor && !quitRequested_) StartEditor();
@@ -69,10 +67,14 @@ bool Application::Start() {
 }
 
 bool Application::StartSimulation() {
-  simulation_ = std::make_unique<SimulatedSurfaceSession>([this](const std::string& line) {
+  simulation_ = system_.MakeSimulation([this](const std::string& line) {
     if (terminal_) terminal_->Say(line);
     else std::printf("%s\n", line.c_str()), std::fflush(stdout);
   });
+  if (!simulation_) {
+    messages_->ShowMessage("The simulated surface is not available on this system.", MessageIcon::kError);
+    return false;
+  }
   if (!simulation_->Plugged()) {
     messages_->ShowMessage("The simulated surface could not start: " + simulation_->Error(), MessageIcon::kError);
     return false;
@@ -91,16 +93,13 @@ EditorNotifier& Application::AttachEditor(DriverCore& core) {
   services.about = [this](QWidget* owner) {
     if (tray_) tray_->ShowAbout(owner);
   };
-  services.runningPrograms = [] {
-    std::vector<RunningProgram> programs;
-    for (const ListedWindow& window : ListProgramWindows())
-      programs.push_back({QString::fromStdString(window.title), QString::fromLocal8Bit(window.executable.c_str())});
-    return programs;
+  services.runningPrograms = [this] { return system_.RunningPrograms(); };
+  services.programName = [this](uint32_t processId) {
+    return system_.Platform().Foreground().ProcessBaseName(processId);
   };
-  services.programName = [this](uint32_t processId) { return platform_.Foreground().ProcessBaseName(processId); };
   editor_ = std::make_unique<EditorSession>(std::move(services), *gui_,
                                             [this](unsigned long window, const std::string& title, bool shown) {
-                                              platform_.Routes().EditorWindow(window, title, shown);
+                                              system_.EditorWindow(window, title, shown);
                                             });
   if (simulation_) editor_->SetCompanion(simulation_->Window());
   return *editor_;

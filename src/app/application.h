@@ -1,7 +1,7 @@
 #pragma once
 // The Qt front end of the driver: the tray window (or the terminal, headless), the editor
-// and the simulated surface's window, over the driver's wiring. Lives on the main (GUI)
-// thread.
+// and the simulated surface's window, over the driver's wiring and the system's parts.
+// Lives on the main (GUI) thread.
 #include <QObject>
 #include <atomic>
 #include <memory>
@@ -10,21 +10,20 @@
 #include "app/command_line.h"
 #include "app/driver_core.h"
 #include "app/driver_front_end.h"
-#include "app/linux_driver_platform.h"
+#include "app/qt_system.h"
 
 namespace orvo {
 
 class EditorSession;
 class GuiThreadCalls;
 class QtMessageService;
-class SimulatedSurfaceSession;
 class TerminalNotifier;
 class TrayWindow;
 
 class Application : public QObject, public DriverFrontEnd {
   Q_OBJECT
  public:
-  explicit Application(Options options);
+  Application(Options options, QtSystem& system);
   ~Application() override;
 
   // The start-up steps; false when the program must end (the reason has been shown).
@@ -72,12 +71,12 @@ class Application : public QObject, public DriverFrontEnd {
   void StartEditor();
 
   Options options_;
-  LinuxDriverPlatform platform_;
+  QtSystem& system_;
   std::unique_ptr<GuiThreadCalls> gui_;
   std::unique_ptr<QtMessageService> messages_;
   std::unique_ptr<TerminalNotifier> terminal_;
   std::unique_ptr<TrayWindow> tray_;
-  std::unique_ptr<SimulatedSurfaceSession> simulation_;
+  std::unique_ptr<SurfaceSimulation> simulation_;
   std::unique_ptr<EditorSession> editor_;  // after the link it writes lamps to; before dispatch
   std::vector<QObject*> repeats_;  // the timers of Repeat: they go with the wiring
   std::atomic<ConnectionState> headlessState_{ConnectionState::kDisconnected};

@@ -9,7 +9,7 @@
 #include "app/application.h"
 #include "app/command_line.h"
 #include "app/keyset_list_command.h"
-#include "app/linux_driver_platform.h"
+#include "app/linux_qt_system.h"
 #include "app/quit_on_signal.h"
 #include "app/single_instance.h"
 
@@ -59,7 +59,8 @@ int main(int argc, char** argv) {
 
   int result = 1;
   {
-    Application app(options);
+    LinuxQtSystem system;
+    Application app(options, system);
     QuitOnSignal quit([&app] { app.ExitOnSignal(); });
     const bool started = app.Start();
     if (app.QuitRequested())

@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+#include "app/qt_system.h"
+
 class QSocketNotifier;
 
 namespace orvo {
@@ -15,25 +17,25 @@ class SimSurface;
 }
 class SimulatedSurfaceWindow;
 
-class SimulatedSurfaceSession : public QObject {
+class SimulatedSurfaceSession : public QObject, public SurfaceSimulation {
   Q_OBJECT
  public:
   // `say` prints one line; it is called on the surface's own thread for host output.
   explicit SimulatedSurfaceSession(std::function<void(const std::string&)> say);
   ~SimulatedSurfaceSession() override;
 
-  bool Plugged() const;
-  std::string Error() const;
+  bool Plugged() const override;
+  std::string Error() const override;
   // The path the driver opens: a symlink that follows the pty across unplug and replug.
-  std::string DevicePath() const;
+  std::string DevicePath() const override;
   // Runs one command line; the reply, if any, goes through `say`.
   void RunCommand(const std::string& line);
   // Reads commands from standard input until it ends.
-  void ReadStandardInput();
+  void ReadStandardInput() override;
   // Shows the "Simulated surface" window to play it with the mouse (needs a display);
   // the commands on standard input keep working beside it.
-  void ShowWindow();
-  SimulatedSurfaceWindow* Window() { return window_.get(); }
+  void ShowWindow() override;
+  SimulatedSurfaceWindow* Window() override { return window_.get(); }
   sim::SimSurface& Surface() { return *surface_; }
 
  private:

@@ -37,6 +37,9 @@ class WindowsDriverPlatform : public DriverPlatform {
 
   std::string OpenDesktop(LineSink say) override;
   ForegroundQuery& Foreground() override;
+  // The foreground window's query, where the editor's windows are told; null while the
+  // desktop is not open.
+  WindowsForeground* ForegroundWindows() { return foreground_.get(); }
   KeyInjector& Keys() override;
   std::string KeysOff() override;
   void CloseDesktop() override;

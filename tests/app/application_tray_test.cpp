@@ -7,6 +7,7 @@
 #include <chrono>
 
 #include "app/application.h"
+#include "app/linux_qt_system.h"
 #include "app/tray_window.h"
 #include "harness/temp_dir.h"
 #include "protocol/device_modes.h"
@@ -39,7 +40,8 @@ TEST(ApplicationTray, IconStateAndTipFollowTheSurface) {
   Options options;
   options.devicePath = surface.LinkPath();
   options.settingsDir = (dir.Path() / "settings").string();
-  Application app(options);
+  LinuxQtSystem system;
+  Application app(options, system);
   ASSERT_TRUE(app.Start());
   const TrayWindow* tray = app.Tray();
   ASSERT_NE(tray, nullptr);
