@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
+
 #include "os/windows/process_name.h"
+#include "os/windows/window_list.h"
 #include "support/win32_test_window.h"
 
 namespace orvo {
@@ -23,6 +26,14 @@ TEST(WindowsForeground, NamesTheProgramOfTheWindowInFrontAndKnowsTheEditorsWindo
 
   foreground.EditorWindows().Add(static_cast<unsigned long>(reinterpret_cast<uintptr_t>(window.Handle())));
   EXPECT_EQ(foreground.Foreground().ownerId, kOwnerEditor);
+
+  // "New Keyset" offers the window with its program's executable.
+  const std::vector<ListedWindow> listed = ListProgramWindows();
+  const auto own = std::find_if(listed.begin(), listed.end(),
+                                [](const ListedWindow& w) { return w.processId == GetCurrentProcessId(); });
+  ASSERT_NE(own, listed.end());
+  EXPECT_EQ(own->title, "Orvo test window");
+  EXPECT_TRUE(own->executable.ends_with("windows_focus_test.exe")) << own->executable;
 }
 
 TEST(WindowsForeground, AProcessThatIsNotThereHasNoName) {
