@@ -4,6 +4,7 @@
 // the cap is refused without a read (and without an open that could wait). Any thread.
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 namespace orvo {
@@ -27,5 +28,12 @@ class SmallFileReader {
   // `limit` bytes.
   virtual SmallFile Read(const std::filesystem::path& path, std::size_t limit) = 0;
 };
+
+// For the readers: the rest of an open regular file that had `size` bytes, read through
+// `read(into, count)` (the bytes read, 0 at its end, negative on a failure) into `file`,
+// which then holds kRead and the bytes, kTooLarge when it grew past `limit` meanwhile or
+// memory ran out, or kUnreadable.
+void ReadWithinLimit(SmallFile& file, std::size_t size, std::size_t limit,
+                     const std::function<std::ptrdiff_t(char* into, std::size_t count)>& read);
 
 }  // namespace orvo

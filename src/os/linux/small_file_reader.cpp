@@ -39,26 +39,12 @@ SmallFile LinuxSmallFileReader::Read(const std::filesystem::path& path, std::siz
   if (::fstat(fd, &info) != 0) {
     file.status = Status::kUnreadable;
   } else if ((file.status = StatusOf(info, limit)) == Status::kRead) {
-    try {
-      file.bytes.resize(static_cast<std::size_t>(info.st_size) + 1);
-      std::size_t got = 0;
-      while (got < file.bytes.size()) {
-        const ssize_t n = ::read(fd, file.bytes.data() + got, file.bytes.size() - got);
-        if (n == 0) break;
-        if (n < 0) {
-          if (errno == EINTR) continue;
-          file.status = Status::kUnreadable;
-          break;
-        }
-        got += static_cast<std::size_t>(n);
-        if (got == file.bytes.size() && got <= limit) file.bytes.resize(std::min(limit + 1, got * 2));
+    ReadWithinLimit(file, static_cast<std::size_t>(info.st_size), limit, [fd](char* into, std::size_t count) {
+      for (;;) {
+        const ssize_t n = ::read(fd, into, count);
+        if (n >= 0 || errno != EINTR) return static_cast<std::ptrdiff_t>(n);
       }
-      if (got > limit) file.status = Status::kTooLarge;
-      file.bytes.resize(file.status == Status::kRead ? got : 0);
-    } catch (const std::bad_alloc&) {
-      file.status = Status::kTooLarge;
-      file.bytes = std::string();
-    }
+    });
   }
   ::close(fd);
   return file;

@@ -37,27 +37,11 @@ SmallFile WindowsSmallFileReader::Read(const std::filesystem::path& path, std::s
   } else if (const ULONGLONG size = (ULONGLONG{info.nFileSizeHigh} << 32) | info.nFileSizeLow; size > limit) {
     file.status = Status::kTooLarge;
   } else {
-    file.status = Status::kRead;
-    try {
-      file.bytes.resize(static_cast<std::size_t>(size) + 1);
-      std::size_t got = 0;
-      while (got < file.bytes.size()) {
-        const DWORD want = static_cast<DWORD>(std::min<std::size_t>(file.bytes.size() - got, 1u << 30));
-        DWORD n = 0;
-        if (!ReadFile(handle, file.bytes.data() + got, want, &n, nullptr)) {
-          file.status = Status::kUnreadable;
-          break;
-        }
-        if (n == 0) break;
-        got += n;
-        if (got == file.bytes.size() && got <= limit) file.bytes.resize(std::min(limit + 1, got * 2));
-      }
-      if (got > limit) file.status = Status::kTooLarge;
-      file.bytes.resize(file.status == Status::kRead ? got : 0);
-    } catch (const std::bad_alloc&) {
-      file.status = Status::kTooLarge;
-      file.bytes = std::string();
-    }
+    ReadWithinLimit(file, static_cast<std::size_t>(size), limit, [handle](char* into, std::size_t count) {
+      DWORD n = 0;
+      const auto want = static_cast<DWORD>(std::min<std::size_t>(count, 1u << 30));
+      return ReadFile(handle, into, want, &n, nullptr) ? static_cast<std::ptrdiff_t>(n) : std::ptrdiff_t{-1};
+    });
   }
   CloseHandle(handle);
   return file;
