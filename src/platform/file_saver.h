@@ -16,4 +16,7 @@ class FileSaver {
   virtual bool ReplaceFile(const std::filesystem::path& path, std::string_view bytes) = 0;
 };
 
+// For the savers: the file a save writes, `path` itself or where its chain of links ends.
+std::filesystem::path SaveTarget(const std::filesystem::path& path);
+
 }  // namespace orvo

@@ -14,19 +14,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The file a save writes: `path` itself, or where its chain of links ends.
-fs::path SaveTarget(const fs::path& path) {
-  fs::path target = path;
-  for (int hops = 0; hops < 40; ++hops) {
-    std::error_code ec;
-    if (!fs::is_symlink(fs::symlink_status(target, ec))) break;
-    const fs::path next = fs::read_symlink(target, ec);
-    if (ec) break;
-    target = next.is_absolute() ? next : target.parent_path() / next;
-  }
-  return target;
-}
-
 class FileDescriptor {
  public:
   explicit FileDescriptor(int fd) : fd_(fd) {}
