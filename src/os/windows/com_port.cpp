@@ -61,14 +61,19 @@ void ComPort::SetTimeouts(const CommTimeouts& timeouts) {
   SetEvent(wakeEvent_);
 }
 
-bool ComPort::GetState(DeviceControlBlock& dcb) {
-  DCB state{};
+// Under the lock: the port's settings now, or false with the error kept.
+bool ComPort::CurrentState(DCB& state) {
+  state = DCB{};
   state.DCBlength = sizeof state;
+  if (!closed_ && GetCommState(handle_, &state)) return true;
+  lastError_ = closed_ ? ERROR_INVALID_HANDLE : GetLastError();
+  return false;
+}
+
+bool ComPort::GetState(DeviceControlBlock& dcb) {
+  DCB state;
   std::lock_guard lock(mutex_);
-  if (closed_ || !GetCommState(handle_, &state)) {
-    lastError_ = closed_ ? ERROR_INVALID_HANDLE : GetLastError();
-    return false;
-  }
+  if (!CurrentState(state)) return false;
   dcb.BaudRate = state.BaudRate;
   dcb.ByteSize = state.ByteSize;
   dcb.Parity = state.Parity;
@@ -84,13 +89,9 @@ bool ComPort::GetState(DeviceControlBlock& dcb) {
 }
 
 bool ComPort::SetState(const DeviceControlBlock& dcb) {
-  DCB state{};
-  state.DCBlength = sizeof state;
+  DCB state;
   std::lock_guard lock(mutex_);
-  if (closed_ || !GetCommState(handle_, &state)) {
-    lastError_ = closed_ ? ERROR_INVALID_HANDLE : GetLastError();
-    return false;
-  }
+  if (!CurrentState(state)) return false;
   state.BaudRate = dcb.BaudRate;
   state.ByteSize = dcb.ByteSize;
   state.Parity = dcb.Parity;

@@ -67,6 +67,7 @@ class ComPort {
   };
 
   void ReadLoop();  // reader thread
+  bool CurrentState(DCB& state);  // under mutex_
   // One overlapped ReadFile of up to `count` bytes; the count read, or nothing when the
   // port is closing or the device went.
   std::optional<DWORD> ReadPort(uint8_t* buffer, DWORD count);
